@@ -1,0 +1,53 @@
+#include "app/CClientApp.h"
+
+#include "app/CLoginDlg.h"
+#include "platform/CInstanceLock.h"
+#include "platform/Profile.h"
+
+#include <QDir>
+#include <QMessageBox>
+
+#include <curl/curl.h>
+
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+bool SocketLayerWorks() {
+    int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    if (fd < 0) {
+        return false;
+    }
+    ::close(fd);
+    return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+}
+
+}  // namespace
+
+CClientApp::CClientApp(int& argc, char** argv) : QApplication(argc, argv) {
+    setApplicationName("vocalon");
+    setOrganizationName("Talvex");
+    // The tray keeps the program alive while every window is hidden.
+    setQuitOnLastWindowClosed(false);
+}
+
+int CClientApp::InitInstance() {
+    CInstanceLock lock("vocalon");
+    if (lock.Acquire() == CInstanceLock::Result::HeldElsewhere) {
+        QMessageBox::information(nullptr, "Vocalon",
+                                 "You are already running the Vocalon.\nCheck your taskbar.");
+        return 0;
+    }
+    if (!SocketLayerWorks()) {
+        QMessageBox::critical(nullptr, "Vocalon", "Windows sockets initialization failed.");
+        return 0;
+    }
+    WriteProfileString("Prefs", "AppDir", QDir::currentPath().toStdString());
+
+    CLoginDlg dlg;
+    SetMainWindow(dlg.Handle());
+    dlg.DoModal();
+    SetMainWindow(0);
+    return 0;
+}

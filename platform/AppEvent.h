@@ -1,0 +1,115 @@
+#pragma once
+
+// Application messages between threads and windows.
+//
+// A message is a custom QEvent whose type is the message number (WM_USER + n, as the
+// message table gives them) carrying up to two owned payloads. Workers never hold a
+// pointer to a window: they hold a CWindowHandle, which stays valid as a number after
+// the window is gone. Posting to a handle whose window is gone frees the payload;
+// posting to a live window moves the payload with the event, and Qt frees events still
+// queued for a window when it is destroyed. Posts from one thread arrive in order.
+
+#include <QEvent>
+#include <QObject>
+
+#include <cstdint>
+#include <memory>
+#include <utility>
+
+constexpr int WM_USER = 0x0400;
+
+constexpr int UM_TRAY_NOTIFY = WM_USER + 1;
+constexpr int UM_LOGIN_RESULT = WM_USER + 2;
+constexpr int UM_NEWS_ITEMS = WM_USER + 3;
+constexpr int UM_PEER_LIST = WM_USER + 17;
+constexpr int UM_NEWS_INDEX = WM_USER + 23;
+constexpr int UM_SIGNUP_RESULT = WM_USER + 25;
+constexpr int UM_VERSION_NOTICE = WM_USER + 26;
+constexpr int UM_NEWS_OFFLINE = WM_USER + 27;
+constexpr int UM_FIREWALL_ROUTE = WM_USER + 28;
+// Our own: a worker asks the window thread to show a message box on its behalf.
+constexpr int UM_WORKER_MESSAGE = WM_USER + 40;
+
+// The mouse messages carried by UM_TRAY_NOTIFY.
+constexpr int WM_LBUTTONDOWN = 0x0201;
+constexpr int WM_RBUTTONDOWN = 0x0204;
+
+// Type-erased owned payload of an application message.
+class CEventParam {
+public:
+    virtual ~CEventParam() = default;
+};
+
+template <class T>
+class CEventValue final : public CEventParam {
+public:
+    explicit CEventValue(T value) : m_value(std::move(value)) {}
+    T m_value;
+};
+
+template <class T>
+std::unique_ptr<CEventParam> MakeParam(T value) {
+    return std::make_unique<CEventValue<T>>(std::move(value));
+}
+
+class CAppEvent final : public QEvent {
+public:
+    CAppEvent(int nMessage, std::unique_ptr<CEventParam> pWParam,
+              std::unique_ptr<CEventParam> pLParam);
+
+    int Message() const { return static_cast<int>(type()); }
+
+    // The payload as T, or null when the slot is empty or holds another type.
+    template <class T>
+    T* WParam() const {
+        return Value<T>(m_pWParam.get());
+    }
+    template <class T>
+    T* LParam() const {
+        return Value<T>(m_pLParam.get());
+    }
+
+    static bool IsAppEvent(const QEvent* pEvent);
+
+private:
+    template <class T>
+    static T* Value(CEventParam* pParam) {
+        auto* pValue = dynamic_cast<CEventValue<T>*>(pParam);
+        return pValue ? &pValue->m_value : nullptr;
+    }
+
+    std::unique_ptr<CEventParam> m_pWParam;
+    std::unique_ptr<CEventParam> m_pLParam;
+};
+
+// A number that names a live QObject for as long as it is registered; 0 names nothing.
+using CWindowHandle = std::uint64_t;
+
+// Registers its owner under a fresh handle for the registration's lifetime. Make it a
+// member of the receiving object so the handle dies before the object does.
+class CHandleRegistration final {
+public:
+    explicit CHandleRegistration(QObject* pOwner);
+    ~CHandleRegistration();
+    CHandleRegistration(const CHandleRegistration&) = delete;
+    CHandleRegistration& operator=(const CHandleRegistration&) = delete;
+
+    CWindowHandle Handle() const { return m_hWnd; }
+
+private:
+    CWindowHandle m_hWnd;
+};
+
+// True while a window is registered under the handle. Any thread.
+bool IsWindow(CWindowHandle hWnd);
+
+// Posts the message to the window; returns false, freeing the payload, when it is gone.
+// Any thread.
+bool PostAppEvent(CWindowHandle hWnd, int nMessage, std::unique_ptr<CEventParam> pWParam = {},
+                  std::unique_ptr<CEventParam> pLParam = {});
+
+// The application's main window, which workers find at the time they post.
+void SetMainWindow(CWindowHandle hWnd);
+CWindowHandle MainWindow();
+bool PostToMainWindow(int nMessage, std::unique_ptr<CEventParam> pWParam = {},
+                      std::unique_ptr<CEventParam> pLParam = {});

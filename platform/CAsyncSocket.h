@@ -1,0 +1,84 @@
+#pragma once
+
+// A non-blocking TCP socket whose readiness arrives as virtual notifications on the thread
+// that created it, through that thread's Qt event loop.
+//
+// Calls report failure by return value and GetLastError(); kWouldBlock tells "try again
+// later" apart from real errors. Notifications:
+//  - OnAccept: a listening socket has a connection waiting for Accept.
+//  - OnConnect(err): an asynchronous Connect finished; err is 0 on success.
+//  - OnReceive: data (or an error) is ready for Receive.
+//  - OnSend: a Send that would have blocked may now be retried; it fires once per
+//    would-block.
+//  - OnClose: the remote side closed the connection (or reset it).
+// A notification handler may Close or delete its own socket. Sends never raise SIGPIPE.
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+class QHostInfo;
+class QObject;
+class QSocketNotifier;
+
+class CAsyncSocket {
+public:
+    static constexpr int kWouldBlock = 11;  // EWOULDBLOCK, checked in the source
+    static constexpr int kError = -1;       // SOCKET_ERROR
+
+    CAsyncSocket();
+    virtual ~CAsyncSocket();
+    CAsyncSocket(const CAsyncSocket&) = delete;
+    CAsyncSocket& operator=(const CAsyncSocket&) = delete;
+
+    // Opens a TCP stream socket, bound to the dotted address and port when given (port 0:
+    // any; empty address: all local addresses). Closes a socket that was open.
+    bool Create(unsigned nPort = 0, const std::string& strAddress = {});
+    bool Listen(int nBacklog = 5);
+    // Takes the waiting connection into rConnected, which must not be open.
+    bool Accept(CAsyncSocket& rConnected);
+    // Starts connecting to a dotted IPv4 address or a host name; the name is looked up
+    // without blocking. Returns false with kWouldBlock while pending (the usual outcome;
+    // OnConnect follows), false with another error when it failed at once.
+    bool Connect(const std::string& strHost, unsigned nPort);
+    // Bytes sent, or kError (GetLastError() is kWouldBlock when the buffer is full).
+    int Send(const void* pData, int nLength);
+    // Bytes received, 0 when the peer closed, or kError.
+    int Receive(void* pBuffer, int nLength);
+    virtual void Close();
+
+    bool IsOpen() const { return m_fd >= 0; }
+    // The remote address as dotted text and its port; false when not connected.
+    bool GetPeerName(std::string& strAddress, unsigned& nPort) const;
+    // The local port the socket is bound to, 0 when unknown.
+    unsigned GetLocalPort() const;
+    int GetLastError() const { return m_nLastError; }
+
+protected:
+    virtual void OnAccept() {}
+    virtual void OnConnect(int /*nErrorCode*/) {}
+    virtual void OnReceive() {}
+    virtual void OnSend() {}
+    virtual void OnClose() {}
+
+private:
+    enum class State { Closed, Open, Listening, Connecting, Connected };
+
+    void Attach(int fd, State state);
+    void ReleaseNotifiers();
+    void WatchRead(bool bOn);
+    void WatchWrite(bool bOn);
+    bool StartConnect(const std::string& strAddress, unsigned nPort);
+    void OnLookedUp(const QHostInfo& info, unsigned nPort);
+    void OnReadable();
+    void OnWritable();
+    bool SetError(int nErrorCode);
+
+    int m_fd = -1;
+    State m_state = State::Closed;
+    int m_nLastError = 0;
+    std::unique_ptr<QSocketNotifier> m_pReadNotifier;
+    std::unique_ptr<QSocketNotifier> m_pWriteNotifier;
+    // Token of a pending name look-up; dropping it makes the look-up's result a no-op.
+    std::shared_ptr<int> m_pLookup;
+};

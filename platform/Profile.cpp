@@ -1,0 +1,93 @@
+#include "platform/Profile.h"
+
+#include <QByteArray>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSettings>
+
+namespace {
+
+QSettings OpenStore() {
+    return QSettings(QSettings::IniFormat, QSettings::UserScope, "Talvex", "vocalon");
+}
+
+// Escapes the characters QSettings would read as group separators, and the escape itself,
+// so a section or entry name is always one flat key part.
+QString KeyPart(const std::string& strName) {
+    std::string strOut;
+    strOut.reserve(strName.size());
+    for (char c : strName) {
+        switch (c) {
+            case '%': strOut += "%25"; break;
+            case '/': strOut += "%2F"; break;
+            case '\\': strOut += "%5C"; break;
+            default: strOut += c;
+        }
+    }
+    return QString::fromUtf8(strOut);
+}
+
+QString Key(const std::string& strSection, const std::string& strEntry) {
+    return KeyPart(strSection) + '/' + KeyPart(strEntry);
+}
+
+bool IsValidUtf8(const std::string& str) {
+    QByteArray bytes = QByteArray::fromRawData(str.data(), static_cast<qsizetype>(str.size()));
+    return QString::fromUtf8(bytes).toUtf8() == bytes;
+}
+
+bool Store(const std::string& strSection, const std::string& strEntry, const QVariant& value) {
+    QSettings store = OpenStore();
+    QString strPath = store.fileName();
+    // Create the file owner-only before QSettings first writes it; its atomic rewrites keep
+    // the permissions of the file they replace.
+    if (!QFileInfo::exists(strPath)) {
+        QDir().mkpath(QFileInfo(strPath).absolutePath());
+        QFile file(strPath);
+        if (file.open(QIODevice::WriteOnly)) {
+            file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+        }
+    }
+    store.setValue(Key(strSection, strEntry), value);
+    store.sync();
+    QFile::setPermissions(strPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    return store.status() == QSettings::NoError;
+}
+
+}  // namespace
+
+int GetProfileInt(const std::string& strSection, const std::string& strEntry, int nDefault) {
+    QVariant value = OpenStore().value(Key(strSection, strEntry));
+    if (!value.isValid()) {
+        return nDefault;
+    }
+    bool bOk = false;
+    int nValue = value.toString().trimmed().toInt(&bOk);
+    return bOk ? nValue : nDefault;
+}
+
+std::string GetProfileString(const std::string& strSection, const std::string& strEntry,
+                             const std::string& strDefault) {
+    QVariant value = OpenStore().value(Key(strSection, strEntry));
+    if (!value.isValid()) {
+        return strDefault;
+    }
+    QByteArray bytes = value.typeId() == QMetaType::QByteArray ? value.toByteArray()
+                                                                : value.toString().toUtf8();
+    return bytes.toStdString();
+}
+
+bool WriteProfileInt(const std::string& strSection, const std::string& strEntry, int nValue) {
+    return Store(strSection, strEntry, nValue);
+}
+
+bool WriteProfileString(const std::string& strSection, const std::string& strEntry,
+                        const std::string& strValue) {
+    QVariant value = IsValidUtf8(strValue)
+                         ? QVariant(QString::fromUtf8(strValue))
+                         : QVariant(QByteArray(strValue.data(), static_cast<qsizetype>(strValue.size())));
+    return Store(strSection, strEntry, value);
+}
+
+std::string ProfileFileName() { return OpenStore().fileName().toStdString(); }

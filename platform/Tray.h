@@ -1,0 +1,27 @@
+#pragma once
+
+// The application's one notification-area icon (identifier 128), owned by the main window.
+// Clicks reach the main window as UM_TRAY_NOTIFY with the icon id as wParam and the mouse
+// message (WM_LBUTTONDOWN, WM_RBUTTONDOWN) as lParam. Tips are cut to 63 bytes; an empty
+// tip means the default "Vocalon 2.0". UI thread only.
+
+#include <string>
+
+constexpr int TRAY_ICON_ID = 128;
+extern const char* const TRAY_DEFAULT_TIP;
+
+bool TrayAdd();
+bool TraySet(int nIconId, const std::string& strTip);
+bool TrayRemove();
+
+// Whether the desktop has a tray host that shows the icon. Without one the caller must
+// keep a window on screen, or the user cannot reach the program.
+bool TrayAvailable();
+
+// What the icon shows now; for diagnostics and tests.
+struct CTrayState {
+    bool bAdded = false;
+    int nIconId = 0;
+    std::string strTip;
+};
+CTrayState TrayState();

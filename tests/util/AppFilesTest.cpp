@@ -1,0 +1,131 @@
+#include "util/AppFiles.h"
+
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <QDir>
+
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+using testing_support::CTempAppDir;
+
+TEST(MapFile, splitsAtFirstSeparatorAndSkipsLinesWithout) {
+    CTempAppDir dir;
+    dir.Write("in_feeds.txt",
+              "a<!!div!!>b<!!div!!>c\r\nno separator here\nkey<!!div!!>first\r\n"
+              "key<!!div!!>second\n<!!div!!>empty key\n\r\nlast<!!div!!>no newline");
+    CStringMap map{{"kept", "old"}};
+    LoadMapFile("in_feeds.txt", map);
+    EXPECT_EQ(map, (CStringMap{{"a", "b<!!div!!>c"},
+                               {"key", "second"},
+                               {"", "empty key"},
+                               {"last", "no newline"},
+                               {"kept", "old"}}));
+}
+
+TEST(MapFile, roundTripsWithCrLfLines) {
+    CTempAppDir dir;
+    CStringMap map{{"Harbor Gazette", "http://x/feeds/a.xml"}, {"Tom & Jerry", "1700000000"}};
+    EXPECT_TRUE(SaveMapFile("kim_seenurls.txt", map));
+    std::string strText = dir.Read("kim_seenurls.txt");
+    EXPECT_NE(strText.find("Tom & Jerry<!!div!!>1700000000\r\n"), std::string::npos);
+    EXPECT_EQ(strText.find("\n\n"), std::string::npos);
+    CStringMap loaded;
+    LoadMapFile("kim_seenurls.txt", loaded);
+    EXPECT_EQ(loaded, map);
+}
+
+TEST(MapFile, missingFileLeavesMapAsItWas) {
+    CTempAppDir dir;
+    CStringMap map{{"a", "b"}};
+    LoadMapFile("absent.txt", map);
+    EXPECT_EQ(map, (CStringMap{{"a", "b"}}));
+}
+
+TEST(ListFile, skipsEmptyLinesAndRoundTripsWithoutThem) {
+    CTempAppDir dir;
+    dir.Write("kim_out_feeds.txt", "Gazette\r\n\r\n\nCourier\nLedger");
+    std::vector<std::string> arr{"existing"};
+    LoadListFile("kim_out_feeds.txt", arr);
+    EXPECT_EQ(arr, (std::vector<std::string>{"existing", "Gazette", "Courier", "Ledger"}));
+
+    std::vector<std::string> list{"Zeta", "alpha", "Mid dle"};
+    EXPECT_TRUE(SaveListFile("kim_out_feeds.txt", list));
+    EXPECT_EQ(dir.Read("kim_out_feeds.txt"), "Zeta\r\nalpha\r\nMid dle\r\n");
+    std::vector<std::string> loaded;
+    LoadListFile("kim_out_feeds.txt", loaded);
+    EXPECT_EQ(loaded, list);
+}
+
+TEST(ListFile, emptyListWritesEmptyFile) {
+    CTempAppDir dir;
+    dir.Write("kim_out_feeds.txt", "Gazette\r\n");
+    EXPECT_TRUE(SaveListFile("kim_out_feeds.txt", {}));
+    EXPECT_TRUE(dir.Exists("kim_out_feeds.txt"));
+    EXPECT_EQ(dir.Read("kim_out_feeds.txt"), "");
+}
+
+TEST(SaveFiles, failedWriteKeepsTheOldFileWhole) {
+    CTempAppDir dir;
+    dir.Write("in_feeds.txt", "old<!!div!!>file\r\n");
+    // A file size limit stands in for a full disk (and also binds root).
+    rlimit oldLimit{};
+    ::getrlimit(RLIMIT_FSIZE, &oldLimit);
+    auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit small = oldLimit;
+    small.rlim_cur = 64;
+    ::setrlimit(RLIMIT_FSIZE, &small);
+    bool bSaved = SaveMapFile("in_feeds.txt", {{"new", std::string(4096, 'x')}});
+    ::setrlimit(RLIMIT_FSIZE, &oldLimit);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(bSaved);
+    EXPECT_EQ(dir.Read("in_feeds.txt"), "old<!!div!!>file\r\n");
+    EXPECT_EQ(QDir(QString::fromStdString(dir.Path())).entryList(QDir::Files).size(), 1);
+}
+
+TEST(SaveFiles, replaceTheFileAndLeaveNoTemporaryBehind) {
+    CTempAppDir dir;
+    dir.Write("kim_out_feeds.txt", "a long old list\r\nwith many lines\r\n");
+    EXPECT_TRUE(SaveListFile("kim_out_feeds.txt", {"x"}));
+    EXPECT_EQ(dir.Read("kim_out_feeds.txt"), "x\r\n");
+    QDir qdir(QString::fromStdString(dir.Path()));
+    EXPECT_EQ(qdir.entryList(QDir::Files).size(), 1);
+}
+
+TEST(SaveFiles, writeNothingWhenTheDirectoryIsMissing) {
+    CTempAppDir dir;
+    EXPECT_FALSE(SaveListFile("no_such_dir/list.txt", {"x"}));
+    EXPECT_FALSE(dir.Exists("no_such_dir/list.txt"));
+}
+
+TEST(AppDirPath, joinsTheSettingAndTheName) {
+    CTempAppDir dir;
+    EXPECT_EQ(AppDirPath("in_feeds.txt"), dir.Path() + "/in_feeds.txt");
+}
+
+TEST(SplitLines, endsLinesAtLfAndDropsOneCr) {
+    EXPECT_EQ(SplitLines("a\r\nb\r\r\nc\rd\n\ne"),
+              (std::vector<std::string>{"a", "b\r", "c\rd", "", "e"}));
+    EXPECT_TRUE(SplitLines("").empty());
+    EXPECT_EQ(ToCrLf("a\nb\n"), "a\r\nb\r\n");
+}
+
+TEST(SaveFiles, keepThePermissionsOfTheFileTheyReplace) {
+    CTempAppDir dir;
+    dir.Write("kim_seenurls.txt", "a<!!div!!>1\r\n");
+    ::chmod(dir.FilePath("kim_seenurls.txt").c_str(), 0640);
+    EXPECT_TRUE(SaveMapFile("kim_seenurls.txt", {{"b", "2"}}));
+    struct stat st {};
+    ASSERT_EQ(::stat(dir.FilePath("kim_seenurls.txt").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0640u);
+
+    EXPECT_TRUE(SaveListFile("fresh.txt", {"x"}));
+    ASSERT_EQ(::stat(dir.FilePath("fresh.txt").c_str(), &st), 0);
+    mode_t mask = ::umask(022);
+    ::umask(mask);
+    EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+}

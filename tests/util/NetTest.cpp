@@ -1,0 +1,151 @@
+#include "util/Net.h"
+
+#include "tests/support/TestSupport.h"
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+using testing_support::CLocalHttpServer;
+using testing_support::UnusedPort;
+
+class HttpGetTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto& server = m_server.Server();
+        server.Get("/text", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("line one\r\nline two\nlast", "text/plain");
+        });
+        server.Get("/newline", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("one\ntwo\n", "text/plain");
+        });
+        server.Get("/empty", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content("", "text/plain");
+        });
+        server.Get("/missing", [](const httplib::Request&, httplib::Response& res) {
+            res.status = 404;
+            res.set_content("not here\n", "text/plain");
+        });
+        server.Get("/agent", [this](const httplib::Request& req, httplib::Response& res) {
+            m_strAgent = req.get_header_value("User-Agent");
+            m_strCache = req.get_header_value("Cache-Control");
+            res.set_content("ok", "text/plain");
+        });
+        server.Get("/hop", [](const httplib::Request& req, httplib::Response& res) {
+            int n = req.has_param("n") ? std::stoi(req.get_param_value("n")) : 0;
+            res.set_redirect(n > 0 ? "/hop?n=" + std::to_string(n - 1) : "/newline");
+        });
+        server.Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
+            res.set_redirect("file:///etc/passwd");
+        });
+        server.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("text/plain", [this](size_t, httplib::DataSink& sink) {
+                sink.write("first line\npartial", 18);
+                while (!m_bStop) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+                return false;
+            });
+        });
+        server.Get("/huge", [](const httplib::Request&, httplib::Response& res) {
+            res.set_content(std::string(4096, 'x'), "text/plain");
+        });
+        m_server.Start();
+    }
+    void TearDown() override { m_bStop = true; }
+
+    std::string Url(const std::string& strPath) { return m_server.Url(strPath); }
+
+    std::atomic<bool> m_bStop{false};
+    std::string m_strAgent, m_strCache;
+    CLocalHttpServer m_server;
+};
+
+TEST_F(HttpGetTest, appendsBodyLinesWithAFinalNewline) {
+    std::string strBody = "before\n";
+    EXPECT_EQ(HttpGet(Url("/text"), strBody), 200);
+    EXPECT_EQ(strBody, "before\nline one\r\nline two\nlast\n");
+
+    std::string strNewline;
+    EXPECT_EQ(HttpGet(Url("/newline"), strNewline), 200);
+    EXPECT_EQ(strNewline, "one\ntwo\n");
+
+    std::string strEmpty;
+    EXPECT_EQ(HttpGet(Url("/empty"), strEmpty), 200);
+    EXPECT_EQ(strEmpty, "");
+}
+
+TEST_F(HttpGetTest, otherStatusLeavesBodyUnchanged) {
+    std::string strBody = "keep";
+    EXPECT_EQ(HttpGet(Url("/missing"), strBody), 404);
+    EXPECT_EQ(strBody, "keep");
+}
+
+TEST_F(HttpGetTest, sendsAgentAndBypassesCaches) {
+    std::string strBody;
+    ASSERT_EQ(HttpGet(Url("/agent"), strBody), 200);
+    EXPECT_EQ(m_strAgent, "Vocalon v2.0");
+    EXPECT_EQ(m_strCache, "no-cache");
+}
+
+TEST_F(HttpGetTest, followsAFewRedirectsOnlyToWebUrls) {
+    std::string strBody;
+    EXPECT_EQ(HttpGet(Url("/hop?n=3"), strBody), 200);
+    EXPECT_EQ(strBody, "one\ntwo\n");
+
+    std::string strTooMany;
+    EXPECT_EQ(HttpGet(Url("/hop?n=8"), strTooMany), -1);
+
+    std::string strFile;
+    EXPECT_EQ(HttpGet(Url("/to-file"), strFile), -1);
+    EXPECT_EQ(strFile, "");
+}
+
+TEST_F(HttpGetTest, failsForOtherSchemesAndUnreachableServers) {
+    std::string strBody;
+    EXPECT_EQ(HttpGet("file:///etc/passwd", strBody), -1);
+    EXPECT_EQ(HttpGet("ftp://127.0.0.1/x", strBody), -1);
+    EXPECT_EQ(HttpGet("not a url", strBody), -1);
+    EXPECT_EQ(HttpGet("http://127.0.0.1:" + std::to_string(UnusedPort()) + "/", strBody), -1);
+    EXPECT_EQ(HttpGet("http://no-such-host.invalid/", strBody), -1);
+    EXPECT_EQ(strBody, "");
+}
+
+TEST_F(HttpGetTest, givesUpOnAStalledTransferKeepingCompleteLines) {
+    CHttpOptions options;
+    options.stallTime = std::chrono::seconds(1);
+    std::string strBody;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(HttpGet(Url("/stall"), strBody, options), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
+    EXPECT_EQ(strBody, "first line\n");
+    m_bStop = true;
+}
+
+TEST_F(HttpGetTest, refusesBodiesOverTheCap) {
+    CHttpOptions options;
+    options.nMaxBody = 1000;
+    std::string strBody;
+    EXPECT_EQ(HttpGet(Url("/huge"), strBody, options), -1);
+    EXPECT_EQ(HttpGet(Url("/huge"), strBody), 200);
+    EXPECT_EQ(strBody.size(), 4097u);
+}
+
+TEST(ResolveHost, givesDottedAddressesOrEmpty) {
+    EXPECT_EQ(ResolveHost("127.0.0.1"), "127.0.0.1");
+    EXPECT_EQ(ResolveHost("10.1.2.3"), "10.1.2.3");
+    EXPECT_EQ(ResolveHost("localhost"), "127.0.0.1");
+    EXPECT_EQ(ResolveHost("no-such-host.invalid"), "");
+    EXPECT_EQ(ResolveHost(""), "");
+}
+
+TEST(UrlEncode, escapesEverythingButUnreservedCharacters) {
+    EXPECT_EQ(UrlEncode("kim_lee-2.x~"), "kim_lee-2.x~");
+    EXPECT_EQ(UrlEncode("a&b#c d?e=f%g+h"), "a%26b%23c%20d%3Fe%3Df%25g%2Bh");
+    EXPECT_EQ(UrlEncode("\xC3\xA9"), "%C3%A9");
+    EXPECT_EQ(UrlEncode(""), "");
+}

@@ -1,0 +1,27 @@
+#!/usr/bin/env bash
+# Installs the Debian 12 packages that building, testing and the demo need.
+# Runs apt only when something is missing; uses sudo when not root.
+set -euo pipefail
+
+PACKAGES=(
+    cmake ninja-build g++ pkg-config
+    qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins fonts-dejavu-core
+    libcurl4-openssl-dev libgtest-dev libgmock-dev
+    libcpp-httplib-dev libsqlite3-dev libsodium-dev
+    inspircd
+    xvfb xauth trayer imagemagick x11-utils xdotool
+)
+
+missing=()
+for package in "${PACKAGES[@]}"; do
+    if ! dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed"; then
+        missing+=("$package")
+    fi
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+SUDO=()
+[ "$(id -u)" -ne 0 ] && SUDO=(sudo)
+echo "Installing: ${missing[*]}"
+"${SUDO[@]}" apt-get update -qq
+DEBIAN_FRONTEND=noninteractive "${SUDO[@]}" apt-get install -y -qq "${missing[@]}" >/dev/null

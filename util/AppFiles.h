@@ -1,0 +1,33 @@
+#pragma once
+
+// Small text files in the application directory (the "AppDir" setting).
+//
+// Lines end in CR LF on disk; readers end a line at LF and drop one CR before it.
+// Map files hold key "<!!div!!>" value per line (only the first separator splits);
+// list files hold one entry per line. Writers replace the whole file atomically, so a
+// crash or a full disk leaves the old file, never a truncated one. Missing or unreadable
+// files read as nothing. Safe in any thread; two writers of one file are not serialised.
+
+#include <map>
+#include <string>
+#include <vector>
+
+using CStringMap = std::map<std::string, std::string>;
+
+extern const char* const MAP_SEPARATOR;  // "<!!div!!>"
+
+// AppDir + "/" + strFileName.
+std::string AppDirPath(const std::string& strFileName);
+
+bool SaveMapFile(const std::string& strFileName, const CStringMap& map);
+void LoadMapFile(const std::string& strFileName, CStringMap& map);
+bool SaveListFile(const std::string& strFileName, const std::vector<std::string>& arr);
+void LoadListFile(const std::string& strFileName, std::vector<std::string>& arr);
+
+// The same on full paths, for callers that already hold one.
+bool SaveTextFile(const std::string& strPath, const std::string& strText);
+bool ReadTextFile(const std::string& strPath, std::string& strText);
+// Splits text into lines at LF, dropping one CR before each LF.
+std::vector<std::string> SplitLines(const std::string& strText);
+// Turns every LF into CR LF.
+std::string ToCrLf(const std::string& strText);

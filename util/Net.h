@@ -1,0 +1,34 @@
+#pragma once
+
+// Name resolution and HTTP download. Both block, so the window thread only calls them
+// for dotted addresses or not at all; workers call them freely.
+
+#include <chrono>
+#include <string>
+
+// The first IPv4 address of a host name as dotted text (a dotted address gives itself),
+// or empty when the look-up fails.
+std::string ResolveHost(const std::string& strHost);
+
+// The local host's own address as ResolveHost gives it, or empty.
+std::string OwnHostAddress();
+
+struct CHttpOptions {
+    std::chrono::seconds connectTimeout{30};
+    // A transfer slower than one byte per second for this long is given up.
+    std::chrono::seconds stallTime{60};
+    size_t nMaxBody = 16u << 20;
+    long nMaxRedirects = 5;
+};
+
+// Downloads an http:// or https:// URL with the user agent "Vocalon v2.0", bypassing
+// caches. Returns the HTTP status, or -1 when the transfer failed (no connection, broken
+// or stalled transfer, body over the cap, other schemes, too many redirects). Only for
+// status 200 is the body read: every line is appended to strBody followed by "\n" (a
+// final "\n" is added when the body lacks one; an empty body adds nothing). After a
+// failure the complete lines received so far stay appended.
+int HttpGet(const std::string& strUrl, std::string& strBody,
+            const CHttpOptions& options = CHttpOptions());
+
+// Percent-encodes a query value (RFC 3986 unreserved characters stay as they are).
+std::string UrlEncode(const std::string& strValue);

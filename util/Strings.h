@@ -1,0 +1,32 @@
+#pragma once
+
+// Text helpers shared by every protocol reader. Text is bytes; comparisons are byte-wise
+// and case-sensitive unless a function says otherwise. All are safe in any thread.
+
+#include <string>
+#include <vector>
+
+using CStringArray = std::vector<std::string>;
+
+// Appends the maximal runs of characters not in strDelimiters to arr, in order; leading,
+// trailing and repeated delimiters give no empty tokens. "!!" is the set {'!'}.
+void SplitString(const std::string& strText, CStringArray& arr, const std::string& strDelimiters);
+
+// The elements from nStart to the last, separated by strSeparator; empty when nStart is
+// past the end.
+std::string JoinStrings(const CStringArray& arr, size_t nStart, const std::string& strSeparator);
+
+// Cuts the first element named strTag out of strSource and returns its content.
+// The element starts at the first "<" + strTag (a longer name with that beginning matches
+// too), its content at the next ">", and it ends at the first "</" + strTag + ">". When any
+// of the three is missing the result is empty and strSource is left as it was.
+std::string ExtractElement(const std::string& strTag, std::string& strSource);
+
+// Replaces every occurrence of strFrom in str by strTo.
+void ReplaceAll(std::string& str, const std::string& strFrom, const std::string& strTo);
+
+// Sorts ascending ignoring case; elements equal but for case keep their order.
+void SortStrings(CStringArray& arr);
+
+// Case-insensitive three-way comparison used by SortStrings (UTF-8 aware).
+int CompareNoCase(const std::string& strLeft, const std::string& strRight);
