@@ -46,8 +46,6 @@ int CClientApp::InitInstance() {
     WriteProfileString("Prefs", "AppDir", QDir::currentPath().toStdString());
 
     CLoginDlg dlg;
-    SetMainWindow(dlg.Handle());
     dlg.DoModal();
-    SetMainWindow(0);
     return 0;
 }

@@ -1,17 +1,30 @@
 #pragma once
 
-// The login window: the main window for the whole life of the process.
+// The login window: the main window for the whole life of the process. It shows the login
+// form while nobody is logged in; once a user is, it hides and owns everything that lasts
+// for the session: the tray icon and its menu, the news window, the chat connections and
+// the peer network. Other windows reach it through MainWnd().
 
 #include "platform/AppEvent.h"
+#include "platform/CTimerSet.h"
+#include "ui/CMainWindow.h"
+#include "util/Strings.h"
 
 #include <QDialog>
 
+#include <memory>
+#include <string>
+
+class CHyperLink;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class CLoginDlg final : public QDialog {
+// The version of this build, compared with the service's announced latest version.
+extern const char* const STR_VERSION_COUNT;
+
+class CLoginDlg final : public QDialog, public CMainWindow {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CLoginDlg)
 
@@ -21,26 +34,77 @@ public:
 
     CWindowHandle Handle() const { return m_handle.Handle(); }
 
-    // Shows the window and runs until it ends; the rest of the program lives inside.
+    // Prepares the window (tray icon, form, auto-login) and shows it.
+    void Create();
+    // Create, then run until Quit; the rest of the program lives inside.
     int DoModal();
 
-    std::string m_strSection = "Prefs";
+    // CMainWindow
+    void Quit() override;
+    void OpenPrefs() override;
+    void ShowMain() override;
+    void OpenChatRequest(const std::string& strRequest) override;
+    void ShowTrayMenu(const QPoint& ptScreen) override;
+    std::string UserName() const override { return m_strUsername; }
+    std::string Password() const override { return m_strPassword; }
+
+    // Raises or opens the chat window of a channel.
+    void OpenChat(const std::string& strChannel, const std::string& strTopic,
+                  const std::string& strUrl);
+
+    // Runs a tray-menu command.
+    void OnCommand(int nID);
+    // A tray icon click, given its mouse message.
+    void OnTrayNotify(int nMouseMessage);
+    void OnTimer(int nIDEvent);
+    const CTimerSet& Timers() const { return m_timers; }
+
+    CStringArray m_pendingAddresses;
 
 protected:
-    void reject() override {}
-    void accept() override {}
+    bool event(QEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
+    void mouseReleaseEvent(QMouseEvent* pEvent) override;
+    // Enter and Escape never close the window.
+    void accept() override {}
+    void reject() override {}
 
 private:
     void BuildForm();
+    void OnInitDialog();
+    // true: controls to members; false: members to controls.
+    void UpdateData(bool bSaveAndValidate);
+    void LoadForm();
+    void SetIdleState();
+    void OnLogin();
+    void OnCancelLogin();
+    void OnLoginResult(const std::string& strCode, const std::string& strText);
+    void OnVersionNotice(const std::string& strLatest, const std::string& strUrl);
+    void PeerListArrived(const CStringArray* pAddresses);
+    void StartSession();
+    void SignInNewUser();
+    void EndSession();
+    void RunSignup();
+    void SetStatus(const std::string& strText);
 
     CHandleRegistration m_handle{this};
+    CTimerSet m_timers;
+
     QLineEdit* m_pUserEdit = nullptr;
     QLineEdit* m_pPasswordEdit = nullptr;
     QCheckBox* m_pAutoLoginCheck = nullptr;
     QCheckBox* m_pFirewallCheck = nullptr;
     QPushButton* m_pLoginButton = nullptr;
     QPushButton* m_pCancelButton = nullptr;
-    QLabel* m_pLink = nullptr;
+    CHyperLink* m_pLink = nullptr;
     QLabel* m_pStatus = nullptr;
+
+    std::string m_strPassword;
+    std::string m_strUsername;
+    bool m_bAutoLogin = false;
+    bool m_bFirewall = false;
+
+    // Set by Cancel: the next login result to arrive is dropped.
+    bool m_bIgnoreResult = false;
 };

@@ -5,14 +5,66 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QCloseEvent>
 #include <QPointer>
 #include <QSystemTrayIcon>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <QWidget>
 
 const char* const TRAY_DEFAULT_TIP = "Vocalon 2.0";
 
 namespace {
 
+void Notify(QSystemTrayIcon::ActivationReason reason) {
+    int nMouse = 0;
+    if (reason == QSystemTrayIcon::Trigger) {
+        nMouse = WM_LBUTTONDOWN;
+    } else if (reason == QSystemTrayIcon::Context) {
+        nMouse = WM_RBUTTONDOWN;
+    } else {
+        return;
+    }
+    PostToMainWindow(UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID), MakeParam(nMouse));
+}
+
+// Stands in for the tray when the desktop has no tray host: a small window with the
+// icon that takes the same clicks, so the program can always be reached.
+class CTrayStandIn final : public QWidget {
+public:
+    CTrayStandIn() {
+        setWindowTitle("Vocalon");
+        setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+        m_pButton = new QToolButton(this);
+        m_pButton->setIconSize(QSize(48, 48));
+        m_pButton->setAutoRaise(true);
+        m_pButton->setContextMenuPolicy(Qt::CustomContextMenu);
+        auto* pLayout = new QVBoxLayout(this);
+        pLayout->setContentsMargins(4, 4, 4, 4);
+        pLayout->addWidget(m_pButton);
+        connect(m_pButton, &QToolButton::clicked, [] { Notify(QSystemTrayIcon::Trigger); });
+        connect(m_pButton, &QToolButton::customContextMenuRequested,
+                [] { Notify(QSystemTrayIcon::Context); });
+    }
+    void Set(const QIcon& icon, const QString& strTip) {
+        m_pButton->setIcon(icon);
+        m_pButton->setToolTip(strTip);
+        setWindowIcon(icon);
+    }
+
+protected:
+    // Closing it would leave no way back into the program; it minimises instead.
+    void closeEvent(QCloseEvent* pEvent) override {
+        pEvent->ignore();
+        showMinimized();
+    }
+
+private:
+    QToolButton* m_pButton;
+};
+
 QPointer<QSystemTrayIcon> g_pTray;
+QPointer<CTrayStandIn> g_pStandIn;
 int g_nIconId = 0;
 std::string g_strTip;
 
@@ -31,16 +83,15 @@ std::string FitTip(const std::string& strTip) {
     return strOut;
 }
 
-void Notify(QSystemTrayIcon::ActivationReason reason) {
-    int nMouse = 0;
-    if (reason == QSystemTrayIcon::Trigger) {
-        nMouse = WM_LBUTTONDOWN;
-    } else if (reason == QSystemTrayIcon::Context) {
-        nMouse = WM_RBUTTONDOWN;
-    } else {
-        return;
+
+void Show() {
+    QIcon icon = LoadAppIcon(g_nIconId);
+    QString strTip = QString::fromUtf8(g_strTip);
+    g_pTray->setIcon(icon);
+    g_pTray->setToolTip(strTip);
+    if (g_pStandIn) {
+        g_pStandIn->Set(icon, strTip);
     }
-    PostToMainWindow(UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID), MakeParam(nMouse));
 }
 
 }  // namespace
@@ -53,9 +104,13 @@ bool TrayAdd() {
     }
     g_nIconId = IDI_MAIN;
     g_strTip = TRAY_DEFAULT_TIP;
-    g_pTray->setIcon(LoadAppIcon(IDI_MAIN));
-    g_pTray->setToolTip(QString::fromUtf8(g_strTip));
+    Show();
     g_pTray->show();
+    if (!TrayAvailable() && !g_pStandIn) {
+        g_pStandIn = new CTrayStandIn;
+        Show();
+        g_pStandIn->show();
+    }
     return TrayAvailable();
 }
 
@@ -65,8 +120,7 @@ bool TraySet(int nIconId, const std::string& strTip) {
     }
     g_nIconId = nIconId;
     g_strTip = FitTip(strTip);
-    g_pTray->setIcon(LoadAppIcon(nIconId));
-    g_pTray->setToolTip(QString::fromUtf8(g_strTip));
+    Show();
     return TrayAvailable();
 }
 
@@ -76,6 +130,7 @@ bool TrayRemove() {
     }
     g_pTray->hide();
     delete g_pTray;
+    delete g_pStandIn;
     g_nIconId = 0;
     g_strTip.clear();
     return true;
@@ -84,5 +139,5 @@ bool TrayRemove() {
 bool TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 CTrayState TrayState() {
-    return CTrayState{!g_pTray.isNull(), g_nIconId, g_strTip};
+    return CTrayState{!g_pTray.isNull(), g_nIconId, g_strTip, !g_pStandIn.isNull()};
 }

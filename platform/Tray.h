@@ -14,8 +14,9 @@ bool TrayAdd();
 bool TraySet(int nIconId, const std::string& strTip);
 bool TrayRemove();
 
-// Whether the desktop has a tray host that shows the icon. Without one the caller must
-// keep a window on screen, or the user cannot reach the program.
+// Whether the desktop has a tray host that shows the icon. Without one, TrayAdd shows
+// the icon in a small window of its own that takes the same clicks, so the program can
+// always be reached.
 bool TrayAvailable();
 
 // What the icon shows now; for diagnostics and tests.
@@ -23,5 +24,6 @@ struct CTrayState {
     bool bAdded = false;
     int nIconId = 0;
     std::string strTip;
+    bool bStandIn = false;  // shown in a window of its own, for want of a tray host
 };
 CTrayState TrayState();

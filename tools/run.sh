@@ -1,31 +1,47 @@
 #!/usr/bin/env bash
-# Installs what is needed, builds Vocalon and runs it.
-# Without a display (no DISPLAY or WAYLAND_DISPLAY) the program runs on a virtual screen
-# with a tray host for a few seconds, and a screenshot shows what it drew.
+# Installs what is needed, builds Vocalon and runs the demo: the local reference service
+# and the client pointed at it. Sign up with "Need To Register? Click Here!", then log in.
+#
+# Without a display (no DISPLAY or WAYLAND_DISPLAY) the demo runs on a virtual screen with
+# a tray host: a demo user is registered and logged in, and a screenshot shows the result.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
 
 bash tools/deps.sh
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOCALON_TESTS=OFF -DVOCALON_BENCH=OFF >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOCALON_TESTS=OFF \
+    -DVOCALON_BENCH=OFF >/dev/null
 cmake --build build
 
-# The program keeps its files in the directory it starts from.
+# The client keeps its files in the directory it starts from.
 DEMO_DIR="$ROOT/build/demo"
 mkdir -p "$DEMO_DIR"
 cd "$DEMO_DIR"
+source "$ROOT/tools/demo-lib.sh"
+
+start_service "$ROOT/build/tools/service/vocalon-service" "$DEMO_DIR"
+export VOCALON_SERVICE_HOST="$SERVICE_HOST"
+echo "Reference service on http://$SERVICE_HOST/ (log: $DEMO_DIR/service.log)"
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    exec "$ROOT/build/app/vocalon"
+    "$ROOT/build/app/vocalon"
+    exit 0
 fi
 
-source "$ROOT/tools/headless.sh"
 start_virtual_desktop
+# A throwaway settings store with a registered demo user who logs in by himself.
+export XDG_CONFIG_HOME="$DEMO_DIR/config"
+register_demo_user demo demo-password
+write_demo_settings "$XDG_CONFIG_HOME" demo demo-password "$DEMO_DIR"
+
 "$ROOT/build/app/vocalon" &
 APP_PID=$!
-sleep 4
+sleep 6
+# Open the tray menu, as a right click on the icon does.
+xdotool mousemove 1262 784 click 3 2>/dev/null || true
+sleep 1
 SHOT="$DEMO_DIR/vocalon-screen.png"
 import -display "$DISPLAY" -window root "$SHOT"
 kill "$APP_PID" 2>/dev/null || true
 wait "$APP_PID" 2>/dev/null || true
-echo "No display here: Vocalon ran on a virtual screen. Screenshot: $SHOT"
+echo "No display here: the demo ran on a virtual screen. Screenshot: $SHOT"

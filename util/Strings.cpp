@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <algorithm>
+#include <climits>
 
 void SplitString(const std::string& strText, CStringArray& arr, const std::string& strDelimiters) {
     size_t nPos = strText.find_first_not_of(strDelimiters);
@@ -60,6 +61,23 @@ void ReplaceAll(std::string& str, const std::string& strFrom, const std::string&
     }
     strOut.append(str, nPos, std::string::npos);
     str.swap(strOut);
+}
+
+int ParseInt(const std::string& strText) {
+    size_t i = strText.find_first_not_of(" \t\r\n\v\f");
+    if (i == std::string::npos) {
+        return 0;
+    }
+    bool bNegative = strText[i] == '-';
+    if (strText[i] == '-' || strText[i] == '+') {
+        ++i;
+    }
+    long long nValue = 0;
+    for (; i < strText.size() && strText[i] >= '0' && strText[i] <= '9'; ++i) {
+        nValue = std::min<long long>(nValue * 10 + (strText[i] - '0'), 1LL << 32);
+    }
+    nValue = bNegative ? -nValue : nValue;
+    return static_cast<int>(std::clamp<long long>(nValue, INT_MIN, INT_MAX));
 }
 
 int CompareNoCase(const std::string& strLeft, const std::string& strRight) {

@@ -4,6 +4,11 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QApplication>
+#include <QToolButton>
+
+#include "platform/AppEvent.h"
+#include "tests/support/TestSupport.h"
 
 #include <vector>
 
@@ -16,6 +21,8 @@ TEST(Tray, setChangesIconAndTipWithDefaultsAndLimits) {
     EXPECT_TRUE(state.bAdded);
     EXPECT_EQ(state.nIconId, IDI_MAIN);
     EXPECT_EQ(state.strTip, "Vocalon 2.0");
+    // Offscreen there is no tray host: the icon gets a window of its own.
+    EXPECT_EQ(state.bStandIn, !TrayAvailable());
 
     TraySet(IDI_OFFLINE, "Offline");
     EXPECT_EQ(TrayState().nIconId, IDI_OFFLINE);
@@ -50,4 +57,50 @@ TEST(Tray, everyIconIdHasADistinctPicture) {
         images.push_back(image);
     }
     EXPECT_TRUE(LoadAppIcon(999).isNull());
+}
+
+namespace {
+
+class CTrayReceiver : public QObject {
+public:
+    CHandleRegistration m_handle{this};
+    std::vector<int> m_mouse;
+
+protected:
+    bool event(QEvent* pEvent) override {
+        auto* pApp = dynamic_cast<CAppEvent*>(pEvent);
+        if (pApp && pApp->Message() == UM_TRAY_NOTIFY && pApp->WParam<int>() &&
+            *pApp->WParam<int>() == TRAY_ICON_ID && pApp->LParam<int>()) {
+            m_mouse.push_back(*pApp->LParam<int>());
+            return true;
+        }
+        return QObject::event(pEvent);
+    }
+};
+
+}  // namespace
+
+TEST(Tray, standInWindowTakesClicksForTheMainWindow) {
+    if (TrayAvailable()) {
+        GTEST_SKIP() << "a tray host is present";
+    }
+    CTrayReceiver receiver;
+    SetMainWindow(receiver.m_handle.Handle());
+    TrayAdd();
+    QToolButton* pButton = nullptr;
+    for (QWidget* pTop : QApplication::topLevelWidgets()) {
+        if (pTop->isVisible() && (pButton = pTop->findChild<QToolButton*>())) {
+            break;
+        }
+    }
+    ASSERT_NE(pButton, nullptr);
+    pButton->click();
+    emit pButton->customContextMenuRequested(QPoint(1, 1));
+    EXPECT_TRUE(testing_support::WaitFor([&] { return receiver.m_mouse.size() == 2; }));
+    EXPECT_EQ(receiver.m_mouse, (std::vector<int>{WM_LBUTTONDOWN, WM_RBUTTONDOWN}));
+    // Closing it must not strand the user.
+    pButton->window()->close();
+    EXPECT_TRUE(pButton->window()->isVisible());
+    TrayRemove();
+    SetMainWindow(0);
 }

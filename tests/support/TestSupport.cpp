@@ -3,7 +3,12 @@
 #include "platform/Profile.h"
 #include "util/AppFiles.h"
 
+#include <QAbstractButton>
+#include <QApplication>
 #include <QCoreApplication>
+#include <QDialog>
+#include <QMessageBox>
+#include <QSettings>
 #include <QElapsedTimer>
 #include <QThread>
 
@@ -14,6 +19,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <thread>
 
 namespace testing_support {
@@ -30,6 +36,12 @@ bool WaitFor(const std::function<bool()>& condition, std::chrono::milliseconds t
         QThread::msleep(1);
     }
     return true;
+}
+
+void ClearProfile() {
+    QSettings store(QSettings::IniFormat, QSettings::UserScope, "Talvex", "vocalon");
+    store.clear();
+    store.sync();
 }
 
 void PumpEvents(std::chrono::milliseconds duration) {
@@ -89,6 +101,73 @@ int UnusedPort() {
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen);
     ::close(fd);
     return ntohs(addr.sin_port);
+}
+
+CBlackHole::CBlackHole() {
+    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(m_fd, 64);
+    socklen_t nLen = sizeof addr;
+    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &nLen);
+    m_nPort = ntohs(addr.sin_port);
+}
+
+CBlackHole::~CBlackHole() { ::close(m_fd); }
+
+CModalResponder::CModalResponder(std::function<void(QWidget*)> act)
+    : m_act(std::move(act)), m_pTimer(new QTimer) {
+    QObject::connect(m_pTimer, &QTimer::timeout, [this] {
+        QWidget* pModal = QApplication::activeModalWidget();
+        if (!pModal || m_bSeen) {
+            return;
+        }
+        m_bSeen = true;
+        m_pTimer->stop();
+        m_strTitle = pModal->windowTitle().toStdString();
+        if (auto* pBox = qobject_cast<QMessageBox*>(pModal)) {
+            m_strText = pBox->text().toStdString();
+        }
+        m_act(pModal);
+    });
+    m_pTimer->start(10);
+}
+
+CModalResponder::~CModalResponder() { delete m_pTimer; }
+
+void CModalResponder::Close(QWidget* pModal) {
+    if (auto* pDialog = qobject_cast<QDialog*>(pModal)) {
+        pDialog->reject();
+    } else {
+        pModal->close();
+    }
+}
+
+void CModalResponder::ClickButton(QWidget* pModal, const QString& strObjectOrText) {
+    for (QAbstractButton* pButton : pModal->findChildren<QAbstractButton*>()) {
+        if (pButton->objectName() == strObjectOrText || pButton->text() == strObjectOrText) {
+            pButton->click();
+            return;
+        }
+    }
+    Close(pModal);
+}
+
+CScopedEnv::CScopedEnv(const char* pszName, const std::string& strValue) : m_strName(pszName) {
+    const char* pszOld = std::getenv(pszName);
+    m_bHadValue = pszOld != nullptr;
+    m_strOld = pszOld ? pszOld : "";
+    setenv(pszName, strValue.c_str(), 1);
+}
+
+CScopedEnv::~CScopedEnv() {
+    if (m_bHadValue) {
+        setenv(m_strName.c_str(), m_strOld.c_str(), 1);
+    } else {
+        unsetenv(m_strName.c_str());
+    }
 }
 
 }  // namespace testing_support

@@ -3,6 +3,8 @@
 // Shared test helpers.
 
 #include <QTemporaryDir>
+#include <QTimer>
+#include <QWidget>
 
 #include <chrono>
 #include <functional>
@@ -15,6 +17,15 @@ class Server;
 }
 
 namespace testing_support {
+
+// Empties the test program's settings store.
+void ClearProfile();
+
+// Empties the settings store when constructed: make it a fixture's first member, so the
+// members after it (a CTempAppDir, say) write into a clean store.
+struct CCleanProfile {
+    CCleanProfile() { ClearProfile(); }
+};
 
 // Runs the Qt event loop until the condition holds or the time is up; returns the
 // condition's last value.
@@ -58,5 +69,59 @@ private:
 
 // A loopback port that nothing listens on (bound, then released).
 int UnusedPort();
+
+// A loopback port that takes connections but never answers: requests to it hang until
+// their client gives up.
+class CBlackHole {
+public:
+    CBlackHole();
+    ~CBlackHole();
+    CBlackHole(const CBlackHole&) = delete;
+    CBlackHole& operator=(const CBlackHole&) = delete;
+    int Port() const { return m_nPort; }
+    std::string HostPort() const { return "127.0.0.1:" + std::to_string(m_nPort); }
+
+private:
+    int m_fd = -1;
+    int m_nPort = 0;
+};
+
+// Acts once on the next modal dialog or message box that opens, from inside its own
+// event loop, so code under test that runs one does not block the test.
+class CModalResponder {
+public:
+    explicit CModalResponder(std::function<void(QWidget*)> act);
+    ~CModalResponder();
+    CModalResponder(const CModalResponder&) = delete;
+    CModalResponder& operator=(const CModalResponder&) = delete;
+
+    bool Seen() const { return m_bSeen; }
+    // The dialog's title, and for a message box its text.
+    const std::string& Title() const { return m_strTitle; }
+    const std::string& Text() const { return m_strText; }
+
+    // Common answers.
+    static void Close(QWidget* pModal);
+    static void ClickButton(QWidget* pModal, const QString& strObjectOrText);
+
+private:
+    std::function<void(QWidget*)> m_act;
+    QTimer* m_pTimer;
+    bool m_bSeen = false;
+    std::string m_strTitle;
+    std::string m_strText;
+};
+
+// Sets an environment variable for the object's lifetime.
+class CScopedEnv {
+public:
+    CScopedEnv(const char* pszName, const std::string& strValue);
+    ~CScopedEnv();
+
+private:
+    std::string m_strName;
+    bool m_bHadValue;
+    std::string m_strOld;
+};
 
 }  // namespace testing_support

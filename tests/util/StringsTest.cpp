@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
+
 TEST(SplitString, dropsEmptyTokensAroundAndBetweenDelimiters) {
     struct Case {
         std::string strText, strDelimiters;
@@ -113,4 +115,15 @@ TEST(SortStrings, foldsCaseOfNonAsciiLetters) {
     SortStrings(arr);
     // Folded É and é are one letter, kept in their order, after every ASCII letter.
     EXPECT_EQ(arr, (CStringArray{"apple", "zoo", "\xC3\x89t\xC3\xA9", "\xC3\xA9t\xC3\xA9"}));
+}
+
+TEST(ParseInt, readsLeadingDecimalNumbersLikeAtoi) {
+    struct Case {
+        const char* psz;
+        int nExpected;
+    } cases[] = {{"1", 1}, {"2", 2}, {" 42abc", 42}, {"-7", -7}, {"+3", 3}, {"", 0},
+                 {"abc", 0}, {"v2", 0}, {"99999999999999", INT_MAX}, {"-99999999999999", INT_MIN}};
+    for (const Case& c : cases) {
+        EXPECT_EQ(ParseInt(c.psz), c.nExpected) << c.psz;
+    }
 }

@@ -1,0 +1,56 @@
+#pragma once
+
+// The requests to the service host: login, peer list and registration. Each runs on a
+// worker thread of its own that touches no window; results reach windows as posted
+// application messages, in a fixed order the login window relies on:
+// UM_FIREWALL_ROUTE, UM_PEER_LIST, (catalogue written to disk), UM_LOGIN_RESULT,
+// UM_VERSION_NOTICE.
+
+#include "platform/AppEvent.h"
+#include "util/Strings.h"
+
+#include <string>
+
+// Result codes made by the client when no answer could be read.
+extern const char* const RESULT_SERVER_ERROR;   // "-1": the answer was not status 200
+extern const char* const RESULT_NO_CONNECTION;  // "-2": the service could not be reached
+
+// The values of a login or registration answer; missing elements read as empty.
+struct CLoginAnswer {
+    std::string strErrorCode;
+    std::string strError;
+    std::string strVersionCount;
+    std::string strVersionUrl;
+    std::string strFirewallRoute;
+    CStringArray peerAddresses;
+};
+
+// Reads an answer body. The cutter matches names as prefixes, so the order matters:
+// "errorcode" goes before "error". The peer list ends at the first empty "ipaddr".
+CLoginAnswer ParseLoginAnswer(std::string strBody);
+
+// Full URLs of the three requests; the values are percent-encoded.
+std::string LoginUrl(const std::string& strUser, const std::string& strPassword);
+std::string RegisterUrl(const std::string& strUser, const std::string& strPassword,
+                        const std::string& strEmail);
+std::string CatalogueUrl();
+
+// The credential text handed to the login and peer-list workers: user "::" password.
+std::string MakeCredentials(const std::string& strUser, const std::string& strPassword);
+
+// Worker bodies; they run to completion on the calling thread.
+void LoginThreadProc(std::string strCredentials);
+void PeerListThreadProc(std::string strCredentials);
+
+struct SignupRequest {
+    CWindowHandle hWnd = 0;  // the sign-up dialog that receives UM_SIGNUP_RESULT
+    std::string strUser;
+    std::string strPassword;
+    std::string strEmail;
+};
+void SignupThreadProc(SignupRequest request);
+
+// Start the workers on detached threads.
+void StartLoginThread(const std::string& strCredentials);
+void StartPeerListThread(const std::string& strCredentials);
+void StartSignupThread(SignupRequest request);

@@ -1,0 +1,376 @@
+#include "app/CLoginDlg.h"
+
+#include "app/CSignupDlg.h"
+#include "app/TrayMenu.h"
+#include "platform/Profile.h"
+#include "platform/ResourceIds.h"
+#include "platform/Tray.h"
+#include "tests/app/AppTestSupport.h"
+
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+using testing_support::ClearProfile;
+using testing_support::CModalResponder;
+using testing_support::CScopedEnv;
+using testing_support::CTempAppDir;
+using testing_support::PumpEvents;
+using testing_support::UnusedPort;
+using testing_support::WaitFor;
+using namespace std::chrono_literals;
+
+class LoginDlgTest : public ::testing::Test {
+protected:
+    // A login window whose service cannot be reached unless a test points it elsewhere.
+    void Open() {
+        m_pDlg = std::make_unique<CLoginDlg>();
+        m_pDlg->Create();
+    }
+
+    template <class T>
+    T* Control(const char* pszName) {
+        return m_pDlg->findChild<T*>(pszName);
+    }
+    QLineEdit* User() { return Control<QLineEdit>("username"); }
+    QLineEdit* Password() { return Control<QLineEdit>("password"); }
+    QCheckBox* AutoLogin() { return Control<QCheckBox>("autologin"); }
+    QPushButton* LoginButton() { return Control<QPushButton>("login"); }
+    QPushButton* CancelButton() { return Control<QPushButton>("cancel"); }
+    std::string Status() { return Control<QLabel>("status")->text().toStdString(); }
+    bool IsIdle() {
+        return User()->isEnabled() && Password()->isEnabled() && LoginButton()->isEnabled() &&
+               AutoLogin()->isEnabled() && !CancelButton()->isEnabled();
+    }
+    bool IsLoggingIn() {
+        return !User()->isEnabled() && !Password()->isEnabled() && !LoginButton()->isEnabled() &&
+               CancelButton()->isEnabled();
+    }
+    void Post(int nMessage, const std::string& strW, const std::string& strL) {
+        PostAppEvent(m_pDlg->Handle(), nMessage, MakeParam(strW), MakeParam(strL));
+        PumpEvents(20ms);
+    }
+    void Type(const char* pszUser, const char* pszPassword) {
+        User()->setText(pszUser);
+        Password()->setText(pszPassword);
+    }
+
+    testing_support::CCleanProfile m_cleanProfile;
+    // Login requests hang here, so the results a test posts are the only ones.
+    testing_support::CBlackHole m_silentService;
+    CScopedEnv m_serviceHost{"VOCALON_SERVICE_HOST", m_silentService.HostPort()};
+    CTempAppDir m_appDir;
+    std::unique_ptr<CLoginDlg> m_pDlg;
+};
+
+TEST_F(LoginDlgTest, firstStartShowsEmptyFormWithAutoLoginTickedAndDoesNotLogIn) {
+    Open();
+    EXPECT_TRUE(m_pDlg->isVisible());
+    EXPECT_EQ(User()->text(), "");
+    EXPECT_EQ(Password()->text(), "");
+    EXPECT_TRUE(AutoLogin()->isChecked());
+    EXPECT_EQ(Status(), "Vocalon v2.0");
+    EXPECT_TRUE(IsIdle());
+    EXPECT_EQ(m_pDlg->m_strSection, "Prefs");
+    EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
+    EXPECT_EQ(TrayState().strTip, "Vocalon 2.0");
+
+    LoginButton()->click();
+    EXPECT_EQ(Status(), "You must fill out all fields.");
+    EXPECT_TRUE(IsIdle());
+    Type("kim", "");
+    LoginButton()->click();
+    EXPECT_EQ(Status(), "You must fill out all fields.");
+}
+
+TEST_F(LoginDlgTest, storedAutoLoginStartsAtOnceAndFirewallIsRemembered) {
+    WriteProfileString("Prefs", "username", "kim");
+    WriteProfileString("Prefs", "password", "pw");
+    WriteProfileInt("Prefs", "autologin", 1);
+    CScopedEnv unreachable("VOCALON_SERVICE_HOST", "127.0.0.1:" + std::to_string(UnusedPort()));
+    Open();
+    EXPECT_EQ(User()->text(), "kim");
+    EXPECT_EQ(Status(), "Logging in...");
+    EXPECT_TRUE(IsLoggingIn());
+    EXPECT_EQ(GetProfileInt("Prefs", "has_firewall", 7), 0);
+    // The unreachable service answers "-2": offline, hidden, retrying.
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Can't connect to server."; }));
+    EXPECT_TRUE(IsIdle());
+    EXPECT_FALSE(m_pDlg->isVisible());
+    EXPECT_EQ(TrayState().nIconId, IDI_OFFLINE);
+    EXPECT_EQ(TrayState().strTip, "Offline");
+    EXPECT_TRUE(m_pDlg->Timers().IsActive(TIMER_LOGIN_RETRY));
+    EXPECT_EQ(m_pDlg->Timers().Interval(TIMER_LOGIN_RETRY), 300000);
+}
+
+TEST_F(LoginDlgTest, resultCodesPlaceFocusAndStatusAsTheTableSays) {
+    Open();
+    struct Case {
+        const char* pszCode;
+        const char* pszPassword;
+        const char* pszFocus;
+    } cases[] = {{"1001", "typed", "username"}, {"1001", "", "password"},
+                 {"1002", "typed", "username"}, {"1003", "typed", "password"},
+                 {"-1", "typed", "login"}};
+    for (const Case& c : cases) {
+        Type("kim", "typed");
+        LoginButton()->click();
+        ASSERT_TRUE(IsLoggingIn());
+        Password()->setText(c.pszPassword);
+        Post(UM_LOGIN_RESULT, c.pszCode, std::string("text ") + c.pszCode);
+        EXPECT_TRUE(IsIdle()) << c.pszCode;
+        EXPECT_EQ(Status(), std::string("text ") + c.pszCode);
+        ASSERT_NE(m_pDlg->focusWidget(), nullptr);
+        EXPECT_EQ(m_pDlg->focusWidget()->objectName().toStdString(), c.pszFocus) << c.pszCode;
+        EXPECT_TRUE(m_pDlg->isVisible());
+        EXPECT_FALSE(m_pDlg->Timers().IsActive(TIMER_LOGIN_RETRY));
+    }
+}
+
+TEST_F(LoginDlgTest, unknownCodeLeavesTheFormWaitingForCancel) {
+    Open();
+    Type("kim", "pw");
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "4242", "odd");
+    Post(UM_LOGIN_RESULT, "", "");
+    EXPECT_TRUE(IsLoggingIn());
+    EXPECT_EQ(Status(), "Logging in...");
+    CancelButton()->click();
+    EXPECT_TRUE(IsIdle());
+    EXPECT_EQ(Status(), "Vocalon Version 2.0");
+}
+
+TEST_F(LoginDlgTest, cancelDropsExactlyTheNextResult) {
+    Open();
+    Type("kim", "pw");
+    LoginButton()->click();
+    CancelButton()->click();
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "1003", "first answer");
+    EXPECT_TRUE(IsLoggingIn());
+    EXPECT_EQ(Status(), "Logging in...");
+    Post(UM_LOGIN_RESULT, "1003", "second answer");
+    EXPECT_TRUE(IsIdle());
+    EXPECT_EQ(Status(), "second answer");
+}
+
+TEST_F(LoginDlgTest, successStoresCredentialsHidesAndSwitchesTheSection) {
+    Open();
+    Type("Kim", "pw");
+    AutoLogin()->setChecked(false);
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "0", "Welcome");
+    EXPECT_EQ(Status(), "Success!");
+    EXPECT_FALSE(m_pDlg->isVisible());
+    EXPECT_TRUE(m_pDlg->m_bSession);
+    EXPECT_EQ(m_pDlg->m_strSection, "Prefs-Kim");
+    EXPECT_EQ(GetProfileString("Prefs", "username"), "Kim");
+    EXPECT_EQ(GetProfileString("Prefs", "password"), "pw");
+    EXPECT_EQ(GetProfileInt("Prefs", "autologin", 7), 0);
+    EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
+}
+
+TEST_F(LoginDlgTest, retryTickLogsInAgainOnlyWithAutoLoginAndNotWhileLoggedIn) {
+    Open();
+    Type("kim", "pw");
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "-2", "Can't connect to server.");
+    ASSERT_TRUE(m_pDlg->Timers().IsActive(TIMER_LOGIN_RETRY));
+
+    m_pDlg->OnTimer(TIMER_LOGIN_RETRY);  // autologin is not stored yet
+    EXPECT_TRUE(IsIdle());
+    EXPECT_TRUE(m_pDlg->Timers().IsActive(TIMER_LOGIN_RETRY));
+
+    WriteProfileInt("Prefs", "autologin", 1);
+    m_pDlg->OnTimer(TIMER_LOGIN_RETRY);
+    EXPECT_EQ(Status(), "Logging in...");
+    EXPECT_TRUE(m_pDlg->Timers().IsActive(TIMER_LOGIN_RETRY));
+
+    Post(UM_LOGIN_RESULT, "0", "");
+    EXPECT_FALSE(m_pDlg->Timers().IsActive(TIMER_LOGIN_RETRY));
+    m_pDlg->OnTimer(TIMER_LOGIN_RETRY);
+    EXPECT_EQ(Status(), "Success!");
+    EXPECT_FALSE(m_pDlg->Timers().IsActive(TIMER_LOGIN_RETRY));
+}
+
+TEST_F(LoginDlgTest, routeAndPeerListsAreKept) {
+    Open();
+    PostAppEvent(m_pDlg->Handle(), UM_FIREWALL_ROUTE, MakeParam(std::string("fw.example")));
+    PostAppEvent(m_pDlg->Handle(), UM_PEER_LIST, MakeParam(CStringArray{"10.0.0.1", "10.0.0.2"}));
+    PumpEvents(20ms);
+    EXPECT_EQ(m_pDlg->m_strFirewallRoute, "fw.example");
+    EXPECT_EQ(m_pDlg->m_pendingAddresses, (CStringArray{"10.0.0.1", "10.0.0.2"}));
+    EXPECT_TRUE(m_pDlg->Timers().IsActive(TIMER_PEER_REFRESH));
+    EXPECT_EQ(m_pDlg->Timers().Interval(TIMER_PEER_REFRESH), 300000);
+
+    // A failed refresh brings no list: the pending addresses stay.
+    PostAppEvent(m_pDlg->Handle(), UM_PEER_LIST);
+    PumpEvents(20ms);
+    EXPECT_EQ(m_pDlg->m_pendingAddresses, (CStringArray{"10.0.0.1", "10.0.0.2"}));
+    m_pDlg->OnTimer(TIMER_PEER_REFRESH);  // addresses pending: the tick waits
+    EXPECT_TRUE(m_pDlg->Timers().IsActive(TIMER_PEER_REFRESH));
+
+    PostAppEvent(m_pDlg->Handle(), UM_PEER_LIST, MakeParam(CStringArray{}));
+    PumpEvents(20ms);
+    EXPECT_TRUE(m_pDlg->m_pendingAddresses.empty());
+    m_pDlg->OnTimer(TIMER_PEER_REFRESH);  // none left: fetch a fresh list
+    EXPECT_FALSE(m_pDlg->Timers().IsActive(TIMER_PEER_REFRESH));
+}
+
+TEST_F(LoginDlgTest, newerVersionAsksUnlessSilenced) {
+    Open();
+    {
+        CModalResponder responder([](QWidget* p) { CModalResponder::ClickButton(p, "later"); });
+        Post(UM_VERSION_NOTICE, "2", "http://example.invalid/dl");
+        ASSERT_TRUE(WaitFor([&] { return responder.Seen(); }));
+        EXPECT_EQ(responder.Title(), "New version notification");
+    }
+    for (const char* pszVersion : {"1", "0", "", "abc"}) {
+        CModalResponder responder(CModalResponder::Close);
+        Post(UM_VERSION_NOTICE, pszVersion, "http://example.invalid/dl");
+        PumpEvents(50ms);
+        EXPECT_FALSE(responder.Seen()) << pszVersion;
+    }
+    {
+        CModalResponder responder([](QWidget* p) { CModalResponder::ClickButton(p, "never"); });
+        Post(UM_VERSION_NOTICE, "5", "http://example.invalid/dl");
+        ASSERT_TRUE(WaitFor([&] { return responder.Seen(); }));
+    }
+    EXPECT_EQ(GetProfileInt("Prefs", "do_not_bother_me", 0), 1);
+    CModalResponder responder(CModalResponder::Close);
+    Post(UM_VERSION_NOTICE, "9", "http://example.invalid/dl");
+    PumpEvents(50ms);
+    EXPECT_FALSE(responder.Seen());
+}
+
+TEST_F(LoginDlgTest, workerMessageIsShownOnTheWindowThread) {
+    Open();
+    CModalResponder responder(CModalResponder::Close);
+    PostAppEvent(m_pDlg->Handle(), UM_WORKER_MESSAGE, MakeParam(std::string("Can't write file /x")));
+    ASSERT_TRUE(WaitFor([&] { return responder.Seen(); }));
+    EXPECT_EQ(responder.Text(), "Can't write file /x");
+}
+
+TEST_F(LoginDlgTest, trayClickShowsTheLoginWindowAndMenusDifferBySession) {
+    Open();
+    Type("kim", "pw");
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "-2", "Can't connect to server.");
+    ASSERT_FALSE(m_pDlg->isVisible());
+    PostAppEvent(m_pDlg->Handle(), UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID), MakeParam(WM_LBUTTONDOWN));
+    PumpEvents(20ms);
+    EXPECT_TRUE(m_pDlg->isVisible());
+    EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
+}
+
+TEST(TrayMenu, popupsListTheCommandsWithTheirIdsAndStates) {
+    struct Entry {
+        std::string strText;
+        int nId;
+        bool bEnabled;
+    };
+    auto entries = [](int nPopup) {
+        std::vector<Entry> out;
+        std::unique_ptr<QMenu> pMenu = BuildTrayPopup(nPopup);
+        for (QAction* pAction : pMenu->actions()) {
+            out.push_back({pAction->isSeparator() ? "-" : pAction->text().toStdString(),
+                           TrayCommandOf(pAction), pAction->isEnabled()});
+        }
+        return out;
+    };
+    std::vector<Entry> loggedIn = entries(0);
+    std::vector<Entry> loggedOut = entries(1);
+    ASSERT_EQ(loggedIn.size(), 8u);
+    ASSERT_EQ(loggedOut.size(), 8u);
+    const char* texts[] = {"About us...", "-", "Prefs...", "Review Past News", "Update News", "-",
+                           "Sign in new user...", "Quit"};
+    const int ids[] = {32780, 0, 32778, 32776, 32775, 0, 32779, 32774};
+    for (size_t i = 0; i < 8; ++i) {
+        EXPECT_EQ(loggedIn[i].strText, texts[i]);
+        EXPECT_EQ(loggedIn[i].nId, ids[i]);
+        EXPECT_EQ(loggedOut[i].nId, ids[i]);
+        EXPECT_TRUE(loggedIn[i].bEnabled);
+        EXPECT_EQ(loggedOut[i].bEnabled, i != 3 && i != 4) << i;
+    }
+    EXPECT_EQ(loggedOut[6].strText, "Sign in new user..");
+}
+
+TEST_F(LoginDlgTest, signInNewUserShowsTheStoredFormAndKeepsTheSection) {
+    Open();
+    Type("kim", "pw");
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "0", "");
+    ASSERT_EQ(m_pDlg->m_strSection, "Prefs-kim");
+    WriteProfileInt("Prefs", "autologin", 0);
+    m_pDlg->OnCommand(ID_SIGN_IN_NEW_USER);
+    EXPECT_TRUE(m_pDlg->isVisible());
+    EXPECT_FALSE(m_pDlg->m_bSession);
+    EXPECT_TRUE(IsIdle());
+    EXPECT_EQ(Status(), "Vocalon v2.0");
+    EXPECT_EQ(User()->text(), "kim");
+    EXPECT_FALSE(AutoLogin()->isChecked());
+    EXPECT_EQ(m_pDlg->m_strSection, "Prefs-kim");
+}
+
+TEST_F(LoginDlgTest, quitEndsTheWindowsLoopFromEveryState) {
+    Open();
+    bool bFinished = false;
+    QObject::connect(m_pDlg.get(), &QDialog::finished, [&] { bFinished = true; });
+    m_pDlg->OnCommand(ID_QUIT);
+    EXPECT_TRUE(bFinished);
+    EXPECT_EQ(m_pDlg->result(), QDialog::Accepted);
+}
+
+TEST_F(LoginDlgTest, enterEscapeAndCloseBehave) {
+    Open();
+    bool bFinished = false;
+    QObject::connect(m_pDlg.get(), &QDialog::finished, [&] { bFinished = true; });
+    QTest::keyClick(m_pDlg.get(), Qt::Key_Escape);
+    EXPECT_FALSE(bFinished);
+    EXPECT_TRUE(m_pDlg->isVisible());
+    m_pDlg->close();
+    EXPECT_TRUE(bFinished);
+}
+
+TEST_F(LoginDlgTest, minimiseKeepsAWindowWhenThereIsNoTrayHost) {
+    Open();
+    m_pDlg->showMinimized();
+    PumpEvents(20ms);
+    if (TrayAvailable()) {
+        EXPECT_FALSE(m_pDlg->isVisible());
+    } else {
+        EXPECT_TRUE(m_pDlg->isVisible());
+        EXPECT_TRUE(TrayState().bStandIn);
+    }
+}
+
+TEST_F(LoginDlgTest, clickOnTheLinkOpensSignUpAndFillsTheFormOnSuccess) {
+    CLocalService service;
+    ASSERT_TRUE(service.Running());
+    Open();
+    CModalResponder responder([](QWidget* pModal) {
+        pModal->findChild<QLineEdit*>("username")->setText("New_User-1");
+        pModal->findChild<QLineEdit*>("password")->setText("pw&1");
+        pModal->findChild<QLineEdit*>("password2")->setText("pw&1");
+        pModal->findChild<QLineEdit*>("email")->setText("new@example.org");
+        CModalResponder::ClickButton(pModal, "OK");
+    });
+    QWidget* pLink = m_pDlg->findChild<QWidget*>("register");
+    QTest::mouseClick(pLink, Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(responder.Seen());
+    EXPECT_EQ(responder.Title(), "Sign up!");
+    EXPECT_EQ(User()->text(), "new_user-1");
+    EXPECT_EQ(Password()->text(), "pw&1");
+    EXPECT_TRUE(AutoLogin()->isChecked());
+    EXPECT_TRUE(IsIdle());  // no login is started
+
+    // The new account logs in for real.
+    LoginButton()->click();
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Success!"; }));
+    EXPECT_EQ(m_pDlg->m_strSection, "Prefs-new_user-1");
+    EXPECT_TRUE(m_appDir.Exists("in_feeds.txt"));
+}

@@ -1,0 +1,241 @@
+#include "app/ServiceRequests.h"
+
+#include "platform/Profile.h"
+#include "tests/app/AppTestSupport.h"
+
+#include <httplib.h>
+
+#include <gtest/gtest.h>
+
+#include <thread>
+
+using testing_support::CLocalHttpServer;
+using testing_support::CScopedEnv;
+using testing_support::CTempAppDir;
+using testing_support::PumpEvents;
+using testing_support::UnusedPort;
+using testing_support::WaitFor;
+using namespace std::chrono_literals;
+
+TEST(ParseLoginAnswer, readsEveryKeyWhateverTheirOrder) {
+    CLoginAnswer answer = ParseLoginAnswer(
+        "<error>Wrong password.</error>\n<iplist><ipaddr>10.0.0.1</ipaddr></iplist>\n"
+        "<errorcode>1003</errorcode>\n<firewall_rt>fw.example</firewall_rt>\n"
+        "<version_url>http://x/dl</version_url><version_count>2</version_count>\n");
+    EXPECT_EQ(answer.strErrorCode, "1003");
+    EXPECT_EQ(answer.strError, "Wrong password.");
+    EXPECT_EQ(answer.strVersionCount, "2");
+    EXPECT_EQ(answer.strVersionUrl, "http://x/dl");
+    EXPECT_EQ(answer.strFirewallRoute, "fw.example");
+    EXPECT_EQ(answer.peerAddresses, CStringArray{"10.0.0.1"});
+}
+
+TEST(ParseLoginAnswer, skipsAttributesAndReadsMissingKeysAsEmpty) {
+    CLoginAnswer answer = ParseLoginAnswer("<errorcode type=\"int\">0</errorcode>\n");
+    EXPECT_EQ(answer.strErrorCode, "0");
+    EXPECT_EQ(answer.strError, "");
+    EXPECT_EQ(answer.strVersionCount, "");
+    EXPECT_EQ(answer.strFirewallRoute, "");
+    EXPECT_TRUE(answer.peerAddresses.empty());
+}
+
+TEST(ParseLoginAnswer, emptyAddressEndsThePeerList) {
+    EXPECT_EQ(ParseLoginAnswer("<iplist><ipaddr>a</ipaddr><ipaddr></ipaddr><ipaddr>b</ipaddr>"
+                               "</iplist>").peerAddresses,
+              CStringArray{"a"});
+    EXPECT_TRUE(ParseLoginAnswer("<iplist></iplist>").peerAddresses.empty());
+    EXPECT_EQ(ParseLoginAnswer("<iplist>\n<ipaddr>1.2.3.4</ipaddr>\n<ipaddr>h.example</ipaddr>\n"
+                               "</iplist>").peerAddresses,
+              (CStringArray{"1.2.3.4", "h.example"}));
+}
+
+TEST(ServiceUrls, percentEncodeTheValues) {
+    CScopedEnv host("VOCALON_SERVICE_HOST", "svc.test:8080");
+    EXPECT_EQ(LoginUrl("kim", "a&b c#d"),
+              "http://svc.test:8080/cgi-local/login2.pl?username=kim&password=a%26b%20c%23d");
+    EXPECT_EQ(RegisterUrl("kim", "p?w", "k@x.org"),
+              "http://svc.test:8080/cgi-local/register2.pl?username=kim&password=p%3Fw"
+              "&email=k%40x.org");
+    EXPECT_EQ(CatalogueUrl(), "http://svc.test:8080/feed_list/in_feeds.txt");
+}
+
+class LoginThreadTest : public ::testing::Test {
+protected:
+    void RunLogin(const std::string& strUser, const std::string& strPassword) {
+        std::thread(LoginThreadProc, MakeCredentials(strUser, strPassword)).join();
+    }
+
+    CTempAppDir m_appDir;
+    CRecordingWindow m_window;
+};
+
+TEST_F(LoginThreadTest, postsRouteListResultAndVersionInOrderWithCatalogueOnDiskFirst) {
+    CLocalService service({"--firewall-route", "fw.example", "--version-count", "3"});
+    ASSERT_TRUE(service.Running());
+    ASSERT_TRUE(service.Register("kim", "s3cret"));
+    RunLogin("kim", "s3cret");
+    ASSERT_TRUE(m_window.WaitForMessage(UM_VERSION_NOTICE));
+    EXPECT_EQ(m_window.Messages(), (std::vector<int>{UM_FIREWALL_ROUTE, UM_PEER_LIST,
+                                                     UM_LOGIN_RESULT, UM_VERSION_NOTICE}));
+    EXPECT_EQ(m_window.m_posted[0].strW, "fw.example");
+    ASSERT_TRUE(m_window.m_posted[1].addresses.has_value());
+    EXPECT_EQ(m_window.m_posted[2].strW, "0");
+    EXPECT_TRUE(m_window.m_posted[2].bCatalogueOnDisk);
+    EXPECT_EQ(m_window.m_posted[3].strW, "3");
+    std::string strCatalogue = m_appDir.Read("in_feeds.txt");
+    EXPECT_NE(strCatalogue.find("<!!div!!>http://"), std::string::npos);
+    EXPECT_NE(strCatalogue.find("\r\n"), std::string::npos);
+    EXPECT_EQ(strCatalogue.find("\n\n"), std::string::npos);
+}
+
+TEST_F(LoginThreadTest, refusedLoginStillDeliversCatalogueAndVersion) {
+    CLocalService service({"--version-count", "2"});
+    ASSERT_TRUE(service.Running());
+    ASSERT_TRUE(service.Register("kim", "right"));
+    RunLogin("kim", "wrong");
+    ASSERT_TRUE(m_window.WaitForMessage(UM_VERSION_NOTICE));
+    const CPosted* pResult = m_window.Find(UM_LOGIN_RESULT);
+    ASSERT_NE(pResult, nullptr);
+    EXPECT_EQ(pResult->strW, "1003");
+    EXPECT_FALSE(pResult->strL.empty());
+    EXPECT_TRUE(pResult->bCatalogueOnDisk);
+    EXPECT_EQ(m_window.Find(UM_VERSION_NOTICE)->strW, "2");
+
+    RunLogin("nobody", "x");
+    ASSERT_TRUE(WaitFor([&] { return m_window.m_posted.size() == 8; }));
+    EXPECT_EQ(m_window.m_posted[6].strW, "1001");
+}
+
+TEST_F(LoginThreadTest, passwordsWithQueryCharactersLogInAsTyped) {
+    CLocalService service;
+    ASSERT_TRUE(service.Running());
+    const std::string strPassword = "a&b c#d?e=f%g+h";
+    ASSERT_TRUE(service.Register("lee", strPassword));
+    RunLogin("lee", strPassword);
+    ASSERT_TRUE(m_window.WaitForMessage(UM_LOGIN_RESULT));
+    EXPECT_EQ(m_window.Find(UM_LOGIN_RESULT)->strW, "0");
+}
+
+TEST_F(LoginThreadTest, unreachableServiceGivesMinusTwoAlone) {
+    CScopedEnv host("VOCALON_SERVICE_HOST", "127.0.0.1:" + std::to_string(UnusedPort()));
+    RunLogin("kim", "pw");
+    ASSERT_TRUE(m_window.WaitForMessage(UM_LOGIN_RESULT));
+    PumpEvents(50ms);
+    ASSERT_EQ(m_window.Messages(), std::vector<int>{UM_LOGIN_RESULT});
+    EXPECT_EQ(m_window.m_posted[0].strW, "-2");
+    EXPECT_EQ(m_window.m_posted[0].strL, "Can't connect to server.");
+}
+
+TEST_F(LoginThreadTest, credentialsThatDoNotSplitInTwoPostNothing) {
+    CLocalService service;
+    ASSERT_TRUE(service.Running());
+    for (const char* pszCredentials : {"kim::pa:ss", "kim::", "::pw", "kim"}) {
+        std::thread(LoginThreadProc, std::string(pszCredentials)).join();
+    }
+    PumpEvents(100ms);
+    EXPECT_TRUE(m_window.m_posted.empty());
+}
+
+// A service whose login answers and catalogue status the test chooses.
+class ScriptedServiceTest : public LoginThreadTest {
+protected:
+    void SetUp() override {
+        auto& server = m_server.Server();
+        server.Get("/cgi-local/login2.pl", [this](const httplib::Request&, httplib::Response& res) {
+            res.status = m_nLoginStatus;
+            res.set_content(m_strAnswer, "text/plain");
+        });
+        server.Get("/cgi-local/register2.pl",
+                   [this](const httplib::Request&, httplib::Response& res) {
+                       res.status = m_nLoginStatus;
+                       res.set_content(m_strAnswer, "text/plain");
+                   });
+        server.Get("/feed_list/in_feeds.txt", [this](const httplib::Request&, httplib::Response& res) {
+            res.status = m_nCatalogueStatus;
+            res.set_content("New<!!div!!>http://new/feed\n", "text/plain");
+        });
+        m_server.Start();
+        m_pHost = std::make_unique<CScopedEnv>("VOCALON_SERVICE_HOST",
+                                               "127.0.0.1:" + std::to_string(m_server.Port()));
+    }
+
+    int m_nLoginStatus = 200;
+    int m_nCatalogueStatus = 200;
+    std::string m_strAnswer = "<errorcode>0</errorcode><error>Hi</error>";
+    CLocalHttpServer m_server;
+    std::unique_ptr<CScopedEnv> m_pHost;
+};
+
+TEST_F(ScriptedServiceTest, otherStatusGivesMinusOne) {
+    m_nLoginStatus = 500;
+    RunLogin("kim", "pw");
+    ASSERT_TRUE(m_window.WaitForMessage(UM_LOGIN_RESULT));
+    PumpEvents(50ms);
+    ASSERT_EQ(m_window.Messages(), std::vector<int>{UM_LOGIN_RESULT});
+    EXPECT_EQ(m_window.m_posted[0].strW, "-1");
+    EXPECT_EQ(m_window.m_posted[0].strL, "Server connection error.");
+}
+
+TEST_F(ScriptedServiceTest, catalogueThatFailsKeepsTheOldFile) {
+    m_appDir.Write("in_feeds.txt", "Old<!!div!!>http://old/feed\r\n");
+    m_nCatalogueStatus = 404;
+    RunLogin("kim", "pw");
+    ASSERT_TRUE(m_window.WaitForMessage(UM_VERSION_NOTICE));
+    EXPECT_EQ(m_window.Find(UM_LOGIN_RESULT)->strW, "0");
+    EXPECT_EQ(m_appDir.Read("in_feeds.txt"), "Old<!!div!!>http://old/feed\r\n");
+
+    m_nCatalogueStatus = 200;
+    RunLogin("kim", "pw");
+    ASSERT_TRUE(WaitFor([&] { return m_window.m_posted.size() == 8; }));
+    EXPECT_EQ(m_appDir.Read("in_feeds.txt"), "New<!!div!!>http://new/feed\r\n");
+}
+
+TEST_F(ScriptedServiceTest, unwritableCatalogueAsksTheWindowThreadForAMessage) {
+    WriteProfileString("Prefs", "AppDir", m_appDir.Path() + "/missing-dir");
+    RunLogin("kim", "pw");
+    ASSERT_TRUE(m_window.WaitForMessage(UM_VERSION_NOTICE));
+    EXPECT_EQ(m_window.Messages(),
+              (std::vector<int>{UM_FIREWALL_ROUTE, UM_PEER_LIST, UM_WORKER_MESSAGE,
+                                UM_LOGIN_RESULT, UM_VERSION_NOTICE}));
+    EXPECT_EQ(m_window.Find(UM_WORKER_MESSAGE)->strW,
+              "Can't write file " + m_appDir.Path() + "/missing-dir/in_feeds.txt");
+}
+
+TEST_F(ScriptedServiceTest, peerListThreadPostsTheListOrNone) {
+    m_strAnswer = "<errorcode>1003</errorcode><iplist><ipaddr>10.1.1.1</ipaddr>"
+                  "<ipaddr>10.1.1.2</ipaddr></iplist>";
+    std::thread(PeerListThreadProc, MakeCredentials("kim", "pw")).join();
+    ASSERT_TRUE(m_window.WaitForMessage(UM_PEER_LIST));
+    ASSERT_TRUE(m_window.m_posted[0].addresses.has_value());
+    EXPECT_EQ(*m_window.m_posted[0].addresses, (CStringArray{"10.1.1.1", "10.1.1.2"}));
+
+    m_nLoginStatus = 503;
+    std::thread(PeerListThreadProc, MakeCredentials("kim", "pw")).join();
+    ASSERT_TRUE(WaitFor([&] { return m_window.m_posted.size() == 2; }));
+    EXPECT_EQ(m_window.m_posted[1].nMessage, UM_PEER_LIST);
+    EXPECT_FALSE(m_window.m_posted[1].addresses.has_value());
+}
+
+TEST_F(ScriptedServiceTest, signupResultGoesToTheDialogThatAsked) {
+    CRecordingWindow dialog(false);
+    m_strAnswer = "<errorcode>1002</errorcode><error>Taken.</error>";
+    std::thread(SignupThreadProc, SignupRequest{dialog.Handle(), "kim", "pw", "k@x.org"}).join();
+    ASSERT_TRUE(dialog.WaitForMessage(UM_SIGNUP_RESULT));
+    EXPECT_EQ(dialog.m_posted[0].strW, "1002");
+    EXPECT_EQ(dialog.m_posted[0].strL, "Taken.");
+
+    m_nLoginStatus = 500;
+    std::thread(SignupThreadProc, SignupRequest{dialog.Handle(), "kim", "pw", "k@x.org"}).join();
+    ASSERT_TRUE(WaitFor([&] { return dialog.m_posted.size() == 2; }));
+    EXPECT_EQ(dialog.m_posted[1].strW, "-1");
+    EXPECT_EQ(dialog.m_posted[1].strL, "Server connection error.");
+    EXPECT_TRUE(m_window.m_posted.empty());
+}
+
+TEST(SignupThread, unreachableServicePostsNothing) {
+    CRecordingWindow dialog(false);
+    CScopedEnv host("VOCALON_SERVICE_HOST", "127.0.0.1:" + std::to_string(UnusedPort()));
+    std::thread(SignupThreadProc, SignupRequest{dialog.Handle(), "kim", "pw", "k@x.org"}).join();
+    PumpEvents(100ms);
+    EXPECT_TRUE(dialog.m_posted.empty());
+}

@@ -1,0 +1,65 @@
+// The program as a whole process: one copy per desktop user, and the application
+// directory taken from where it starts.
+
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <gtest/gtest.h>
+
+using testing_support::PumpEvents;
+using testing_support::UnusedPort;
+using testing_support::WaitFor;
+using namespace std::chrono_literals;
+
+namespace {
+
+class CClient {
+public:
+    CClient(const QTemporaryDir& home, const QString& strWorkDir) {
+        QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+        env.insert("QT_QPA_PLATFORM", "offscreen");
+        env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("XDG_RUNTIME_DIR", home.path() + "/runtime");
+        env.insert("VOCALON_SERVICE_HOST", QString("127.0.0.1:%1").arg(UnusedPort()));
+        m_process.setProcessEnvironment(env);
+        m_process.setWorkingDirectory(strWorkDir);
+        m_process.start(VOCALON_BIN, {});
+    }
+    ~CClient() {
+        m_process.kill();
+        m_process.waitForFinished(5000);
+    }
+    QProcess m_process;
+};
+
+QString AppDirIn(const QTemporaryDir& home) {
+    QSettings store(home.path() + "/config/Talvex/vocalon.ini", QSettings::IniFormat);
+    return store.value("Prefs/AppDir").toString();
+}
+
+}  // namespace
+
+TEST(Startup, recordsTheWorkingDirectoryAndRefusesASecondCopy) {
+    QTemporaryDir home;
+    QDir(home.path()).mkpath("runtime");
+    QFile::setPermissions(home.path() + "/runtime", QFileDevice::ReadOwner |
+                                                        QFileDevice::WriteOwner |
+                                                        QFileDevice::ExeOwner);
+    QTemporaryDir dirA, dirB;
+    {
+        CClient first(home, dirA.path());
+        ASSERT_TRUE(WaitFor([&] { return AppDirIn(home) == dirA.path(); }, 20s));
+        CClient second(home, dirB.path());
+        // The second copy stops at its "already running" message, before it records
+        // anything, and the first keeps running.
+        PumpEvents(1500ms);
+        EXPECT_EQ(AppDirIn(home), dirA.path());
+        EXPECT_EQ(first.m_process.state(), QProcess::Running);
+    }
+    CClient again(home, dirB.path());
+    EXPECT_TRUE(WaitFor([&] { return AppDirIn(home) == dirB.path(); }, 20s));
+}

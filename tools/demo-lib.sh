@@ -1,0 +1,56 @@
+# Sourced by the demo scripts. Everything started here stops when the script exits.
+
+DEMO_PIDS=()
+trap 'kill "${DEMO_PIDS[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT
+
+# start_service BINARY DIR: the reference service on a free loopback port; sets SERVICE_HOST.
+start_service() {
+    local binary=$1 dir=$2 line=""
+    rm -f "$dir/service.port"
+    "$binary" --port 0 --db "$dir/service.db" >"$dir/service.port" 2>"$dir/service.log" &
+    DEMO_PIDS+=("$!")
+    for _ in $(seq 100); do
+        line=$(head -n 1 "$dir/service.port" 2>/dev/null || true)
+        [ -n "$line" ] && break
+        sleep 0.1
+    done
+    SERVICE_HOST=${line#listening on }
+    [ -n "$SERVICE_HOST" ] || { echo "the reference service did not start" >&2; exit 1; }
+}
+
+# register_demo_user NAME PASSWORD: an account on the service (an existing one is fine).
+register_demo_user() {
+    curl -fsS "http://$SERVICE_HOST/cgi-local/register2.pl?username=$1&password=$2&email=$1@example.org" >/dev/null
+}
+
+# write_demo_settings CONFIG_HOME NAME PASSWORD APP_DIR: a settings store that logs in by itself.
+write_demo_settings() {
+    mkdir -p "$1/Talvex"
+    cat >"$1/Talvex/vocalon.ini" <<INI
+[Prefs]
+AppDir=$4
+username=$2
+password=$3
+autologin=1
+INI
+    chmod 600 "$1/Talvex/vocalon.ini"
+}
+
+# A virtual X screen with a tray host at the bottom right; sets DISPLAY.
+start_virtual_desktop() {
+    local number
+    for number in $(seq 90 140); do
+        [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] || break
+    done
+    Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    DEMO_PIDS+=("$!")
+    export DISPLAY=":$number"
+    for _ in $(seq 50); do
+        xdpyinfo >/dev/null 2>&1 && break
+        sleep 0.1
+    done
+    trayer --edge bottom --align right --widthtype request --height 32 \
+        --transparent false --tint 0x303030 >/dev/null 2>&1 &
+    DEMO_PIDS+=("$!")
+    sleep 1
+}
