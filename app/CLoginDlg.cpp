@@ -5,6 +5,8 @@
 #include "app/CSignupDlg.h"
 #include "app/ServiceRequests.h"
 #include "app/TrayMenu.h"
+#include "news/CNewsDlg.h"
+#include "news/CPrefSheet.h"
 #include "platform/Profile.h"
 #include "platform/ResourceIds.h"
 #include "platform/Shell.h"
@@ -45,6 +47,9 @@ CLoginDlg::CLoginDlg(QWidget* pParent)
 }
 
 CLoginDlg::~CLoginDlg() {
+    // No event loop runs any more: the news window goes at once.
+    delete m_pNewsDlg;
+    m_pNewsDlg = nullptr;
     EndSession();
     TrayRemove();
     if (MainWnd() == this) {
@@ -251,11 +256,20 @@ void CLoginDlg::StartSession() {
     WriteProfileString("Prefs", "password", m_strPassword);
     WriteProfileInt("Prefs", "autologin", m_bAutoLogin ? 1 : 0);
     m_bSession = true;
+    // Created hidden; its creation starts the first news check.
+    m_pNewsDlg = new CNewsDlg;
     hide();
     m_strSection = "Prefs-" + m_strUsername;
+    m_pNewsDlg->ApplyDisplaySettings();
 }
 
-void CLoginDlg::EndSession() { m_bSession = false; }
+void CLoginDlg::EndSession() {
+    m_bSession = false;
+    if (m_pNewsDlg) {
+        m_pNewsDlg->Destroy();
+        m_pNewsDlg = nullptr;
+    }
+}
 
 void CLoginDlg::OnVersionNotice(const std::string& strLatest, const std::string& strUrl) {
     if (GetProfileInt("Prefs", "do_not_bother_me", 0) != 0) {
@@ -306,6 +320,10 @@ void CLoginDlg::OnTrayNotify(int nMouseMessage) {
 
 void CLoginDlg::ShowMain() {
     TraySet(IDI_MAIN, "");
+    if (m_bSession && m_pNewsDlg) {
+        m_pNewsDlg->ShowNewsWindow();
+        return;
+    }
     if (windowState() & Qt::WindowMinimized) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
     }
@@ -331,6 +349,16 @@ void CLoginDlg::OnCommand(int nID) {
             break;
         case ID_PREFS:
             OpenPrefs();
+            break;
+        case ID_UPDATE_NEWS:
+            if (m_pNewsDlg) {
+                m_pNewsDlg->UpdateNews();
+            }
+            break;
+        case ID_REVIEW_PAST_NEWS:
+            if (m_pNewsDlg) {
+                m_pNewsDlg->ShowPastNews();
+            }
             break;
         case ID_SIGN_IN_NEW_USER:
             SignInNewUser();
@@ -358,7 +386,20 @@ void CLoginDlg::Quit() {
     done(QDialog::Accepted);
 }
 
-void CLoginDlg::OpenPrefs() {}
+void CLoginDlg::OpenPrefs() {
+    int nResult = QDialog::Rejected;
+    {
+        CPrefSheet sheet(this);
+        nResult = sheet.exec();
+    }
+    if (nResult == QDialog::Accepted && m_pNewsDlg) {
+        m_pNewsDlg->ApplyDisplaySettings();
+    }
+    // Whatever the answer, the news is checked again at once.
+    if (m_bSession && m_pNewsDlg) {
+        m_pNewsDlg->UpdateNews();
+    }
+}
 
 void CLoginDlg::OpenChatRequest(const std::string& strRequest) {
     CStringArray pieces;

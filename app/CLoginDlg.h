@@ -16,6 +16,7 @@
 #include <string>
 
 class CHyperLink;
+class CNewsDlg;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
@@ -59,6 +60,8 @@ public:
     void OnTimer(int nIDEvent);
     const CTimerSet& Timers() const { return m_timers; }
 
+    // The news window while a user is logged in.
+    CNewsDlg* NewsWindow() const { return m_pNewsDlg; }
     CStringArray m_pendingAddresses;
 
 protected:
@@ -105,6 +108,8 @@ private:
     bool m_bAutoLogin = false;
     bool m_bFirewall = false;
 
+    // Owned; ended with Destroy(), as it may be inside one of its own handlers.
+    CNewsDlg* m_pNewsDlg = nullptr;
     // Set by Cancel: the next login result to arrive is dropped.
     bool m_bIgnoreResult = false;
 };

@@ -2,6 +2,7 @@
 
 #include "platform/AppEvent.h"
 #include "platform/ResourceIds.h"
+#include "util/Strings.h"
 
 #include <QApplication>
 #include <QIcon>
@@ -70,17 +71,9 @@ std::string g_strTip;
 
 constexpr size_t kMaxTip = 63;
 
-// Cuts at a UTF-8 character boundary so the tip never ends in half a character.
+// The tip never ends in half a character.
 std::string FitTip(const std::string& strTip) {
-    std::string strOut = strTip.empty() ? std::string(TRAY_DEFAULT_TIP) : strTip;
-    if (strOut.size() > kMaxTip) {
-        size_t nCut = kMaxTip;
-        while (nCut > 0 && (static_cast<unsigned char>(strOut[nCut]) & 0xC0) == 0x80) {
-            --nCut;
-        }
-        strOut.resize(nCut);
-    }
-    return strOut;
+    return CutAtCharBoundary(strTip.empty() ? std::string(TRAY_DEFAULT_TIP) : strTip, kMaxTip);
 }
 
 

@@ -36,6 +36,12 @@ INI
     chmod 600 "$1/Talvex/vocalon.ini"
 }
 
+# choose_demo_sources NAME APP_DIR: the user reads the service's ordinary sources.
+choose_demo_sources() {
+    curl -fsS "http://$SERVICE_HOST/feed_list/in_feeds.txt" | grep -v '(' |
+        sed 's/<!!div!!>.*$/\r/' >"$2/$1_out_feeds.txt"
+}
+
 # A virtual X screen with a tray host at the bottom right; sets DISPLAY.
 start_virtual_desktop() {
     local number

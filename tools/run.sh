@@ -33,12 +33,15 @@ start_virtual_desktop
 export XDG_CONFIG_HOME="$DEMO_DIR/config"
 register_demo_user demo demo-password
 write_demo_settings "$XDG_CONFIG_HOME" demo demo-password "$DEMO_DIR"
+choose_demo_sources demo "$DEMO_DIR"
 
 "$ROOT/build/app/vocalon" &
 APP_PID=$!
 sleep 6
-# Open the tray menu, as a right click on the icon does.
-xdotool mousemove 1262 784 click 3 2>/dev/null || true
+# A click on the blinking tray icon shows the news window; the menu button opens the menu.
+xdotool mousemove 1262 784 click 1 2>/dev/null || true
+sleep 2
+xdotool key --clearmodifiers Delete 2>/dev/null || true
 sleep 1
 SHOT="$DEMO_DIR/vocalon-screen.png"
 import -display "$DISPLAY" -window root "$SHOT"

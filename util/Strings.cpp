@@ -63,6 +63,18 @@ void ReplaceAll(std::string& str, const std::string& strFrom, const std::string&
     str.swap(strOut);
 }
 
+std::string CutAtCharBoundary(const std::string& str, size_t nMaxBytes) {
+    if (str.size() <= nMaxBytes) {
+        return str;
+    }
+    size_t nCut = nMaxBytes;
+    // Continuation bytes (10xxxxxx) belong to the character that starts before them.
+    while (nCut > 0 && (static_cast<unsigned char>(str[nCut]) & 0xC0) == 0x80) {
+        --nCut;
+    }
+    return str.substr(0, nCut);
+}
+
 int ParseInt(const std::string& strText) {
     size_t i = strText.find_first_not_of(" \t\r\n\v\f");
     if (i == std::string::npos) {

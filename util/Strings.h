@@ -25,6 +25,9 @@ std::string ExtractElement(const std::string& strTag, std::string& strSource);
 // Replaces every occurrence of strFrom in str by strTo.
 void ReplaceAll(std::string& str, const std::string& strFrom, const std::string& strTo);
 
+// The longest prefix of at most nMaxBytes that does not end inside a UTF-8 character.
+std::string CutAtCharBoundary(const std::string& str, size_t nMaxBytes);
+
 // Reads a decimal integer the way atoi does: leading blanks, an optional sign, then digits;
 // text that is not a number reads as 0. Out-of-range values are clamped.
 int ParseInt(const std::string& strText);

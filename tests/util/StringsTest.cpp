@@ -127,3 +127,12 @@ TEST(ParseInt, readsLeadingDecimalNumbersLikeAtoi) {
         EXPECT_EQ(ParseInt(c.psz), c.nExpected) << c.psz;
     }
 }
+
+TEST(CutAtCharBoundary, neverEndsInsideACharacter) {
+    EXPECT_EQ(CutAtCharBoundary("short", 10), "short");
+    EXPECT_EQ(CutAtCharBoundary("abcdef", 3), "abc");
+    EXPECT_EQ(CutAtCharBoundary("ab\xC3\xA9", 3), "ab");          // é would be cut in half
+    EXPECT_EQ(CutAtCharBoundary("ab\xC3\xA9", 4), "ab\xC3\xA9");
+    EXPECT_EQ(CutAtCharBoundary("a\xE2\x82\xAC", 3), "a");         // the euro sign needs 3 bytes
+    EXPECT_EQ(CutAtCharBoundary("", 0), "");
+}

@@ -1,0 +1,350 @@
+#include "news/CNewsDlg.h"
+
+#include "news/CPastNewsDlg.h"
+#include "news/NewsCheck.h"
+#include "news/NewsFiles.h"
+#include "platform/Profile.h"
+#include "platform/ResourceIds.h"
+#include "platform/Shell.h"
+#include "platform/Tray.h"
+#include "ui/CMainWindow.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScreen>
+#include <QTextEdit>
+
+#include <ctime>
+
+namespace {
+
+constexpr const char* kTitleBase = "Latest News";
+constexpr const char* kTitleChecking = "Checking...";
+constexpr const char* kTipUpdating = "Updating...";
+constexpr int kBlinkPeriodMs = 500;
+
+std::string LocalTimeNow(const char* pszPattern) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char szText[32];
+    size_t n = std::strftime(szText, sizeof szText, pszPattern, &local);
+    return std::string(szText, n);
+}
+
+}  // namespace
+
+CNewsDlg::CNewsDlg(QWidget* pParent)
+    : QDialog(pParent), m_timers([this](int nIDEvent) { OnTimer(nIDEvent); }) {
+    m_handle.emplace(this);
+    setWindowTitle("News");
+    setWindowIcon(LoadAppIcon(IDI_MAIN));
+    setSizeGripEnabled(true);
+    BuildControls();
+    m_nCaptionHeight = m_pCaption->sizeHint().height();
+    m_nStatusHeight = m_pStatus->sizeHint().height();
+    resize(300, 200);
+    ApplyDisplaySettings();
+    CheckNews();
+}
+
+CNewsDlg::~CNewsDlg() = default;
+
+void CNewsDlg::BuildControls() {
+    m_pPane = new QTextEdit(this);
+    m_pPane->setObjectName("pane");
+    m_pPane->setReadOnly(true);
+    m_pPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_pPane->setUndoRedoEnabled(false);
+    m_pPane->viewport()->setMouseTracking(true);
+    m_pPane->viewport()->installEventFilter(this);
+    m_pCaption = new QLabel(this);
+    m_pCaption->setObjectName("caption");
+    m_pNextButton = new QPushButton(LoadAppIcon(IDI_NEXT), QString(), this);
+    m_pNextButton->setObjectName("next");
+    m_pNextButton->setEnabled(false);
+    m_pPrevButton = new QPushButton(LoadAppIcon(IDI_PREV), QString(), this);
+    m_pPrevButton->setObjectName("prev");
+    m_pPrevButton->setEnabled(false);
+    m_pStatus = new QLabel("Connecting to peers...", this);
+    m_pStatus->setObjectName("status");
+    m_pStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    m_pMenuButton = new QPushButton("Menu", this);
+    m_pMenuButton->setObjectName("menu");
+    for (QPushButton* pButton : {m_pNextButton, m_pPrevButton, m_pMenuButton}) {
+        pButton->setAutoDefault(false);
+    }
+    connect(m_pNextButton, &QPushButton::clicked, this, &CNewsDlg::OnNext);
+    connect(m_pPrevButton, &QPushButton::clicked, this, &CNewsDlg::OnPrev);
+    connect(m_pMenuButton, &QPushButton::clicked, this, [] {
+        if (CMainWindow* pMain = MainWnd()) {
+            pMain->ShowTrayMenu(QCursor::pos());
+        }
+    });
+}
+
+void CNewsDlg::Destroy() {
+    m_handle.reset();
+    m_timers.KillTimer(TIMER_NEWS_CHECK);
+    m_timers.KillTimer(TIMER_TRAY_BLINK);
+    hide();
+    deleteLater();
+}
+
+std::string CNewsDlg::Section() const {
+    return MainWnd() ? MainWnd()->m_strSection : std::string("Prefs");
+}
+
+std::string CNewsDlg::UserName() const { return MainWnd() ? MainWnd()->UserName() : std::string(); }
+
+void CNewsDlg::LayOut() {
+    const int W = width();
+    const int H = height();
+    const int T = m_nCaptionHeight;
+    const int S = m_nStatusHeight;
+    m_pCaption->setGeometry(0, 1, W, T);
+    m_pPane->setGeometry(0, T + 3, W, H - T - S - 30);
+    m_pMenuButton->setGeometry(0, H - S - 25, 48, 24);
+    m_pPrevButton->setGeometry(W - 54, H - S - 25, 24, 24);
+    m_pNextButton->setGeometry(W - 26, H - S - 25, 24, 24);
+    m_pStatus->setGeometry(0, H - S, W, S);
+}
+
+void CNewsDlg::resizeEvent(QResizeEvent* pEvent) {
+    QDialog::resizeEvent(pEvent);
+    LayOut();
+}
+
+void CNewsDlg::showEvent(QShowEvent* pEvent) {
+    QDialog::showEvent(pEvent);
+    if (!m_bFirstPaint) {
+        return;
+    }
+    // The first time it appears the window goes where it was last closed, or by default
+    // to the bottom right corner of the work area.
+    m_bFirstPaint = false;
+    const std::string strSection = Section();
+    QRect work = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    int cx = GetProfileInt(strSection, "news_cx", width());
+    int cy = GetProfileInt(strSection, "news_cy", height());
+    int x = GetProfileInt(strSection, "news_x", work.x() + work.width() - cx);
+    int y = GetProfileInt(strSection, "news_y", work.y() + work.height() - cy);
+    setGeometry(x, y, cx, cy);
+}
+
+void CNewsDlg::closeEvent(QCloseEvent* pEvent) {
+    pEvent->ignore();
+    const std::string strSection = Section();
+    QRect rect = geometry();
+    WriteProfileInt(strSection, "news_x", rect.x());
+    WriteProfileInt(strSection, "news_y", rect.y());
+    WriteProfileInt(strSection, "news_cx", rect.width());
+    WriteProfileInt(strSection, "news_cy", rect.height());
+    hide();
+    m_bMayRefresh = true;
+}
+
+void CNewsDlg::ShowNewsWindow() {
+    show();
+    raise();
+    activateWindow();
+    StopBlink(IDI_MAIN);
+    m_pPane->moveCursor(QTextCursor::Start);
+    ShowItem();
+    m_bMayRefresh = false;
+}
+
+void CNewsDlg::UpdateNews() {
+    m_bMayRefresh = true;
+    CheckNews();
+}
+
+void CNewsDlg::CheckNews() {
+    if (!HasChosenSources(UserName())) {
+        ClearPane();
+        AppendLink("prefs:", "Click here to add some feeds.");
+        return;
+    }
+    if (!m_bMayRefresh) {
+        return;
+    }
+    m_timers.KillTimer(TIMER_NEWS_CHECK);
+    setWindowTitle(kTitleChecking);
+    TraySet(IDI_UPDATING, kTipUpdating);
+    StartCheck();
+}
+
+void CNewsDlg::StartCheck() {
+    if (m_bChecking) {
+        m_bCheckQueued = true;
+        return;
+    }
+    m_bChecking = true;
+    NewsThreadParams params;
+    params.hWnd = Handle();
+    params.strUser = UserName();
+    StartNewsThread(std::move(params));
+}
+
+bool CNewsDlg::event(QEvent* pEvent) {
+    if (pEvent->type() == QEvent::NonClientAreaMouseButtonPress) {
+        // A click on the title bar or frame acknowledges the news.
+        m_bMayRefresh = true;
+        StopBlink(IDI_MAIN);
+        return QDialog::event(pEvent);
+    }
+    auto* pApp = dynamic_cast<CAppEvent*>(pEvent);
+    if (!pApp) {
+        return QDialog::event(pEvent);
+    }
+    switch (pApp->Message()) {
+        case UM_NEWS_OFFLINE:
+            TraySet(IDI_OFFLINE, "Offline");
+            break;
+        case UM_NEWS_INDEX:
+            if (PastNewsIndex* pIndex = pApp->WParam<PastNewsIndex>()) {
+                m_pPastNews = std::make_unique<PastNewsIndex>(std::move(*pIndex));
+            }
+            break;
+        case UM_NEWS_ITEMS:
+            OnNewsItems(pApp->WParam<CNewsItemList>());
+            break;
+        default:
+            return QDialog::event(pEvent);
+    }
+    return true;
+}
+
+void CNewsDlg::SetTitleFromList() {
+    if (m_items.empty()) {
+        setWindowTitle(kTitleBase);
+    } else {
+        setWindowTitle(QString("%1 - (%2 of %3)")
+                           .arg(kTitleBase)
+                           .arg(m_nCurrent + 1)
+                           .arg(static_cast<int>(m_items.size())));
+    }
+}
+
+void CNewsDlg::OnNewsItems(CNewsItemList* pItems) {
+    m_bChecking = false;
+    TraySet(IDI_MAIN, "");
+    m_pCaption->setText(QString::fromStdString("Last checked at " + LocalTimeNow("%I:%M %p")));
+    SetTitleFromList();
+    m_timers.KillTimer(TIMER_NEWS_CHECK);
+    if (pItems && !pItems->empty()) {
+        m_pPrevButton->setEnabled(true);
+        m_pNextButton->setEnabled(true);
+        StartBlink(IDI_NEWS);
+        if (GetProfileInt("Prefs", "sound_on", 1) != 0) {
+            PlayNamedSound("Default Beep");
+        }
+        // Unacknowledged items stay; the new ones join them.
+        if (m_bMayRefresh) {
+            m_items.clear();
+        }
+        for (std::unique_ptr<CNewsItem>& pItem : *pItems) {
+            m_items.push_back(std::move(pItem));
+        }
+        m_nCurrent = 0;
+        ShowItem();
+        m_bMayRefresh = false;
+    } else {
+        TraySet(IDI_MAIN, "");
+        StopBlink(IDI_MAIN);
+        if (m_items.empty()) {
+            ClearPane();
+            AppendText("No new news.", m_cfPlain);
+            m_pPrevButton->setEnabled(false);
+            m_pNextButton->setEnabled(false);
+        }
+        m_bMayRefresh = true;
+    }
+    int nMinutes = GetProfileInt(Section(), "check_time", 5);
+    m_timers.SetTimer(TIMER_NEWS_CHECK, std::max(1, nMinutes) * 60000);
+    if (m_bCheckQueued) {
+        // A check asked for meanwhile: it runs now, and its news replace what is shown.
+        m_bCheckQueued = false;
+        m_bMayRefresh = true;
+        CheckNews();
+    }
+}
+
+void CNewsDlg::StartBlink(int nIconId) {
+    m_bBlinking = true;
+    TraySet(nIconId, kTipUpdating);
+    m_bBlinkPhase = true;
+    m_nBlinkIcon = nIconId;
+    m_timers.SetTimer(TIMER_TRAY_BLINK, kBlinkPeriodMs);
+}
+
+void CNewsDlg::StopBlink(int nIconId) {
+    m_bBlinking = false;
+    TraySet(nIconId, "");
+    m_timers.KillTimer(TIMER_TRAY_BLINK);
+}
+
+void CNewsDlg::OnTimer(int nIDEvent) {
+    if (nIDEvent == TIMER_NEWS_CHECK) {
+        if (m_bMayRefresh) {
+            CheckNews();
+        }
+    } else if (nIDEvent == TIMER_TRAY_BLINK) {
+        m_bBlinkPhase = !m_bBlinkPhase;
+        TraySet(m_bBlinkPhase ? m_nBlinkIcon : IDI_MAIN, kTipUpdating);
+    }
+}
+
+void CNewsDlg::changeEvent(QEvent* pEvent) {
+    QDialog::changeEvent(pEvent);
+    // Activation by a mouse click acknowledges the news; by keyboard or program it does not.
+    if (pEvent->type() == QEvent::ActivationChange && isActiveWindow() && m_bBlinking &&
+        QGuiApplication::mouseButtons() != Qt::NoButton) {
+        StopBlink(IDI_MAIN);
+    }
+}
+
+void CNewsDlg::OnNext() {
+    if (m_items.empty()) {
+        m_nCurrent = 0;
+        return;
+    }
+    m_nCurrent = std::min(m_nCurrent + 1, static_cast<int>(m_items.size()) - 1);
+    ShowItem();
+}
+
+void CNewsDlg::OnPrev() {
+    if (m_items.empty()) {
+        m_nCurrent = 0;
+        return;
+    }
+    m_nCurrent = std::max(m_nCurrent - 1, 0);
+    ShowItem();
+}
+
+void CNewsDlg::keyReleaseEvent(QKeyEvent* pEvent) {
+    if (pEvent->key() == Qt::Key_Delete) {
+        OnNext();
+    } else if (pEvent->key() == Qt::Key_Print) {
+        OnPrev();
+    }
+    QDialog::keyReleaseEvent(pEvent);
+}
+
+void CNewsDlg::ShowPastNews() {
+    if (!m_pPastNews) {
+        QMessageBox::information(nullptr, "Vocalon", "News not updated yet.");
+        return;
+    }
+    // The window copies what it needs while it fills its tree.
+    auto* pPast = new CPastNewsDlg(m_pPastNews.get());
+    pPast->show();
+}
+
+void CNewsDlg::SetPeerCount(int nPeers) {
+    m_pStatus->setText(QString("You are connected to %1 peers.").arg(nPeers));
+}

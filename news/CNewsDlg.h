@@ -1,0 +1,139 @@
+#pragma once
+
+// The news window of a logged-in user: a headline pane showing one item at a time with
+// previous and next buttons, when news was last checked, the peer count and a menu button.
+// It runs the check cycle, takes the checks' results, and announces new headlines by
+// blinking the tray icon and playing a sound. Created hidden after login; it shows itself
+// only when asked (a click on the tray icon).
+
+#include "news/CNewsItem.h"
+#include "news/NewsDisplay.h"
+#include "platform/AppEvent.h"
+#include "platform/CTimerSet.h"
+
+#include <QDialog>
+#include <QTextCharFormat>
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+class QLabel;
+class QPushButton;
+class QTextEdit;
+
+// A link in the pane: characters first..end (both included) lead to target.
+struct NewsLink {
+    int nFirst = 0;
+    int nEnd = 0;
+    std::string strTarget;
+};
+
+class CNewsDlg final : public QDialog {
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(CNewsDlg)
+
+public:
+    // Prepares the window hidden and starts the first check.
+    explicit CNewsDlg(QWidget* pParent = nullptr);
+    ~CNewsDlg() override;
+
+    CWindowHandle Handle() const { return m_handle ? m_handle->Handle() : 0; }
+    // Ends the window: it takes no more results, stops its timers and hides at once, and
+    // is deleted by the event loop (it may be inside one of its own handlers now).
+    void Destroy();
+
+    void ShowNewsWindow();
+    void UpdateNews();
+    void ApplyDisplaySettings();
+    void ShowPastNews();
+    void SetPeerCount(int nPeers);
+    void CheckNews();
+
+    // The pane.
+    void ShowItem();
+    void ClearPane();
+    void AppendText(const std::string& strText, const QTextCharFormat& format);
+    void AppendLink(const std::string& strTarget, const std::string& strText);
+    // The target of the link under a point of the pane's viewport.
+    std::optional<std::string> HitTestLink(const QPoint& point) const;
+    // What a left click at a point of the pane does.
+    void OnPaneClick(const QPoint& point);
+
+    void OnNext();
+    void OnPrev();
+    void OnTimer(int nIDEvent);
+
+    // State, for the windows that use it and for tests.
+    const CNewsItemList& Items() const { return m_items; }
+    int Current() const { return m_nCurrent; }
+    bool MayRefresh() const { return m_bMayRefresh; }
+    bool IsBlinking() const { return m_bBlinking; }
+    bool IsChecking() const { return m_bChecking; }
+    const PastNewsIndex* PastNews() const { return m_pPastNews.get(); }
+    const std::vector<NewsLink>& Links() const { return m_links; }
+    int LineHeight() const { return m_nLineHeight; }
+    QTextEdit* Pane() const { return m_pPane; }
+    const CTimerSet& Timers() const { return m_timers; }
+
+protected:
+    bool event(QEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
+    void showEvent(QShowEvent* pEvent) override;
+    void resizeEvent(QResizeEvent* pEvent) override;
+    void closeEvent(QCloseEvent* pEvent) override;
+    void keyReleaseEvent(QKeyEvent* pEvent) override;
+    void changeEvent(QEvent* pEvent) override;
+    // Enter and Escape never close the window.
+    void accept() override {}
+    void reject() override {}
+
+private:
+    void BuildControls();
+    void LayOut();
+    void StartCheck();
+    void OnNewsItems(CNewsItemList* pItems);
+    void StartBlink(int nIconId);
+    void StopBlink(int nIconId);
+    void SetTitleFromList();
+    std::string Section() const;
+    std::string UserName() const;
+    int TextLength() const;
+    int LineOfChar(int nPos) const;
+    int FirstCharOfLine(int nLine) const;
+    int FirstVisibleLine() const;
+    QPoint PosFromChar(int nPos) const;
+
+    std::optional<CHandleRegistration> m_handle;
+    CTimerSet m_timers;
+
+    QTextEdit* m_pPane = nullptr;          // 1005
+    QLabel* m_pCaption = nullptr;          // 1008
+    QPushButton* m_pNextButton = nullptr;  // 1009
+    QPushButton* m_pPrevButton = nullptr;  // 1010
+    QLabel* m_pStatus = nullptr;           // 1004
+    QPushButton* m_pMenuButton = nullptr;  // 1046
+
+    CNewsItemList m_items;
+    int m_nCurrent = 0;
+    std::unique_ptr<PastNewsIndex> m_pPastNews;
+    bool m_bMayRefresh = true;
+    bool m_bBlinking = false;
+    bool m_bBlinkPhase = false;
+    int m_nBlinkIcon = 0;
+    bool m_bFirstPaint = true;
+    int m_nCaptionHeight = 0;
+    int m_nStatusHeight = 0;
+    // One check at a time: a check asked for while one runs waits for it.
+    bool m_bChecking = false;
+    bool m_bCheckQueued = false;
+
+    // The pane's formats and links.
+    QTextCharFormat m_cfDate;
+    QTextCharFormat m_cfSource;
+    QTextCharFormat m_cfHeadline;
+    QTextCharFormat m_cfPlain;
+    std::vector<NewsLink> m_links;
+    int m_nLineHeight = 1;
+};

@@ -1,0 +1,231 @@
+#include "news/CNewsPage.h"
+
+#include "platform/Profile.h"
+#include "ui/CMainWindow.h"
+
+#include <QCheckBox>
+#include <QColorDialog>
+#include <QFontDialog>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextEdit>
+#include <QVBoxLayout>
+
+#include <cctype>
+#include <climits>
+
+namespace {
+
+constexpr int kMinInterval = 1;
+constexpr int kMaxInterval = 99;
+
+const char* const STR_NOT_INTEGER = "Please enter an integer.";
+const char* const STR_OUT_OF_RANGE = "Please enter an integer between 1 and 99.";
+
+// Blanks around the number are allowed, anything else is not. A number too long for an int
+// is an integer all the same, just not one in range: it reads as something above INT_MAX.
+bool ParseInterval(const std::string& strText, long long& nValue) {
+    size_t nPos = 0;
+    auto isBlank = [](char c) { return std::isspace(static_cast<unsigned char>(c)) != 0; };
+    while (nPos < strText.size() && isBlank(strText[nPos])) {
+        ++nPos;
+    }
+    bool bNegative = false;
+    if (nPos < strText.size() && (strText[nPos] == '+' || strText[nPos] == '-')) {
+        bNegative = strText[nPos] == '-';
+        ++nPos;
+    }
+    const size_t nDigits = nPos;
+    nValue = 0;
+    while (nPos < strText.size() && std::isdigit(static_cast<unsigned char>(strText[nPos]))) {
+        if (nValue <= INT_MAX) {
+            nValue = nValue * 10 + (strText[nPos] - '0');
+        }
+        ++nPos;
+    }
+    if (nPos == nDigits) {
+        return false;
+    }
+    while (nPos < strText.size() && isBlank(strText[nPos])) {
+        ++nPos;
+    }
+    if (bNegative) {
+        nValue = -nValue;
+    }
+    return nPos == strText.size();
+}
+
+std::string UserSection() {
+    CMainWindow* pMain = MainWnd();
+    return pMain ? pMain->m_strSection : std::string("Prefs");
+}
+
+QPushButton* MakeButton(const char* pszText, const char* pszName, QWidget* pParent) {
+    auto* pButton = new QPushButton(pszText, pParent);
+    pButton->setObjectName(pszName);
+    return pButton;
+}
+
+}  // namespace
+
+CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSection()) {
+    m_fnChooseFont = [this](const QFont& current) -> std::optional<QFont> {
+        bool bOk = false;
+        QFont font =
+            QFontDialog::getFont(&bOk, current, this, "Font", QFontDialog::DontUseNativeDialog);
+        return bOk ? std::optional<QFont>(font) : std::nullopt;
+    };
+    m_fnChooseColor = [this](const QColor& current) -> std::optional<QColor> {
+        QColor color = QColorDialog::getColor(current, this);
+        return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
+    };
+
+    auto* pDisplay = new QGroupBox("Display", this);
+    auto* pFont = MakeButton("Font", "font", pDisplay);
+    auto* pBackground = MakeButton("Background", "background", pDisplay);
+    auto* pSource = MakeButton("Source Color", "source_color", pDisplay);
+    auto* pHeadline = MakeButton("Headline Color", "headline_color", pDisplay);
+    auto* pDate = MakeButton("Date Color", "date_color", pDisplay);
+    m_pSample = new QTextEdit(pDisplay);
+    m_pSample->setObjectName("sample");
+    m_pSample->setReadOnly(true);
+    connect(pFont, &QPushButton::clicked, this, &CNewsPage::OnFont);
+    connect(pBackground, &QPushButton::clicked, this,
+            [this] { ChooseColor(&CNewsDisplay::nBackground); });
+    connect(pSource, &QPushButton::clicked, this,
+            [this] { ChooseColor(&CNewsDisplay::nSourceColor); });
+    connect(pHeadline, &QPushButton::clicked, this,
+            [this] { ChooseColor(&CNewsDisplay::nHeadlineColor); });
+    connect(pDate, &QPushButton::clicked, this, [this] { ChooseColor(&CNewsDisplay::nDateColor); });
+    auto* pDisplayGrid = new QGridLayout(pDisplay);
+    pDisplayGrid->addWidget(pFont, 0, 0);
+    pDisplayGrid->addWidget(pBackground, 1, 0);
+    pDisplayGrid->addWidget(pSource, 2, 0);
+    pDisplayGrid->addWidget(pHeadline, 3, 0);
+    pDisplayGrid->addWidget(pDate, 4, 0);
+    pDisplayGrid->addWidget(new QLabel("Sample:", pDisplay), 0, 1);
+    pDisplayGrid->addWidget(m_pSample, 1, 1, 4, 1);
+
+    auto* pConnection = new QGroupBox("Connection", this);
+    m_pFirewall = new QCheckBox("I am behind a firewall (must restart app)", pConnection);
+    m_pFirewall->setObjectName("firewall");
+    auto* pConnectionLayout = new QVBoxLayout(pConnection);
+    pConnectionLayout->addWidget(m_pFirewall);
+
+    auto* pOther = new QGroupBox("Other", this);
+    m_pSound = new QCheckBox("Sound?", pOther);
+    m_pSound->setObjectName("sound");
+    m_pInterval = new QLineEdit(pOther);
+    m_pInterval->setObjectName("interval");
+    auto* pOtherLayout = new QVBoxLayout(pOther);
+    pOtherLayout->addWidget(m_pSound);
+    auto* pIntervalRow = new QHBoxLayout;
+    pIntervalRow->addWidget(new QLabel("Check for news every", pOther));
+    pIntervalRow->addWidget(m_pInterval);
+    pIntervalRow->addWidget(new QLabel("minutes.", pOther));
+    pIntervalRow->addStretch();
+    pOtherLayout->addLayout(pIntervalRow);
+
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->addWidget(pDisplay);
+    pLayout->addWidget(pConnection);
+    pLayout->addWidget(pOther);
+
+    m_display = CNewsDisplay::Load(m_strSection);
+    RenderSample();
+    m_pInterval->setText(QString::number(GetProfileInt(m_strSection, "check_time", 5)));
+    m_pFirewall->setChecked(GetProfileInt("Prefs", "has_firewall", 0) != 0);
+    m_pSound->setChecked(GetProfileInt("Prefs", "sound_on", 1) != 0);
+}
+
+CNewsPage::~CNewsPage() = default;
+
+void CNewsPage::RenderSample() {
+    QPalette palette = m_pSample->palette();
+    palette.setColor(QPalette::Base, ColorFromRef(m_display.nBackground));
+    m_pSample->setPalette(palette);
+
+    m_pSample->clear();
+    QTextCursor cursor(m_pSample->document());
+    cursor.movePosition(QTextCursor::End);
+    // Each line break starts a block whose character format is the one given with it.
+    cursor.insertText("Source\n", m_display.SourceFormat());
+    cursor.insertText("headline text", m_display.HeadlineFormat());
+    cursor.insertText("\n", m_display.PlainFormat());
+    cursor.insertText("date", m_display.DateFormat());
+    m_pSample->moveCursor(QTextCursor::Start);
+    m_pSample->verticalScrollBar()->setValue(0);
+}
+
+void CNewsPage::OnFont() {
+    std::optional<QFont> font = m_fnChooseFont(m_display.Font());
+    if (!font) {
+        return;
+    }
+    m_display.strFace = font->family().toStdString();
+    // A font given in pixels has no point size; the old size stays then.
+    if (font->pointSize() > 0) {
+        m_display.nSize = font->pointSize();
+    }
+    RenderSample();
+}
+
+void CNewsPage::ChooseColor(int CNewsDisplay::*pnColor) {
+    std::optional<QColor> color = m_fnChooseColor(ColorFromRef(m_display.*pnColor));
+    if (!color || !color->isValid()) {
+        return;
+    }
+    m_display.*pnColor = ColorRefOf(*color);
+    RenderSample();
+}
+
+QString CNewsPage::ReadInterval(int& nMinutes) const {
+    long long nValue = 0;
+    if (!ParseInterval(m_pInterval->text().toStdString(), nValue)) {
+        return STR_NOT_INTEGER;
+    }
+    if (nValue < kMinInterval || nValue > kMaxInterval) {
+        return STR_OUT_OF_RANGE;
+    }
+    nMinutes = static_cast<int>(nValue);
+    return {};
+}
+
+QString CNewsPage::IntervalError() const {
+    int nMinutes = 0;
+    return ReadInterval(nMinutes);
+}
+
+bool CNewsPage::Validate() {
+    int nMinutes = 0;
+    const QString strError = ReadInterval(nMinutes);
+    if (strError.isEmpty()) {
+        return true;
+    }
+    QMessageBox::warning(this, "Vocalon", strError);
+    m_pInterval->setFocus();
+    m_pInterval->selectAll();
+    return false;
+}
+
+bool CNewsPage::OnOK() {
+    if (!Validate()) {
+        return false;
+    }
+    m_display.Save(m_strSection);
+    const bool bFirewall = m_pFirewall->isChecked();
+    const bool bSound = m_pSound->isChecked();
+    int nInterval = 0;
+    ReadInterval(nInterval);
+    WriteProfileInt("Prefs", "has_firewall", bFirewall ? 1 : 0);
+    WriteProfileInt("Prefs", "sound_on", bSound ? 1 : 0);
+    WriteProfileInt(m_strSection, "check_time", nInterval);
+    return true;
+}

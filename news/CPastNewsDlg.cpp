@@ -1,0 +1,129 @@
+#include "news/CPastNewsDlg.h"
+
+#include "news/NewsFiles.h"
+#include "platform/Profile.h"
+#include "platform/ResourceIds.h"
+#include "ui/CMainWindow.h"
+#include "util/Strings.h"
+
+#include <QCloseEvent>
+#include <QIcon>
+#include <QShowEvent>
+#include <QTreeWidget>
+#include <QVBoxLayout>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// Articles carry their URL here; sources carry nothing.
+constexpr int kUrlRole = Qt::UserRole;
+
+const char* const STR_HEADLINE_SEPARATOR = " - ";
+
+}  // namespace
+
+CPastNewsDlg::CPastNewsDlg(const PastNewsIndex* pIndex, QWidget* pParent)
+    : QWidget(pParent, Qt::Window | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                           Qt::WindowMinMaxButtonsHint | Qt::WindowCloseButtonHint) {
+    setAttribute(Qt::WA_DeleteOnClose);
+    setWindowTitle("Past News");
+    setWindowIcon(LoadAppIcon(IDI_MAIN));
+
+    m_pTree = new QTreeWidget(this);
+    m_pTree->setObjectName("tree");
+    m_pTree->setColumnCount(1);
+    m_pTree->setHeaderHidden(true);
+    m_pTree->setFont(QFont("Arial", 12));
+    m_pTree->setRootIsDecorated(true);
+    m_pTree->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pTree->setDragDropMode(QAbstractItemView::NoDragDrop);
+    m_pTree->setDragEnabled(false);
+    m_pTree->setAcceptDrops(false);
+    connect(m_pTree, &QTreeWidget::itemClicked, this,
+            [this](QTreeWidgetItem* pItem, int) { OnItemClicked(pItem); });
+
+    auto* pLayout = new QVBoxLayout(this);
+    pLayout->setContentsMargins(0, 0, 0, 0);
+    pLayout->addWidget(m_pTree);
+    resize(360, 420);
+
+    Fill(pIndex);
+}
+
+CPastNewsDlg::~CPastNewsDlg() = default;
+
+void CPastNewsDlg::Fill(const PastNewsIndex* pIndex) {
+    if (!pIndex) {
+        return;
+    }
+    CStringArray sources;
+    for (const auto& [strSource, articles] : *pIndex) {
+        sources.push_back(strSource);
+    }
+    SortStrings(sources);
+    for (const std::string& strSource : sources) {
+        auto* pSourceItem = new QTreeWidgetItem(m_pTree, {QString::fromStdString(strSource)});
+        const CPastNewsSource& articles = pIndex->at(strSource);
+        CStringArray labels;
+        for (const auto& [strLabel, strUrl] : articles) {
+            labels.push_back(strLabel);
+        }
+        SortStrings(labels);
+        // Newest first, as far as the label text tells.
+        for (auto it = labels.rbegin(); it != labels.rend(); ++it) {
+            auto* pArticle = new QTreeWidgetItem(pSourceItem, {QString::fromStdString(*it)});
+            pArticle->setData(0, kUrlRole, QByteArray::fromStdString(articles.at(*it)));
+        }
+    }
+}
+
+void CPastNewsDlg::OnItemClicked(QTreeWidgetItem* pItem) {
+    const QVariant url = pItem ? pItem->data(0, kUrlRole) : QVariant();
+    if (!url.isValid() || !pItem->parent()) {
+        return;
+    }
+    const std::string strSource = pItem->parent()->text(0).toStdString();
+    const std::string strLabel = pItem->text(0).toStdString();
+    const size_t nSeparator = strLabel.find(STR_HEADLINE_SEPARATOR);
+    const std::string strHeadline =
+        nSeparator == std::string::npos
+            ? strLabel
+            : strLabel.substr(nSeparator + std::char_traits<char>::length(STR_HEADLINE_SEPARATOR));
+    if (CMainWindow* pMain = MainWnd()) {
+        pMain->OpenChatRequest(MakeChatRequest(ChannelNameOf(strHeadline),
+                                               ChatTopicOf(strSource, strHeadline),
+                                               url.toByteArray().toStdString()));
+    }
+}
+
+void CPastNewsDlg::showEvent(QShowEvent* pEvent) {
+    QWidget::showEvent(pEvent);
+    if (m_bPlaced) {
+        return;
+    }
+    m_bPlaced = true;
+    CMainWindow* pMain = MainWnd();
+    if (!pMain) {
+        return;
+    }
+    const std::string& strSection = pMain->m_strSection;
+    const QRect rect = geometry();
+    setGeometry(GetProfileInt(strSection, "past_news_x", rect.x()),
+                GetProfileInt(strSection, "past_news_y", rect.y()),
+                GetProfileInt(strSection, "past_news_cx", rect.width()),
+                GetProfileInt(strSection, "past_news_cy", rect.height()));
+}
+
+void CPastNewsDlg::closeEvent(QCloseEvent* pEvent) {
+    if (CMainWindow* pMain = MainWnd()) {
+        const std::string& strSection = pMain->m_strSection;
+        const QRect rect = geometry();
+        WriteProfileInt(strSection, "past_news_x", rect.x());
+        WriteProfileInt(strSection, "past_news_y", rect.y());
+        WriteProfileInt(strSection, "past_news_cx", rect.width());
+        WriteProfileInt(strSection, "past_news_cy", rect.height());
+    }
+    QWidget::closeEvent(pEvent);
+}

@@ -1,0 +1,17 @@
+#include "tests/news/FakeMainWindow.h"
+
+#include <utility>
+
+CFakeMainWindow::CFakeMainWindow(std::string strUser)
+    : m_strUser(std::move(strUser)), m_pPrevious(MainWnd()) {
+    m_strSection = "Prefs-" + m_strUser;
+    SetMainWnd(this);
+}
+
+CFakeMainWindow::~CFakeMainWindow() {
+    SetMainWnd(m_pPrevious);
+}
+
+void CFakeMainWindow::OpenChatRequest(const std::string& strRequest) {
+    m_chatRequests.push_back(strRequest);
+}

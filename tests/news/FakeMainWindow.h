@@ -1,0 +1,32 @@
+#pragma once
+
+// A main window for news tests: set as MainWnd() for its lifetime, with a user name and
+// settings section the test chooses, recording the chat requests it is handed.
+
+#include "ui/CMainWindow.h"
+
+#include <string>
+#include <vector>
+
+class CFakeMainWindow final : public CMainWindow {
+public:
+    explicit CFakeMainWindow(std::string strUser = "kim");
+    ~CFakeMainWindow() override;
+    CFakeMainWindow(const CFakeMainWindow&) = delete;
+    CFakeMainWindow& operator=(const CFakeMainWindow&) = delete;
+
+    void Quit() override {}
+    void OpenPrefs() override { ++m_nPrefsOpened; }
+    void ShowMain() override {}
+    void OpenChatRequest(const std::string& strRequest) override;
+    void ShowTrayMenu(const QPoint&) override {}
+    std::string UserName() const override { return m_strUser; }
+    std::string Password() const override { return {}; }
+
+    std::string m_strUser;
+    std::vector<std::string> m_chatRequests;
+    int m_nPrefsOpened = 0;
+
+private:
+    CMainWindow* m_pPrevious;
+};

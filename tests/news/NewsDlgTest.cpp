@@ -1,0 +1,362 @@
+#include "news/CNewsDlg.h"
+
+#include "news/CPastNewsDlg.h"
+#include "platform/Profile.h"
+#include "platform/ResourceIds.h"
+#include "platform/Tray.h"
+#include "tests/news/FakeMainWindow.h"
+#include "tests/support/TestSupport.h"
+#include "util/AppFiles.h"
+
+#include <httplib.h>
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTextBlock>
+#include <QTextEdit>
+
+#include <gtest/gtest.h>
+
+using testing_support::CCleanProfile;
+using testing_support::CLocalHttpServer;
+using testing_support::CModalResponder;
+using testing_support::CTempAppDir;
+using testing_support::PumpEvents;
+using testing_support::WaitFor;
+using namespace std::chrono_literals;
+
+namespace {
+
+std::unique_ptr<CNewsItem> Item(const std::string& strHeadline,
+                                const std::string& strUrl = "http://example.org/a",
+                                const std::string& strSource = "Gazette") {
+    return std::make_unique<CNewsItem>(strUrl, strHeadline, strSource, "", 1007660580);
+}
+
+class NewsDlgTest : public ::testing::Test {
+protected:
+    NewsDlgTest() {
+        m_server.Server().Get("/feed", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_content("<moreovernews>" + m_strFeed + "</moreovernews>", "text/xml");
+        });
+        m_server.Start();
+        m_dir.Write("in_feeds.txt", "Gazette<!!div!!>" + m_server.Url("/feed") + "\r\n");
+        TrayAdd();
+    }
+    ~NewsDlgTest() override {
+        m_pDlg.reset();
+        TrayRemove();
+    }
+
+    void Open() { m_pDlg = std::make_unique<CNewsDlg>(); }
+    void ChooseSources() { m_dir.Write("kim_out_feeds.txt", "Gazette\r\n"); }
+    static std::string Article(const std::string& strHeadline) {
+        return "<article><url>http://example.org/" + std::to_string(strHeadline.size()) +
+               "</url><headline_text>" + strHeadline +
+               "</headline_text><source>Gazette</source>"
+               "<harvest_time>Dec 6 2001 5:43PM</harvest_time></article>";
+    }
+    void PostItems(std::vector<std::unique_ptr<CNewsItem>> items) {
+        CNewsItemList list;
+        for (auto& pItem : items) {
+            list.push_back(std::move(pItem));
+        }
+        PostAppEvent(m_pDlg->Handle(), UM_NEWS_ITEMS, MakeParam(std::move(list)));
+        PumpEvents(20ms);
+    }
+    template <class... T>
+    void PostItems(T... headlines) {
+        std::vector<std::unique_ptr<CNewsItem>> items;
+        (items.push_back(Item(headlines)), ...);
+        PostItems(std::move(items));
+    }
+    std::string PaneText() const { return m_pDlg->Pane()->toPlainText().toStdString(); }
+    std::string Title() const { return m_pDlg->windowTitle().toStdString(); }
+    QPushButton* Button(const char* pszName) { return m_pDlg->findChild<QPushButton*>(pszName); }
+    // The viewport point over a character of the pane.
+    QPoint PointOfChar(int nPos) {
+        QTextCursor cursor(m_pDlg->Pane()->document());
+        cursor.setPosition(nPos);
+        return m_pDlg->Pane()->cursorRect(cursor).center() + QPoint(2, 0);
+    }
+
+    CCleanProfile m_cleanProfile;
+    CTempAppDir m_dir;
+    CFakeMainWindow m_main{"kim"};
+    std::string m_strFeed;
+    CLocalHttpServer m_server;
+    std::unique_ptr<CNewsDlg> m_pDlg;
+};
+
+}  // namespace
+
+TEST_F(NewsDlgTest, withoutSourcesOffersTheLinkToThePreferences) {
+    Open();
+    EXPECT_FALSE(m_pDlg->isVisible());
+    EXPECT_EQ(PaneText(), "Click here to add some feeds.");
+    ASSERT_EQ(m_pDlg->Links().size(), 1u);
+    EXPECT_EQ(m_pDlg->Links()[0].strTarget, "prefs:");
+    EXPECT_FALSE(m_pDlg->IsChecking());
+    EXPECT_FALSE(m_pDlg->Timers().IsActive(TIMER_NEWS_CHECK));
+    m_pDlg->show();
+    m_pDlg->OnPaneClick(PointOfChar(3));
+    EXPECT_EQ(m_main.m_nPrefsOpened, 1);
+    EXPECT_TRUE(m_main.m_chatRequests.empty());
+}
+
+TEST_F(NewsDlgTest, firstCheckBlinksAndSchedulesTheNextWhileHidden) {
+    ChooseSources();
+    WriteProfileInt(m_main.m_strSection, "check_time", 2);
+    m_strFeed = Article("First &amp; best") + Article("Second");
+    Open();
+    EXPECT_TRUE(m_pDlg->IsChecking());
+    EXPECT_EQ(Title(), "Checking...");
+    EXPECT_EQ(TrayState().nIconId, IDI_UPDATING);
+    EXPECT_EQ(TrayState().strTip, "Updating...");
+    ASSERT_TRUE(WaitFor([&] { return !m_pDlg->IsChecking(); }));
+    EXPECT_FALSE(m_pDlg->isVisible());
+    ASSERT_EQ(m_pDlg->Items().size(), 2u);
+    EXPECT_EQ(m_pDlg->Items()[0]->m_strHeadline, "First & best");
+    EXPECT_TRUE(m_pDlg->IsBlinking());
+    EXPECT_EQ(TrayState().nIconId, IDI_NEWS);
+    EXPECT_FALSE(m_pDlg->MayRefresh());
+    EXPECT_TRUE(Button("next")->isEnabled());
+    EXPECT_EQ(Title(), "Latest News - (1 of 2)");
+    EXPECT_EQ(m_pDlg->findChild<QLabel*>("caption")->text().left(16), "Last checked at ");
+    EXPECT_EQ(m_pDlg->Timers().Interval(TIMER_NEWS_CHECK), 2 * 60000);
+    ASSERT_NE(m_pDlg->PastNews(), nullptr);
+    EXPECT_EQ(m_pDlg->PastNews()->at("Gazette").size(), 2u);
+
+    // The blink alternates with the normal icon every tick, keeping its tip.
+    m_pDlg->OnTimer(TIMER_TRAY_BLINK);
+    EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
+    m_pDlg->OnTimer(TIMER_TRAY_BLINK);
+    EXPECT_EQ(TrayState().nIconId, IDI_NEWS);
+    EXPECT_EQ(TrayState().strTip, "Updating...");
+
+    // Unacknowledged news is not replaced by the periodic check.
+    m_pDlg->OnTimer(TIMER_NEWS_CHECK);
+    EXPECT_FALSE(m_pDlg->IsChecking());
+
+    m_pDlg->ShowNewsWindow();
+    EXPECT_TRUE(m_pDlg->isVisible());
+    EXPECT_FALSE(m_pDlg->IsBlinking());
+    EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
+    EXPECT_EQ(TrayState().strTip, "Vocalon 2.0");
+    EXPECT_EQ(PaneText().substr(0, 21), "Gazette\nFirst & best\n");
+}
+
+TEST_F(NewsDlgTest, closingLetsTheNextTickCheckAndSavesThePlace) {
+    ChooseSources();
+    m_strFeed = Article("One");
+    Open();
+    ASSERT_TRUE(WaitFor([&] { return !m_pDlg->IsChecking(); }));
+    m_pDlg->ShowNewsWindow();
+    m_pDlg->setGeometry(40, 50, 320, 210);
+    m_pDlg->close();
+    EXPECT_FALSE(m_pDlg->isVisible());
+    EXPECT_TRUE(m_pDlg->MayRefresh());
+    EXPECT_EQ(GetProfileInt(m_main.m_strSection, "news_x", 0), 40);
+    EXPECT_EQ(GetProfileInt(m_main.m_strSection, "news_cy", 0), 210);
+
+    m_strFeed = Article("Two");
+    m_pDlg->OnTimer(TIMER_NEWS_CHECK);
+    EXPECT_TRUE(m_pDlg->IsChecking());
+    ASSERT_TRUE(WaitFor([&] { return !m_pDlg->IsChecking(); }));
+    ASSERT_EQ(m_pDlg->Items().size(), 1u);
+    EXPECT_EQ(m_pDlg->Items()[0]->m_strHeadline, "Two");
+}
+
+TEST_F(NewsDlgTest, firstShowUsesTheSavedPlaceOrTheBottomRightCorner) {
+    Open();
+    m_pDlg->show();
+    QRect work = m_pDlg->screen()->availableGeometry();
+    EXPECT_EQ(m_pDlg->geometry().right(), work.right());
+    EXPECT_EQ(m_pDlg->geometry().bottom(), work.bottom());
+    m_pDlg.reset();
+
+    WriteProfileInt(m_main.m_strSection, "news_x", 11);
+    WriteProfileInt(m_main.m_strSection, "news_y", 12);
+    WriteProfileInt(m_main.m_strSection, "news_cx", 333);
+    WriteProfileInt(m_main.m_strSection, "news_cy", 222);
+    Open();
+    m_pDlg->show();
+    EXPECT_EQ(m_pDlg->geometry(), QRect(11, 12, 333, 222));
+}
+
+TEST_F(NewsDlgTest, nothingNewKeepsShownItemsAndStopsTheBlink) {
+    Open();
+    PostItems();
+    EXPECT_EQ(PaneText(), "No new news.");
+    EXPECT_FALSE(Button("next")->isEnabled());
+    EXPECT_TRUE(m_pDlg->MayRefresh());
+
+    PostItems("Kept");
+    EXPECT_TRUE(m_pDlg->IsBlinking());
+    PostItems();
+    EXPECT_FALSE(m_pDlg->IsBlinking());
+    EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
+    ASSERT_EQ(m_pDlg->Items().size(), 1u);
+    EXPECT_NE(PaneText().find("Kept"), std::string::npos);
+    EXPECT_TRUE(m_pDlg->MayRefresh());
+    EXPECT_TRUE(Button("next")->isEnabled());
+}
+
+TEST_F(NewsDlgTest, newsArrivingWhileUnacknowledgedJoinsTheList) {
+    Open();
+    PostItems("A", "B");
+    m_pDlg->OnNext();
+    ASSERT_EQ(m_pDlg->Current(), 1);
+    PostItems("C");
+    ASSERT_EQ(m_pDlg->Items().size(), 3u);
+    EXPECT_EQ(m_pDlg->Items()[2]->m_strHeadline, "C");
+    EXPECT_EQ(m_pDlg->Current(), 0);
+    EXPECT_EQ(Title(), "Latest News - (1 of 3)");
+
+    // Update News asks for fresh news: the next items replace the list.
+    m_pDlg->UpdateNews();  // no sources: only the link is shown
+    EXPECT_TRUE(m_pDlg->MayRefresh());
+    PostItems("D");
+    ASSERT_EQ(m_pDlg->Items().size(), 1u);
+    EXPECT_EQ(m_pDlg->Items()[0]->m_strHeadline, "D");
+}
+
+TEST_F(NewsDlgTest, previousAndNextStopAtTheEnds) {
+    Open();
+    m_pDlg->OnNext();
+    EXPECT_EQ(m_pDlg->Current(), 0);
+    PostItems("A", "B", "C");
+    m_pDlg->OnPrev();
+    EXPECT_EQ(m_pDlg->Current(), 0);
+    EXPECT_EQ(Title(), "Latest News - (1 of 3)");
+    Button("next")->click();
+    Button("next")->click();
+    Button("next")->click();
+    EXPECT_EQ(m_pDlg->Current(), 2);
+    EXPECT_EQ(Title(), "Latest News - (3 of 3)");
+    EXPECT_NE(PaneText().find("\nC\n"), std::string::npos);
+    Button("prev")->click();
+    EXPECT_EQ(m_pDlg->Current(), 1);
+}
+
+TEST_F(NewsDlgTest, unreachableFeedShowsOfflineUntilTheCheckEnds) {
+    Open();
+    PostAppEvent(m_pDlg->Handle(), UM_NEWS_OFFLINE);
+    PumpEvents(20ms);
+    EXPECT_EQ(TrayState().nIconId, IDI_OFFLINE);
+    EXPECT_EQ(TrayState().strTip, "Offline");
+    PostItems();
+    EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
+}
+
+TEST_F(NewsDlgTest, checkAskedForDuringACheckRunsOnceAfterIt) {
+    ChooseSources();
+    m_strFeed = Article("Early");
+    Open();
+    ASSERT_TRUE(m_pDlg->IsChecking());
+    m_pDlg->UpdateNews();
+    m_pDlg->UpdateNews();
+    ASSERT_TRUE(WaitFor([&] { return !m_pDlg->IsChecking(); }));
+    // The queued check found nothing new: the first check's item stays.
+    ASSERT_EQ(m_pDlg->Items().size(), 1u);
+    EXPECT_EQ(m_pDlg->Items()[0]->m_strHeadline, "Early");
+    PumpEvents(100ms);
+    EXPECT_FALSE(m_pDlg->IsChecking());
+}
+
+TEST_F(NewsDlgTest, clickOnTheHeadlineAsksForItsChatRoom) {
+    Open();
+    std::vector<std::unique_ptr<CNewsItem>> items;
+    items.push_back(Item("Stocks fall: Dow (INDU) down 2.5%", "http://example.org/dow",
+                         "Tom &amp; Co"));
+    PostItems(std::move(items));
+    m_pDlg->show();
+    ASSERT_EQ(m_pDlg->Links().size(), 1u);
+    const NewsLink link = m_pDlg->Links()[0];
+    EXPECT_EQ(link.nFirst, 13);  // after "Tom &amp; Co" and its line break
+    EXPECT_EQ(link.strTarget, "http://example.org/dow");
+
+    m_pDlg->OnPaneClick(PointOfChar(0));  // the source line is not a link
+    EXPECT_TRUE(m_main.m_chatRequests.empty());
+    m_pDlg->OnPaneClick(PointOfChar(link.nFirst + 3));
+    ASSERT_EQ(m_main.m_chatRequests.size(), 1u);
+    EXPECT_EQ(m_main.m_chatRequests[0],
+              "#StocksfallDowINDUdown25%!!Tom & Co - Stocks fall: Dow (INDU) down 2.5%"
+              "!!http://example.org/dow");
+    // The character right after the headline still counts.
+    EXPECT_EQ(m_pDlg->HitTestLink(PointOfChar(link.nEnd)), "http://example.org/dow");
+    EXPECT_FALSE(m_pDlg->HitTestLink(PointOfChar(link.nEnd + 2)).has_value());
+    EXPECT_EQ(m_main.m_nPrefsOpened, 0);
+}
+
+TEST_F(NewsDlgTest, onlyWebAddressesBecomeLinks) {
+    Open();
+    std::vector<std::unique_ptr<CNewsItem>> items;
+    items.push_back(Item("Local file", "file:///etc/passwd"));
+    items.push_back(Item("Secure", "HTTPS://example.org/s"));
+    PostItems(std::move(items));
+    EXPECT_TRUE(m_pDlg->Links().empty());
+    EXPECT_NE(PaneText().find("Local file"), std::string::npos);
+    m_pDlg->OnNext();
+    ASSERT_EQ(m_pDlg->Links().size(), 1u);
+}
+
+TEST_F(NewsDlgTest, displaySettingsShapeThePaneAndItsLineHeight) {
+    WriteProfileInt(m_main.m_strSection, "news_date_color", 0x0000FF);  // red, as 0x00BBGGRR
+    Open();
+    PostItems("Head");
+    QTextDocument* pDoc = m_pDlg->Pane()->document();
+    QTextCharFormat source = pDoc->findBlockByNumber(0).begin().fragment().charFormat();
+    QTextCharFormat headline = pDoc->findBlockByNumber(1).begin().fragment().charFormat();
+    QTextCharFormat date = pDoc->findBlockByNumber(2).begin().fragment().charFormat();
+    EXPECT_TRUE(source.font().bold());
+    EXPECT_EQ(source.foreground().color(), QColor(255, 0, 0));
+    EXPECT_TRUE(headline.fontUnderline());
+    EXPECT_EQ(headline.foreground().color(), QColor(0, 0, 255));
+    EXPECT_TRUE(date.fontItalic());
+    EXPECT_EQ(date.foreground().color(), QColor(255, 0, 0));
+    EXPECT_EQ(m_pDlg->Pane()->palette().color(QPalette::Base), QColor(255, 255, 255));
+    EXPECT_GE(m_pDlg->LineHeight(), 14);
+
+    WriteProfileInt(m_main.m_strSection, "news_fontsize", 0);
+    WriteProfileInt(m_main.m_strSection, "news_bg_color", 0x00FF00);
+    m_pDlg->ApplyDisplaySettings();
+    EXPECT_GE(m_pDlg->LineHeight(), 1);
+    EXPECT_EQ(m_pDlg->Pane()->palette().color(QPalette::Base), QColor(0, 255, 0));
+    m_pDlg->HitTestLink(QPoint(5, 5));  // must not divide by zero
+}
+
+TEST_F(NewsDlgTest, peerCountAndPastNews) {
+    Open();
+    m_pDlg->SetPeerCount(3);
+    EXPECT_EQ(m_pDlg->findChild<QLabel*>("status")->text(), "You are connected to 3 peers.");
+    {
+        CModalResponder responder(CModalResponder::Close);
+        m_pDlg->ShowPastNews();
+        ASSERT_TRUE(responder.Seen());
+        EXPECT_EQ(responder.Text(), "News not updated yet.");
+    }
+    PostAppEvent(m_pDlg->Handle(), UM_NEWS_INDEX,
+                 MakeParam(PastNewsIndex{{"Gazette", {{"12/06 05:43 PM - A", "http://a"}}}}));
+    PumpEvents(20ms);
+    m_pDlg->ShowPastNews();
+    m_pDlg->ShowPastNews();  // several may be open
+    int nOpen = 0;
+    for (QWidget* pTop : QApplication::topLevelWidgets()) {
+        if (auto* pPast = qobject_cast<CPastNewsDlg*>(pTop); pPast && pPast->isVisible()) {
+            ++nOpen;
+            pPast->close();
+        }
+    }
+    EXPECT_EQ(nOpen, 2);
+}
+
+TEST_F(NewsDlgTest, destroyedWindowTakesNoMoreResults) {
+    Open();
+    CWindowHandle hWnd = m_pDlg->Handle();
+    m_pDlg.release()->Destroy();
+    EXPECT_FALSE(IsWindow(hWnd));
+    EXPECT_FALSE(PostAppEvent(hWnd, UM_NEWS_OFFLINE));
+    PumpEvents(20ms);  // the event loop deletes it
+}

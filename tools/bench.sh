@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Builds the benchmarks optimised and runs them. Arguments go to the news benchmark:
+#   bash tools/bench.sh [feeds=200] [articles=50] [delay_ms=50] [parallel=8]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash tools/deps.sh
+cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOCALON_TESTS=OFF >/dev/null
+cmake --build build-bench --target bench_news
+./build-bench/bench/bench_news "$@"
