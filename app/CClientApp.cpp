@@ -45,7 +45,11 @@ int CClientApp::InitInstance() {
     }
     WriteProfileString("Prefs", "AppDir", QDir::currentPath().toStdString());
 
-    CLoginDlg dlg;
-    dlg.DoModal();
+    {
+        CLoginDlg dlg;
+        dlg.DoModal();
+    }
+    // Windows that ended themselves while the loop ran are deleted before the process ends.
+    sendPostedEvents(nullptr, QEvent::DeferredDelete);
     return 0;
 }

@@ -80,6 +80,8 @@ void CLoginDlg::BuildForm() {
     m_pLink->setObjectName("register");
     m_pStatus = new QLabel("Vocalon v2.0", this);
     m_pStatus->setObjectName("status");
+    // It shows the service's own texts, which must never be read as markup.
+    m_pStatus->setTextFormat(Qt::PlainText);
     m_pStatus->setAlignment(Qt::AlignCenter);
     connect(m_pLoginButton, &QPushButton::clicked, this, &CLoginDlg::OnLogin);
     connect(m_pCancelButton, &QPushButton::clicked, this, &CLoginDlg::OnCancelLogin);
@@ -204,10 +206,13 @@ bool CLoginDlg::event(QEvent* pEvent) {
                 OnTrayNotify(*pMouse);
             }
             break;
-        case UM_WORKER_MESSAGE:
-            QMessageBox::warning(nullptr, "Vocalon",
-                                 QString::fromStdString(text(pApp->WParam<std::string>())));
+        case UM_WORKER_MESSAGE: {
+            QMessageBox box(QMessageBox::Warning, "Vocalon",
+                            QString::fromStdString(text(pApp->WParam<std::string>())));
+            box.setTextFormat(Qt::PlainText);
+            box.exec();
             break;
+        }
         default:
             return QDialog::event(pEvent);
     }

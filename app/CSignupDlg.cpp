@@ -52,6 +52,7 @@ CSignupDlg::CSignupDlg(QWidget* pParent) : QDialog(pParent) {
     m_pFirewallCheck->setObjectName("firewall");
     m_pStatus = new QLabel("Vocalon v2.0", this);
     m_pStatus->setObjectName("status");
+    m_pStatus->setTextFormat(Qt::PlainText);
     m_pStatus->setAlignment(Qt::AlignCenter);
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     pButtons->button(QDialogButtonBox::Ok)->setDefault(true);

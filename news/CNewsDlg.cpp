@@ -64,6 +64,7 @@ void CNewsDlg::BuildControls() {
     m_pPane->viewport()->installEventFilter(this);
     m_pCaption = new QLabel(this);
     m_pCaption->setObjectName("caption");
+    m_pCaption->setTextFormat(Qt::PlainText);
     m_pNextButton = new QPushButton(LoadAppIcon(IDI_NEXT), QString(), this);
     m_pNextButton->setObjectName("next");
     m_pNextButton->setEnabled(false);
@@ -72,6 +73,7 @@ void CNewsDlg::BuildControls() {
     m_pPrevButton->setEnabled(false);
     m_pStatus = new QLabel("Connecting to peers...", this);
     m_pStatus->setObjectName("status");
+    m_pStatus->setTextFormat(Qt::PlainText);
     m_pStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_pMenuButton = new QPushButton("Menu", this);
     m_pMenuButton->setObjectName("menu");

@@ -131,6 +131,16 @@ TEST_F(LoginDlgTest, resultCodesPlaceFocusAndStatusAsTheTableSays) {
     }
 }
 
+TEST_F(LoginDlgTest, serviceTextsAreShownAsPlainText) {
+    Open();
+    Type("kim", "pw");
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "1003", "<b>bold</b> <img src=\"http://x/y.png\">");
+    QLabel* pStatus = Control<QLabel>("status");
+    EXPECT_EQ(pStatus->textFormat(), Qt::PlainText);
+    EXPECT_EQ(Status(), "<b>bold</b> <img src=\"http://x/y.png\">");
+}
+
 TEST_F(LoginDlgTest, unknownCodeLeavesTheFormWaitingForCancel) {
     Open();
     Type("kim", "pw");
