@@ -12,6 +12,7 @@
 #include "platform/Shell.h"
 #include "platform/Tray.h"
 #include "ui/CHyperLink.h"
+#include "util/Net.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -284,7 +285,8 @@ void CLoginDlg::OnVersionNotice(const std::string& strLatest, const std::string&
         return;
     }
     CNewVersionDlg dlg(this);
-    if (dlg.exec() == QDialog::Accepted) {
+    // Only a web page is opened: the address comes from the network.
+    if (dlg.exec() == QDialog::Accepted && IsWebUrl(strUrl)) {
         ShellOpen(strUrl);
     }
 }

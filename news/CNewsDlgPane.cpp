@@ -8,6 +8,7 @@
 #include "news/NewsFiles.h"
 #include "platform/Shell.h"
 #include "ui/CMainWindow.h"
+#include "util/Net.h"
 
 #include <QAbstractTextDocumentLayout>
 #include <QMouseEvent>
@@ -18,21 +19,6 @@
 #include <QTextLayout>
 
 #include <cmath>
-
-namespace {
-
-bool IsWebUrl(const std::string& strUrl) {
-    auto starts = [&](const char* pszPrefix) {
-        std::string strHead = strUrl.substr(0, std::char_traits<char>::length(pszPrefix));
-        for (char& c : strHead) {
-            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-        }
-        return strHead == pszPrefix;
-    };
-    return starts("http://") || starts("https://");
-}
-
-}  // namespace
 
 void CNewsDlg::ApplyDisplaySettings() {
     CNewsDisplay display = CNewsDisplay::Load(Section());

@@ -8,6 +8,7 @@
 
 #include <cctype>
 #include <memory>
+#include <string_view>
 #include <mutex>
 
 std::string ResolveHost(const std::string& strHost) {
@@ -45,22 +46,6 @@ void InitCurlOnce() {
     std::call_once(s_once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
 }
 
-bool HasWebScheme(const std::string& strUrl) {
-    auto starts = [&](const char* pszPrefix) {
-        size_t n = std::char_traits<char>::length(pszPrefix);
-        if (strUrl.size() < n) {
-            return false;
-        }
-        for (size_t i = 0; i < n; ++i) {
-            if (std::tolower(static_cast<unsigned char>(strUrl[i])) != pszPrefix[i]) {
-                return false;
-            }
-        }
-        return true;
-    };
-    return starts("http://") || starts("https://");
-}
-
 struct CTransfer {
     CURL* pCurl = nullptr;
     std::string strReceived;
@@ -90,7 +75,7 @@ size_t OnData(char* pData, size_t nSize, size_t nCount, void* pUser) {
 }  // namespace
 
 int HttpGet(const std::string& strUrl, std::string& strBody, const CHttpOptions& options) {
-    if (!HasWebScheme(strUrl)) {
+    if (!IsWebUrl(strUrl)) {
         return -1;
     }
     InitCurlOnce();
@@ -143,6 +128,21 @@ int HttpGet(const std::string& strUrl, std::string& strBody, const CHttpOptions&
         strBody += '\n';
     }
     return 200;
+}
+
+bool IsWebUrl(const std::string& strUrl) {
+    auto startsWith = [&](std::string_view prefix) {
+        if (strUrl.size() < prefix.size()) {
+            return false;
+        }
+        for (size_t i = 0; i < prefix.size(); ++i) {
+            if (std::tolower(static_cast<unsigned char>(strUrl[i])) != prefix[i]) {
+                return false;
+            }
+        }
+        return true;
+    };
+    return startsWith("http://") || startsWith("https://");
 }
 
 std::string UrlEncode(const std::string& strValue) {

@@ -30,5 +30,9 @@ struct CHttpOptions {
 int HttpGet(const std::string& strUrl, std::string& strBody,
             const CHttpOptions& options = CHttpOptions());
 
+// Whether a URL starts with http:// or https:// (in any case): the only addresses the
+// program fetches or hands to the desktop as web pages.
+bool IsWebUrl(const std::string& strUrl);
+
 // Percent-encodes a query value (RFC 3986 unreserved characters stay as they are).
 std::string UrlEncode(const std::string& strValue);

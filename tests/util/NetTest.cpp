@@ -143,6 +143,15 @@ TEST(ResolveHost, givesDottedAddressesOrEmpty) {
     EXPECT_EQ(ResolveHost(""), "");
 }
 
+TEST(IsWebUrl, acceptsOnlyHttpAndHttps) {
+    EXPECT_TRUE(IsWebUrl("http://example.org/"));
+    EXPECT_TRUE(IsWebUrl("HTTPS://example.org/"));
+    EXPECT_FALSE(IsWebUrl("file:///etc/passwd"));
+    EXPECT_FALSE(IsWebUrl("javascript:alert(1)"));
+    EXPECT_FALSE(IsWebUrl("http:/x"));
+    EXPECT_FALSE(IsWebUrl(""));
+}
+
 TEST(UrlEncode, escapesEverythingButUnreservedCharacters) {
     EXPECT_EQ(UrlEncode("kim_lee-2.x~"), "kim_lee-2.x~");
     EXPECT_EQ(UrlEncode("a&b#c d?e=f%g+h"), "a%26b%23c%20d%3Fe%3Df%25g%2Bh");
