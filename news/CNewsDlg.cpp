@@ -8,6 +8,7 @@
 #include "platform/Shell.h"
 #include "platform/Tray.h"
 #include "ui/CMainWindow.h"
+#include "ui/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -131,21 +132,16 @@ void CNewsDlg::showEvent(QShowEvent* pEvent) {
     m_bFirstPaint = false;
     const std::string strSection = Section();
     QRect work = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
-    int cx = GetProfileInt(strSection, "news_cx", width());
-    int cy = GetProfileInt(strSection, "news_cy", height());
-    int x = GetProfileInt(strSection, "news_x", work.x() + work.width() - cx);
-    int y = GetProfileInt(strSection, "news_y", work.y() + work.height() - cy);
-    setGeometry(x, y, cx, cy);
+    // The default corner depends on the stored size, so the size is read first.
+    QRect size = LoadWindowRect(strSection, "news_", QRect(0, 0, width(), height()));
+    QRect corner(work.x() + work.width() - size.width(), work.y() + work.height() - size.height(),
+                 size.width(), size.height());
+    setGeometry(LoadWindowRect(strSection, "news_", corner));
 }
 
 void CNewsDlg::closeEvent(QCloseEvent* pEvent) {
     pEvent->ignore();
-    const std::string strSection = Section();
-    QRect rect = geometry();
-    WriteProfileInt(strSection, "news_x", rect.x());
-    WriteProfileInt(strSection, "news_y", rect.y());
-    WriteProfileInt(strSection, "news_cx", rect.width());
-    WriteProfileInt(strSection, "news_cy", rect.height());
+    SaveWindowRect(Section(), "news_", geometry());
     hide();
     m_bMayRefresh = true;
 }

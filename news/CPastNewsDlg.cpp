@@ -1,9 +1,9 @@
 #include "news/CPastNewsDlg.h"
 
 #include "news/NewsFiles.h"
-#include "platform/Profile.h"
 #include "platform/ResourceIds.h"
 #include "ui/CMainWindow.h"
+#include "ui/WindowPlacement.h"
 #include "util/Strings.h"
 
 #include <QCloseEvent>
@@ -108,22 +108,12 @@ void CPastNewsDlg::showEvent(QShowEvent* pEvent) {
     if (!pMain) {
         return;
     }
-    const std::string& strSection = pMain->m_strSection;
-    const QRect rect = geometry();
-    setGeometry(GetProfileInt(strSection, "past_news_x", rect.x()),
-                GetProfileInt(strSection, "past_news_y", rect.y()),
-                GetProfileInt(strSection, "past_news_cx", rect.width()),
-                GetProfileInt(strSection, "past_news_cy", rect.height()));
+    setGeometry(LoadWindowRect(pMain->m_strSection, "past_news_", geometry()));
 }
 
 void CPastNewsDlg::closeEvent(QCloseEvent* pEvent) {
     if (CMainWindow* pMain = MainWnd()) {
-        const std::string& strSection = pMain->m_strSection;
-        const QRect rect = geometry();
-        WriteProfileInt(strSection, "past_news_x", rect.x());
-        WriteProfileInt(strSection, "past_news_y", rect.y());
-        WriteProfileInt(strSection, "past_news_cx", rect.width());
-        WriteProfileInt(strSection, "past_news_cy", rect.height());
+        SaveWindowRect(pMain->m_strSection, "past_news_", geometry());
     }
     QWidget::closeEvent(pEvent);
 }
