@@ -12,18 +12,6 @@
 #include <string>
 #include <vector>
 
-// The LF-terminated lines of a body; a last line without LF is dropped.
-inline std::vector<std::string> Lines(const std::string& strText) {
-    std::vector<std::string> arrLines;
-    size_t nStart = 0;
-    size_t nEnd = 0;
-    while ((nEnd = strText.find('\n', nStart)) != std::string::npos) {
-        arrLines.push_back(strText.substr(nStart, nEnd - nStart));
-        nStart = nEnd + 1;
-    }
-    return arrLines;
-}
-
 inline bool StartsWith(const std::string& str, const std::string& strPrefix) {
     return str.compare(0, strPrefix.size(), strPrefix) == 0;
 }

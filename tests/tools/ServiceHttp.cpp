@@ -14,17 +14,6 @@ namespace {
 
 const char* const kUserAgent = "Vocalon v2.0";
 
-std::vector<std::string> SplitLines(const std::string& strBody) {
-    std::vector<std::string> arrLines;
-    size_t nStart = 0;
-    size_t nEnd = 0;
-    while ((nEnd = strBody.find('\n', nStart)) != std::string::npos) {
-        arrLines.push_back(strBody.substr(nStart, nEnd - nStart));
-        nStart = nEnd + 1;
-    }
-    return arrLines;
-}
-
 CHttpReply Fetch(const std::string& strHost, int nPort, const std::string& strTarget,
                  httplib::Headers headers) {
     httplib::Client client(strHost, nPort);
@@ -173,7 +162,7 @@ CHttpReply HttpGetFrom(const std::string& strSourceAddress, int nPort,
 
 CServiceAnswer ParseLoginAnswer(const std::string& strBody) {
     CServiceAnswer answer;
-    std::vector<std::string> arrLines = SplitLines(strBody);
+    std::vector<std::string> arrLines = Lines(strBody);
     bool bOk = arrLines.size() >= 7 && strBody.back() == '\n' &&
                ElementValue(arrLines[0], "errorcode", answer.strCode) &&
                ElementValue(arrLines[1], "error", answer.strMessage) &&
@@ -192,9 +181,20 @@ CServiceAnswer ParseLoginAnswer(const std::string& strBody) {
 
 CServiceAnswer ParseRegisterAnswer(const std::string& strBody) {
     CServiceAnswer answer;
-    std::vector<std::string> arrLines = SplitLines(strBody);
+    std::vector<std::string> arrLines = Lines(strBody);
     answer.bWellFormed = arrLines.size() == 2 && strBody.back() == '\n' &&
                          ElementValue(arrLines[0], "errorcode", answer.strCode) &&
                          ElementValue(arrLines[1], "error", answer.strMessage);
     return answer;
+}
+
+std::vector<std::string> Lines(const std::string& strText) {
+    std::vector<std::string> arrLines;
+    size_t nStart = 0;
+    size_t nEnd = 0;
+    while ((nEnd = strText.find('\n', nStart)) != std::string::npos) {
+        arrLines.push_back(strText.substr(nStart, nEnd - nStart));
+        nStart = nEnd + 1;
+    }
+    return arrLines;
 }

@@ -50,3 +50,6 @@ CServiceAnswer ParseRegisterAnswer(const std::string& strBody);
 // GET of an absolute "http://host:port/path" URL, as the client follows catalogue and
 // feed links.
 CHttpReply HttpGetUrl(const std::string& strUrl);
+
+// The LF-terminated lines of a body; a last line without LF is dropped.
+std::vector<std::string> Lines(const std::string& strText);
