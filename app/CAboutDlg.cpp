@@ -2,6 +2,7 @@
 
 #include "platform/ResourceIds.h"
 #include "platform/Shell.h"
+#include "ui/FixedWindow.h"
 #include "util/Config.h"
 
 #include <QDialogButtonBox>
@@ -11,11 +12,17 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 
-const char* const STR_ABOUT_TEXT =
-    "Vocalon v2.0\n"
-    "Built " __DATE__ "\n\n"
-    "Your news, a chat room for every headline, and friends who drop in.\n\n"
-    "Copyright Talvex. All rights reserved.";
+namespace {
+
+QString AboutText() {
+    // The compiler pads one-digit days with a blank ("Dec  7 2026").
+    const QString strBuilt = QString::fromLatin1(__DATE__).simplified();
+    return "Vocalon v2.0\nBuilt " + strBuilt +
+           "\n\nYour news, a chat room for every headline, and friends who drop in.\n\n"
+           "Copyright Talvex. All rights reserved.";
+}
+
+}  // namespace
 
 CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowTitle("About us");
@@ -24,7 +31,8 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
 
     auto* pIcon = new QLabel(this);
     pIcon->setPixmap(icon.pixmap(32, 32));
-    auto* pText = new QPlainTextEdit(QString::fromUtf8(STR_ABOUT_TEXT), this);
+    auto* pText = new QPlainTextEdit(AboutText(), this);
+    pText->setMinimumSize(300, 150);
     pText->setObjectName("text");
     pText->setReadOnly(true);
     const std::string strSite = ProductWebSite();
@@ -39,5 +47,5 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
     pGrid->addWidget(pText, 0, 1);
     pGrid->addWidget(pVisit, 1, 0, 1, 2);
     pGrid->addWidget(pButtons, 2, 0, 1, 2);
-    resize(380, 240);
+    MakeFixedWindow(this, false);
 }

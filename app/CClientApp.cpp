@@ -3,6 +3,7 @@
 #include "app/CLoginDlg.h"
 #include "platform/CInstanceLock.h"
 #include "platform/Profile.h"
+#include "platform/ResourceIds.h"
 
 #include <QDir>
 #include <QMessageBox>
@@ -30,6 +31,8 @@ CClientApp::CClientApp(int& argc, char** argv) : QApplication(argc, argv) {
     setOrganizationName("Talvex");
     // The tray keeps the program alive while every window is hidden.
     setQuitOnLastWindowClosed(false);
+    // Every window, message boxes included, carries the program's icon.
+    setWindowIcon(LoadAppIcon(IDI_MAIN));
 }
 
 int CClientApp::InitInstance() {

@@ -1,27 +1,22 @@
+// The login window's form: building it, filling it from the settings, logging in and
+// taking the login results.
+
 #include "app/CLoginDlg.h"
 
-#include "app/CAboutDlg.h"
-#include "app/CNewVersionDlg.h"
 #include "app/CSignupDlg.h"
 #include "app/ServiceRequests.h"
-#include "app/TrayMenu.h"
 #include "news/CNewsDlg.h"
-#include "news/CPrefSheet.h"
 #include "platform/Profile.h"
 #include "platform/ResourceIds.h"
-#include "platform/Shell.h"
 #include "platform/Tray.h"
 #include "ui/CHyperLink.h"
-#include "util/Net.h"
+#include "ui/FixedWindow.h"
 
 #include <QCheckBox>
-#include <QCloseEvent>
-#include <QCursor>
 #include <QEventLoop>
 #include <QGridLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPushButton>
 
@@ -30,7 +25,7 @@ const char* const STR_VERSION_COUNT = "1";
 namespace {
 
 constexpr int kRetryPeriodMs = 300000;
-constexpr int kPeerRefreshPeriodMs = 300000;
+constexpr const char* kStatusIdle = "Vocalon v2.0";
 
 std::string Text(const QLineEdit* pEdit) { return pEdit->text().toStdString(); }
 
@@ -43,6 +38,7 @@ CLoginDlg::CLoginDlg(QWidget* pParent)
     // Only the process lives inside this window's loop; other windows stay usable.
     setModal(false);
     BuildForm();
+    MakeFixedWindow(this, true);
     SetMainWindow(Handle());
     SetMainWnd(this);
 }
@@ -79,13 +75,16 @@ void CLoginDlg::BuildForm() {
     m_pCancelButton->setEnabled(false);
     m_pLink = new CHyperLink("Need To Register? Click Here!", this);
     m_pLink->setObjectName("register");
-    m_pStatus = new QLabel("Vocalon v2.0", this);
+    m_pStatus = new QLabel(kStatusIdle, this);
     m_pStatus->setObjectName("status");
     // It shows the service's own texts, which must never be read as markup.
     m_pStatus->setTextFormat(Qt::PlainText);
     m_pStatus->setAlignment(Qt::AlignCenter);
+    m_pStatus->setWordWrap(true);
     connect(m_pLoginButton, &QPushButton::clicked, this, &CLoginDlg::OnLogin);
     connect(m_pCancelButton, &QPushButton::clicked, this, &CLoginDlg::OnCancelLogin);
+    // Mouse clicks on the link fall through to mouseReleaseEvent; the keyboard comes here.
+    connect(m_pLink, &CHyperLink::activated, this, &CLoginDlg::RunSignup);
 
     auto* pGrid = new QGridLayout(this);
     pGrid->addWidget(new QLabel("Username:", this), 0, 0);
@@ -106,6 +105,7 @@ void CLoginDlg::Create() {
 }
 
 int CLoginDlg::DoModal() {
+    // The process's one event loop: it runs at start-up, never inside a handler.
     QEventLoop loop;
     connect(this, &QDialog::finished, &loop, &QEventLoop::quit);
     Create();
@@ -115,7 +115,7 @@ int CLoginDlg::DoModal() {
 
 void CLoginDlg::OnInitDialog() {
     TrayAdd();
-    SetStatus("Vocalon v2.0");
+    SetStatus(kStatusIdle);
     LoadForm();
     m_bIgnoreResult = false;
     // Only a stored decision logs in by itself; a first start just ticks the box.
@@ -146,24 +146,20 @@ void CLoginDlg::UpdateData(bool bSaveAndValidate) {
     }
 }
 
-void CLoginDlg::SetStatus(const std::string& strText) {
-    m_pStatus->setText(QString::fromStdString(strText));
-}
+void CLoginDlg::SetStatus(const std::string& strText) { SetStatusText(m_pStatus, strText); }
 
-void CLoginDlg::SetIdleState() {
+void CLoginDlg::SetFormEnabled(bool bEnabled) {
     for (QWidget* pControl : std::initializer_list<QWidget*>{
              m_pUserEdit, m_pPasswordEdit, m_pLoginButton, m_pAutoLoginCheck, m_pFirewallCheck}) {
-        pControl->setEnabled(true);
+        pControl->setEnabled(bEnabled);
     }
-    m_pCancelButton->setEnabled(false);
+    m_pCancelButton->setEnabled(!bEnabled);
 }
+
+void CLoginDlg::SetIdleState() { SetFormEnabled(true); }
 
 void CLoginDlg::OnLogin() {
-    for (QWidget* pControl : std::initializer_list<QWidget*>{
-             m_pUserEdit, m_pPasswordEdit, m_pLoginButton, m_pAutoLoginCheck, m_pFirewallCheck}) {
-        pControl->setEnabled(false);
-    }
-    m_pCancelButton->setEnabled(true);
+    SetFormEnabled(false);
     UpdateData(true);
     m_timers.KillTimer(TIMER_LOGIN_RETRY);
     if (m_strUsername.empty() || m_strPassword.empty()) {
@@ -181,43 +177,6 @@ void CLoginDlg::OnCancelLogin() {
     SetIdleState();
     m_bIgnoreResult = true;
     SetStatus("Vocalon Version 2.0");
-}
-
-bool CLoginDlg::event(QEvent* pEvent) {
-    auto* pApp = dynamic_cast<CAppEvent*>(pEvent);
-    if (!pApp) {
-        return QDialog::event(pEvent);
-    }
-    auto text = [](const std::string* pText) { return pText ? *pText : std::string(); };
-    switch (pApp->Message()) {
-        case UM_FIREWALL_ROUTE:
-            m_strFirewallRoute = text(pApp->WParam<std::string>());
-            break;
-        case UM_PEER_LIST:
-            PeerListArrived(pApp->WParam<CStringArray>());
-            break;
-        case UM_LOGIN_RESULT:
-            OnLoginResult(text(pApp->WParam<std::string>()), text(pApp->LParam<std::string>()));
-            break;
-        case UM_VERSION_NOTICE:
-            OnVersionNotice(text(pApp->WParam<std::string>()), text(pApp->LParam<std::string>()));
-            break;
-        case UM_TRAY_NOTIFY:
-            if (const int* pMouse = pApp->LParam<int>()) {
-                OnTrayNotify(*pMouse);
-            }
-            break;
-        case UM_WORKER_MESSAGE: {
-            QMessageBox box(QMessageBox::Warning, "Vocalon",
-                            QString::fromStdString(text(pApp->WParam<std::string>())));
-            box.setTextFormat(Qt::PlainText);
-            box.exec();
-            break;
-        }
-        default:
-            return QDialog::event(pEvent);
-    }
-    return true;
 }
 
 void CLoginDlg::OnLoginResult(const std::string& strCode, const std::string& strText) {
@@ -243,198 +202,24 @@ void CLoginDlg::OnLoginResult(const std::string& strCode, const std::string& str
     }
     SetIdleState();
     pFocus->setFocus();
-    if (strCode == RESULT_NO_CONNECTION) {
-        TraySet(IDI_OFFLINE, "Offline");
-        hide();
-        m_timers.SetTimer(TIMER_LOGIN_RETRY, kRetryPeriodMs);
-    }
     SetStatus(strText);
+    if (strCode == RESULT_NO_CONNECTION) {
+        HideOffline(strText);
+    }
 }
 
-void CLoginDlg::StartSession() {
-    SetStatus("Success!");
-    TraySet(IDI_MAIN, "");
-    m_timers.KillTimer(TIMER_LOGIN_RETRY);
-    if (m_bSession) {
-        return;  // a late second success must not start a second session
+void CLoginDlg::HideOffline(const std::string& strText) {
+    TraySet(IDI_OFFLINE, "Offline");
+    // The window vanishes into the tray; say once where it went and what happens next.
+    if (isVisible() || m_notice != ENotice::Offline) {
+        const bool bRetries = GetProfileInt("Prefs", "autologin", 0) != 0;
+        m_notice = ENotice::Offline;
+        TrayNotify("Vocalon", strText + "\n" +
+                                  (bRetries ? "Vocalon tries again every 5 minutes."
+                                            : "Click the icon to show the login form."));
     }
-    WriteProfileString("Prefs", "username", m_strUsername);
-    WriteProfileString("Prefs", "password", m_strPassword);
-    WriteProfileInt("Prefs", "autologin", m_bAutoLogin ? 1 : 0);
-    m_bSession = true;
-    // Created hidden; its creation starts the first news check.
-    m_pNewsDlg = new CNewsDlg;
     hide();
-    m_strSection = "Prefs-" + m_strUsername;
-    m_pNewsDlg->ApplyDisplaySettings();
-}
-
-void CLoginDlg::EndSession() {
-    m_bSession = false;
-    if (m_pNewsDlg) {
-        m_pNewsDlg->Destroy();
-        m_pNewsDlg = nullptr;
-    }
-}
-
-void CLoginDlg::OnVersionNotice(const std::string& strLatest, const std::string& strUrl) {
-    if (GetProfileInt("Prefs", "do_not_bother_me", 0) != 0) {
-        return;
-    }
-    if (ParseInt(strLatest) <= ParseInt(STR_VERSION_COUNT)) {
-        return;
-    }
-    CNewVersionDlg dlg(this);
-    // Only a web page is opened: the address comes from the network.
-    if (dlg.exec() == QDialog::Accepted && IsWebUrl(strUrl)) {
-        ShellOpen(strUrl);
-    }
-}
-
-void CLoginDlg::PeerListArrived(const CStringArray* pAddresses) {
-    m_timers.KillTimer(TIMER_PEER_REFRESH);
-    if (pAddresses) {
-        m_pendingAddresses = *pAddresses;
-    }
-    m_timers.SetTimer(TIMER_PEER_REFRESH, kPeerRefreshPeriodMs);
-}
-
-void CLoginDlg::OnTimer(int nIDEvent) {
-    if (nIDEvent == TIMER_LOGIN_RETRY) {
-        m_timers.KillTimer(TIMER_LOGIN_RETRY);
-        if (m_bSession) {
-            return;  // logged in meanwhile: nothing to retry
-        }
-        if (GetProfileInt("Prefs", "autologin", 0) != 0) {
-            OnLogin();
-        }
-        m_timers.SetTimer(TIMER_LOGIN_RETRY, kRetryPeriodMs);
-    } else if (nIDEvent == TIMER_PEER_REFRESH) {
-        if (m_pendingAddresses.empty()) {
-            m_timers.KillTimer(TIMER_PEER_REFRESH);
-            StartPeerListThread(MakeCredentials(m_strUsername, m_strPassword));
-        }
-    }
-}
-
-void CLoginDlg::OnTrayNotify(int nMouseMessage) {
-    if (nMouseMessage == WM_LBUTTONDOWN) {
-        ShowMain();
-    } else if (nMouseMessage == WM_RBUTTONDOWN) {
-        ShowTrayMenu(QCursor::pos());
-    }
-}
-
-void CLoginDlg::ShowMain() {
-    TraySet(IDI_MAIN, "");
-    if (m_bSession && m_pNewsDlg) {
-        m_pNewsDlg->ShowNewsWindow();
-        return;
-    }
-    if (windowState() & Qt::WindowMinimized) {
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-    }
-    show();
-    raise();
-    activateWindow();
-}
-
-void CLoginDlg::ShowTrayMenu(const QPoint& ptScreen) {
-    std::unique_ptr<QMenu> pMenu = BuildTrayPopup(m_bSession ? 0 : 1);
-    // The menu opens to the left of the cursor, its right edge at the pointer.
-    QPoint ptTopLeft(ptScreen.x() - pMenu->sizeHint().width(), ptScreen.y());
-    int nID = TrayCommandOf(pMenu->exec(ptTopLeft));
-    if (nID != 0) {
-        OnCommand(nID);
-    }
-}
-
-void CLoginDlg::OnCommand(int nID) {
-    switch (nID) {
-        case ID_QUIT:
-            Quit();
-            break;
-        case ID_PREFS:
-            OpenPrefs();
-            break;
-        case ID_UPDATE_NEWS:
-            if (m_pNewsDlg) {
-                m_pNewsDlg->UpdateNews();
-            }
-            break;
-        case ID_REVIEW_PAST_NEWS:
-            if (m_pNewsDlg) {
-                m_pNewsDlg->ShowPastNews();
-            }
-            break;
-        case ID_SIGN_IN_NEW_USER:
-            SignInNewUser();
-            break;
-        case ID_ABOUT: {
-            CAboutDlg dlg(this);
-            dlg.exec();
-            break;
-        }
-        default:
-            break;
-    }
-}
-
-void CLoginDlg::SignInNewUser() {
-    SetStatus("Vocalon v2.0");
-    LoadForm();
-    SetIdleState();
-    EndSession();
-    ShowMain();
-}
-
-void CLoginDlg::Quit() {
-    EndSession();
-    done(QDialog::Accepted);
-}
-
-void CLoginDlg::OpenPrefs() {
-    int nResult = QDialog::Rejected;
-    {
-        CPrefSheet sheet(this);
-        nResult = sheet.exec();
-    }
-    if (nResult == QDialog::Accepted && m_pNewsDlg) {
-        m_pNewsDlg->ApplyDisplaySettings();
-    }
-    // Whatever the answer, the news is checked again at once.
-    if (m_bSession && m_pNewsDlg) {
-        m_pNewsDlg->UpdateNews();
-    }
-}
-
-void CLoginDlg::OpenChatRequest(const std::string& strRequest) {
-    CStringArray pieces;
-    SplitString(strRequest, pieces, "!!");
-    if (pieces.size() != 3) {
-        return;
-    }
-    OpenChat(pieces[0], pieces[1], pieces[2]);
-}
-
-void CLoginDlg::OpenChat(const std::string& /*strChannel*/, const std::string& /*strTopic*/,
-                         const std::string& /*strUrl*/) {
-    // Chat windows arrive with the chat subsystem.
-}
-
-void CLoginDlg::closeEvent(QCloseEvent* pEvent) {
-    pEvent->ignore();
-    Quit();
-}
-
-void CLoginDlg::changeEvent(QEvent* pEvent) {
-    QDialog::changeEvent(pEvent);
-    // Minimising hides the window into the tray; without a tray host it stays minimised.
-    if (pEvent->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
-        TrayAvailable()) {
-        setWindowState(windowState() & ~Qt::WindowMinimized);
-        hide();
-    }
+    m_timers.SetTimer(TIMER_LOGIN_RETRY, kRetryPeriodMs);
 }
 
 void CLoginDlg::mouseReleaseEvent(QMouseEvent* pEvent) {
@@ -447,12 +232,23 @@ void CLoginDlg::mouseReleaseEvent(QMouseEvent* pEvent) {
 }
 
 void CLoginDlg::RunSignup() {
-    CSignupDlg dlg(this);
-    if (dlg.exec() != QDialog::Accepted) {
+    if (m_pSignupDlg) {
+        m_pSignupDlg->raise();
+        m_pSignupDlg->activateWindow();
         return;
     }
-    m_strUsername = dlg.UserName();
-    m_strPassword = dlg.Password();
-    m_bAutoLogin = true;
-    UpdateData(false);
+    m_pSignupDlg = new CSignupDlg(this);
+    m_pSignupDlg->setAttribute(Qt::WA_DeleteOnClose);
+    CSignupDlg* pDlg = m_pSignupDlg;
+    connect(pDlg, &QDialog::finished, this, [this, pDlg](int nResult) {
+        if (nResult != QDialog::Accepted) {
+            return;
+        }
+        m_strUsername = pDlg->UserName();
+        m_strPassword = pDlg->Password();
+        m_bAutoLogin = true;
+        UpdateData(false);
+        SetStatus(kStatusIdle);
+    });
+    pDlg->open();
 }

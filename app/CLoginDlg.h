@@ -11,15 +11,21 @@
 #include "util/Strings.h"
 
 #include <QDialog>
+#include <QPointer>
 
 #include <memory>
 #include <string>
 
+class CAboutDlg;
 class CHyperLink;
+class CNewVersionDlg;
 class CNewsDlg;
+class CPrefSheet;
+class CSignupDlg;
 class QCheckBox;
 class QLabel;
 class QLineEdit;
+class QMenu;
 class QPushButton;
 
 // The version of this build, compared with the service's announced latest version.
@@ -55,6 +61,9 @@ public:
 
     // Runs a tray-menu command.
     void OnCommand(int nID);
+    // The tray menu while it is open, the preferences sheet while it is open.
+    QMenu* TrayMenu() const;
+    CPrefSheet* PrefSheet() const;
     // A tray icon click, given its mouse message.
     void OnTrayNotify(int nMouseMessage);
     void OnTimer(int nIDEvent);
@@ -90,6 +99,12 @@ private:
     void EndSession();
     void RunSignup();
     void SetStatus(const std::string& strText);
+    void SetFormEnabled(bool bEnabled);
+    void HideOffline(const std::string& strText);
+    void OnNotificationClicked();
+    void OnPrefsClosed(int nResult);
+    void ShowAbout();
+    void ShowWorkerMessage(const std::string& strText);
 
     CHandleRegistration m_handle{this};
     CTimerSet m_timers;
@@ -112,4 +127,15 @@ private:
     CNewsDlg* m_pNewsDlg = nullptr;
     // Set by Cancel: the next login result to arrive is dropped.
     bool m_bIgnoreResult = false;
+
+    // What the last tray notification was about, for its click.
+    enum class ENotice { None, Offline, ChooseSources };
+    ENotice m_notice = ENotice::None;
+
+    // Windows that run without a nested event loop; at most one of each at a time.
+    QPointer<QMenu> m_pTrayMenu;
+    QPointer<CPrefSheet> m_pPrefSheet;
+    QPointer<CSignupDlg> m_pSignupDlg;
+    QPointer<CAboutDlg> m_pAboutDlg;
+    QPointer<CNewVersionDlg> m_pNewVersionDlg;
 };

@@ -1,6 +1,7 @@
 #include "app/CNewVersionDlg.h"
 
 #include "platform/Profile.h"
+#include "ui/FixedWindow.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -34,4 +35,5 @@ CNewVersionDlg::CNewVersionDlg(QWidget* pParent) : QDialog(pParent) {
     auto* pLayout = new QVBoxLayout(this);
     pLayout->addWidget(pText);
     pLayout->addLayout(pButtons);
+    MakeFixedWindow(this, false);
 }

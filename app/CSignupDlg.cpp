@@ -2,6 +2,8 @@
 
 #include "app/ServiceRequests.h"
 #include "platform/Profile.h"
+#include "ui/FixedWindow.h"
+#include "ui/MessageBox.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -54,6 +56,7 @@ CSignupDlg::CSignupDlg(QWidget* pParent) : QDialog(pParent) {
     m_pStatus->setObjectName("status");
     m_pStatus->setTextFormat(Qt::PlainText);
     m_pStatus->setAlignment(Qt::AlignCenter);
+    m_pStatus->setWordWrap(true);
     auto* pButtons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
     pButtons->button(QDialogButtonBox::Ok)->setDefault(true);
     connect(pButtons, &QDialogButtonBox::accepted, this, &CSignupDlg::accept);
@@ -74,6 +77,7 @@ CSignupDlg::CSignupDlg(QWidget* pParent) : QDialog(pParent) {
 
     m_bFirewall = GetProfileInt("Prefs", "has_firewall", 0) != 0;
     m_pFirewallCheck->setChecked(m_bFirewall);
+    MakeFixedWindow(this, false);
 }
 
 CSignupDlg::~CSignupDlg() = default;
@@ -121,12 +125,13 @@ void CSignupDlg::accept() {
     m_pEmailEdit->setText(QString::fromStdString(m_strEmail));
     std::string strMessage = CheckForm(m_strUsername, m_strPassword, m_strPassword2, m_strEmail);
     if (!strMessage.empty()) {
-        QMessageBox::information(this, "Sign up!", QString::fromStdString(strMessage));
+        OpenMessageBox(this, QMessageBox::Information, "Sign up!",
+                       QString::fromStdString(strMessage));
         return;
     }
     // The dialog stays open; every press of OK sends another request.
     StartSignupThread(SignupRequest{m_handle.Handle(), m_strUsername, m_strPassword, m_strEmail});
-    m_pStatus->setText("Connecting with server...");
+    SetStatusText(m_pStatus, "Connecting with server...");
     WriteProfileInt("Prefs", "has_firewall", m_bFirewall ? 1 : 0);
 }
 
@@ -145,9 +150,9 @@ void CSignupDlg::OnSignupResult(const std::string& strCode, const std::string& s
     UpdateData();
     if (strCode == "1001" || strCode == "1002" || strCode == RESULT_SERVER_ERROR) {
         m_pUserEdit->setFocus();
-        m_pStatus->setText(QString::fromStdString(strText));
+        SetStatusText(m_pStatus, strText);
     } else if (strCode == "0") {
-        m_pStatus->setText("Success!");
+        SetStatusText(m_pStatus, "Success!");
         m_strUsername = LowerAscii(m_strUsername);
         QDialog::accept();
     }
@@ -159,8 +164,8 @@ bool CSignupDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
         auto* pKey = static_cast<QKeyEvent*>(pEvent);
         if (!pKey->text().isEmpty() && pKey->text().at(0).isPrint() &&
             !m_pUserEdit->hasSelectedText() && m_pUserEdit->text().size() >= kMaxUserName) {
-            QMessageBox::information(this, "Sign up!",
-                                     "A username can only be 8 characters with no spaces.");
+            OpenMessageBox(this, QMessageBox::Information, "Sign up!",
+                           "A username can only be 8 characters with no spaces.");
             return true;
         }
     }

@@ -11,7 +11,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include <algorithm>
+#include <set>
+#include <utility>
 
 namespace {
 
@@ -22,15 +23,33 @@ std::string NameOf(const QListWidgetItem* pItem) {
     return pItem->data(kNameRole).toByteArray().toStdString();
 }
 
-// After any entries equal but for case, so the order is the one SortStrings gives.
-void InsertSorted(QListWidget* pList, const std::string& strName) {
-    int nRow = 0;
-    while (nRow < pList->count() && CompareNoCase(NameOf(pList->item(nRow)), strName) <= 0) {
-        ++nRow;
-    }
+QListWidgetItem* MakeItem(const std::string& strName) {
     auto* pItem = new QListWidgetItem(QString::fromStdString(strName));
     pItem->setData(kNameRole, QByteArray::fromStdString(strName));
-    pList->insertItem(nRow, pItem);
+    return pItem;
+}
+
+// After any entries equal but for case, so the order is the one SortStrings gives.
+void InsertSorted(QListWidget* pList, const std::string& strName) {
+    int nLow = 0;
+    int nHigh = pList->count();
+    while (nLow < nHigh) {
+        const int nMid = nLow + (nHigh - nLow) / 2;
+        if (CompareNoCase(NameOf(pList->item(nMid)), strName) <= 0) {
+            nLow = nMid + 1;
+        } else {
+            nHigh = nMid;
+        }
+    }
+    pList->insertItem(nLow, MakeItem(strName));
+}
+
+// Fills an empty list: sorted once, then appended, as a catalogue can hold many thousands.
+void FillSorted(QListWidget* pList, std::vector<std::string> names) {
+    SortStrings(names);
+    for (const std::string& strName : names) {
+        pList->addItem(MakeItem(strName));
+    }
 }
 
 std::vector<std::string> NamesOf(const QListWidget* pList) {
@@ -91,15 +110,15 @@ CFeedsPage::CFeedsPage(QWidget* pParent) : QWidget(pParent) {
         LoadListFile(ChosenSourcesFile(pMain->UserName()), chosen);
     }
     // Chosen names stay even when the catalogue no longer lists them.
-    SortStrings(chosen);
-    for (const std::string& strName : chosen) {
-        InsertSorted(m_pChosen, strName);
-    }
+    const std::set<std::string> chosenSet(chosen.begin(), chosen.end());
+    std::vector<std::string> available;
     for (const auto& [strName, strUrl] : catalogue) {
-        if (std::find(chosen.begin(), chosen.end(), strName) == chosen.end()) {
-            InsertSorted(m_pAvailable, strName);
+        if (!chosenSet.count(strName)) {
+            available.push_back(strName);
         }
     }
+    FillSorted(m_pChosen, std::move(chosen));
+    FillSorted(m_pAvailable, std::move(available));
 }
 
 CFeedsPage::~CFeedsPage() = default;

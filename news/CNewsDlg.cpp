@@ -8,15 +8,17 @@
 #include "platform/Shell.h"
 #include "platform/Tray.h"
 #include "ui/CMainWindow.h"
+#include "ui/MessageBox.h"
 #include "ui/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QCursor>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QPushButton>
 #include <QScreen>
+#include <QScrollBar>
 #include <QTextEdit>
 
 #include <ctime>
@@ -27,6 +29,14 @@ constexpr const char* kTitleBase = "Latest News";
 constexpr const char* kTitleChecking = "Checking...";
 constexpr const char* kTipUpdating = "Updating...";
 constexpr int kBlinkPeriodMs = 500;
+
+}  // namespace
+
+bool IsFramePoint(const QRect& rcFrame, const QRect& rcClient, const QPoint& point) {
+    return rcFrame.contains(point) && !rcClient.contains(point);
+}
+
+namespace {
 
 std::string LocalTimeNow(const char* pszPattern) {
     std::time_t now = std::time(nullptr);
@@ -63,6 +73,7 @@ void CNewsDlg::BuildControls() {
     m_pPane->setUndoRedoEnabled(false);
     m_pPane->viewport()->setMouseTracking(true);
     m_pPane->viewport()->installEventFilter(this);
+    m_pPane->installEventFilter(this);
     m_pCaption = new QLabel(this);
     m_pCaption->setObjectName("caption");
     m_pCaption->setTextFormat(Qt::PlainText);
@@ -136,7 +147,7 @@ void CNewsDlg::showEvent(QShowEvent* pEvent) {
     QRect size = LoadWindowRect(strSection, "news_", QRect(0, 0, width(), height()));
     QRect corner(work.x() + work.width() - size.width(), work.y() + work.height() - size.height(),
                  size.width(), size.height());
-    setGeometry(LoadWindowRect(strSection, "news_", corner));
+    setGeometry(FitOnScreens(LoadWindowRect(strSection, "news_", corner)));
 }
 
 void CNewsDlg::closeEvent(QCloseEvent* pEvent) {
@@ -188,12 +199,30 @@ void CNewsDlg::StartCheck() {
     StartNewsThread(std::move(params));
 }
 
+void CNewsDlg::Acknowledge() {
+    m_bMayRefresh = true;
+    StopBlink(IDI_MAIN);
+}
+
+bool CNewsDlg::IsPointerOnFrame() const {
+    return IsFramePoint(frameGeometry(), geometry(), QCursor::pos());
+}
+
 bool CNewsDlg::event(QEvent* pEvent) {
-    if (pEvent->type() == QEvent::NonClientAreaMouseButtonPress) {
-        // A click on the title bar or frame acknowledges the news.
-        m_bMayRefresh = true;
-        StopBlink(IDI_MAIN);
-        return QDialog::event(pEvent);
+    switch (pEvent->type()) {
+        case QEvent::NonClientAreaMouseButtonPress:
+            // A click on the title bar or frame acknowledges the news, where the platform
+            // reports one.
+            Acknowledge();
+            return QDialog::event(pEvent);
+        case QEvent::Move:
+            // Dragged by its title bar: on X11 the window manager takes the press itself.
+            if (isVisible() && isActiveWindow() && IsPointerOnFrame()) {
+                Acknowledge();
+            }
+            return QDialog::event(pEvent);
+        default:
+            break;
     }
     auto* pApp = dynamic_cast<CAppEvent*>(pEvent);
     if (!pApp) {
@@ -262,8 +291,7 @@ void CNewsDlg::OnNewsItems(CNewsItemList* pItems) {
         }
         m_bMayRefresh = true;
     }
-    int nMinutes = GetProfileInt(Section(), "check_time", 5);
-    m_timers.SetTimer(TIMER_NEWS_CHECK, std::max(1, nMinutes) * 60000);
+    m_timers.SetTimer(TIMER_NEWS_CHECK, CheckIntervalMinutes(Section()) * 60000);
     if (m_bCheckQueued) {
         // A check asked for meanwhile: it runs now, and its news replace what is shown.
         m_bCheckQueued = false;
@@ -299,11 +327,28 @@ void CNewsDlg::OnTimer(int nIDEvent) {
 
 void CNewsDlg::changeEvent(QEvent* pEvent) {
     QDialog::changeEvent(pEvent);
-    // Activation by a mouse click acknowledges the news; by keyboard or program it does not.
-    if (pEvent->type() == QEvent::ActivationChange && isActiveWindow() && m_bBlinking &&
-        QGuiApplication::mouseButtons() != Qt::NoButton) {
+    if (pEvent->type() != QEvent::ActivationChange || !isActiveWindow()) {
+        return;
+    }
+    // Activated by a click on its title bar (the pointer is on the frame, which only the
+    // window manager sees) counts as the title-bar press. A click inside also stops the
+    // blink; activation by keyboard or program does neither.
+    if (IsPointerOnFrame()) {
+        Acknowledge();
+    } else if (m_bBlinking && QGuiApplication::mouseButtons() != Qt::NoButton) {
         StopBlink(IDI_MAIN);
     }
+}
+
+void CNewsDlg::mousePressEvent(QMouseEvent* pEvent) {
+    // Where nothing reaches the program for a title-bar click (the window is already
+    // active), a press on the window's own background stands for it: the "Last checked"
+    // line, the status line, the space around the buttons. The pane and the buttons take
+    // their own presses and never get here.
+    if (pEvent->button() == Qt::LeftButton) {
+        Acknowledge();
+    }
+    QDialog::mousePressEvent(pEvent);
 }
 
 void CNewsDlg::OnNext() {
@@ -333,9 +378,43 @@ void CNewsDlg::keyReleaseEvent(QKeyEvent* pEvent) {
     QDialog::keyReleaseEvent(pEvent);
 }
 
+bool CNewsDlg::OnNavigationKey(const QKeyEvent* pEvent) {
+    // The pane has no caret, so the arrows are free; the page keys go to it while it has
+    // something to scroll.
+    const bool bPaneScrolls = m_pPane->verticalScrollBar()->maximum() > 0;
+    switch (pEvent->key()) {
+        case Qt::Key_Right:
+            OnNext();
+            return true;
+        case Qt::Key_Left:
+            OnPrev();
+            return true;
+        case Qt::Key_PageDown:
+            if (!bPaneScrolls) {
+                OnNext();
+                return true;
+            }
+            return false;
+        case Qt::Key_PageUp:
+            if (!bPaneScrolls) {
+                OnPrev();
+                return true;
+            }
+            return false;
+        default:
+            return false;
+    }
+}
+
+void CNewsDlg::keyPressEvent(QKeyEvent* pEvent) {
+    if (!OnNavigationKey(pEvent)) {
+        QDialog::keyPressEvent(pEvent);
+    }
+}
+
 void CNewsDlg::ShowPastNews() {
     if (!m_pPastNews) {
-        QMessageBox::information(nullptr, "Vocalon", "News not updated yet.");
+        OpenMessageBox(nullptr, QMessageBox::Information, "Vocalon", "News not updated yet.");
         return;
     }
     // The window copies what it needs while it fills its tree.

@@ -30,6 +30,10 @@ struct NewsLink {
     std::string strTarget;
 };
 
+// Whether a screen point lies on a window's frame (title bar, borders): inside the frame
+// rectangle, outside the client one.
+bool IsFramePoint(const QRect& rcFrame, const QRect& rcClient, const QPoint& point);
+
 class CNewsDlg final : public QDialog {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CNewsDlg)
@@ -84,6 +88,8 @@ protected:
     void resizeEvent(QResizeEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
     void keyReleaseEvent(QKeyEvent* pEvent) override;
+    void keyPressEvent(QKeyEvent* pEvent) override;
+    void mousePressEvent(QMouseEvent* pEvent) override;
     void changeEvent(QEvent* pEvent) override;
     // Enter and Escape never close the window.
     void accept() override {}
@@ -93,6 +99,11 @@ private:
     void BuildControls();
     void LayOut();
     void StartCheck();
+    // The user has seen the news: checks may replace it, the blink stops.
+    void Acknowledge();
+    bool IsPointerOnFrame() const;
+    // Left/Right and, where the pane does not scroll, Page Up/Down move between items.
+    bool OnNavigationKey(const QKeyEvent* pEvent);
     void OnNewsItems(CNewsItemList* pItems);
     void StartBlink(int nIconId);
     void StopBlink(int nIconId);

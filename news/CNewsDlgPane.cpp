@@ -11,6 +11,8 @@
 #include "util/Net.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QKeyEvent>
+#include <QLabel>
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTextBlock>
@@ -33,6 +35,9 @@ void CNewsDlg::ApplyDisplaySettings() {
     m_cfSource = display.SourceFormat();
     m_cfHeadline = display.HeadlineFormat();
     m_cfPlain = display.PlainFormat();
+    // "Last checked at" starts where the pane's text does.
+    m_pCaption->setIndent(m_pPane->frameWidth() +
+                          static_cast<int>(m_pPane->document()->documentMargin()));
     ShowItem();
 }
 
@@ -68,10 +73,11 @@ void CNewsDlg::ShowItem() {
     ClearPane();
     AppendText(item.m_strSource + "\r\n", m_cfSource);
     // Only web addresses become links; anything else could not be opened safely.
+    const std::string strHeadline = DisplayText(item.m_strHeadline);
     if (IsWebUrl(item.m_strUrl)) {
-        AppendLink(item.m_strUrl, item.m_strHeadline);
+        AppendLink(item.m_strUrl, strHeadline);
     } else {
-        AppendText(item.m_strHeadline, m_cfPlain);
+        AppendText(strHeadline, m_cfPlain);
     }
     AppendText("\r\n", m_cfPlain);
     AppendText(item.FormatLongDate(), m_cfDate);
@@ -172,6 +178,11 @@ void CNewsDlg::OnPaneClick(const QPoint& point) {
 }
 
 bool CNewsDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    // The pane would take the arrows and page keys for scrolling.
+    if (pWatched == m_pPane && pEvent->type() == QEvent::KeyPress &&
+        OnNavigationKey(static_cast<QKeyEvent*>(pEvent))) {
+        return true;
+    }
     if (pWatched == m_pPane->viewport()) {
         if (pEvent->type() == QEvent::MouseMove) {
             auto* pMouse = static_cast<QMouseEvent*>(pEvent);

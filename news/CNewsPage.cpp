@@ -2,6 +2,7 @@
 
 #include "platform/Profile.h"
 #include "ui/CMainWindow.h"
+#include "ui/MessageBox.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -23,8 +24,6 @@
 
 namespace {
 
-constexpr int kMinInterval = 1;
-constexpr int kMaxInterval = 99;
 
 const char* const STR_NOT_INTEGER = "Please enter an integer.";
 const char* const STR_OUT_OF_RANGE = "Please enter an integer between 1 and 99.";
@@ -76,15 +75,22 @@ QPushButton* MakeButton(const char* pszText, const char* pszName, QWidget* pPare
 }  // namespace
 
 CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSection()) {
-    m_fnChooseFont = [this](const QFont& current) -> std::optional<QFont> {
-        bool bOk = false;
-        QFont font =
-            QFontDialog::getFont(&bOk, current, this, "Font", QFontDialog::DontUseNativeDialog);
-        return bOk ? std::optional<QFont>(font) : std::nullopt;
+    // The dialogs are children of the page: should the page go first, they go with it and
+    // the answer goes nowhere.
+    m_fnChooseFont = [this](const QFont& current, std::function<void(const QFont&)> onChosen) {
+        auto* pDialog = new QFontDialog(current, this);
+        pDialog->setWindowTitle("Font");
+        pDialog->setOption(QFontDialog::DontUseNativeDialog);
+        pDialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(pDialog, &QFontDialog::fontSelected, this, std::move(onChosen));
+        pDialog->open();
     };
-    m_fnChooseColor = [this](const QColor& current) -> std::optional<QColor> {
-        QColor color = QColorDialog::getColor(current, this);
-        return color.isValid() ? std::optional<QColor>(color) : std::nullopt;
+    m_fnChooseColor = [this](const QColor& current,
+                             std::function<void(const QColor&)> onChosen) {
+        auto* pDialog = new QColorDialog(current, this);
+        pDialog->setAttribute(Qt::WA_DeleteOnClose);
+        connect(pDialog, &QColorDialog::colorSelected, this, std::move(onChosen));
+        pDialog->open();
     };
 
     auto* pDisplay = new QGroupBox("Display", this);
@@ -140,7 +146,7 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
 
     m_display = CNewsDisplay::Load(m_strSection);
     RenderSample();
-    m_pInterval->setText(QString::number(GetProfileInt(m_strSection, "check_time", 5)));
+    m_pInterval->setText(QString::number(CheckIntervalMinutes(m_strSection)));
     m_pFirewall->setChecked(GetProfileInt("Prefs", "has_firewall", 0) != 0);
     m_pSound->setChecked(GetProfileInt("Prefs", "sound_on", 1) != 0);
 }
@@ -165,25 +171,29 @@ void CNewsPage::RenderSample() {
 }
 
 void CNewsPage::OnFont() {
-    std::optional<QFont> font = m_fnChooseFont(m_display.Font());
-    if (!font) {
-        return;
-    }
-    m_display.strFace = font->family().toStdString();
-    // A font given in pixels has no point size; the old size stays then.
-    if (font->pointSize() > 0) {
-        m_display.nSize = font->pointSize();
-    }
-    RenderSample();
+    // The dialog starts from the font actually drawn, so OK without changes keeps it.
+    const QFontInfo used(m_display.Font());
+    QFont current(used.family());
+    current.setPointSizeF(used.pointSizeF());
+    m_fnChooseFont(current, [this](const QFont& font) {
+        m_display.strFace = font.family().toStdString();
+        // Sizes in tenths of a point are truncated; a font given in pixels has no point
+        // size, and the old size stays then.
+        if (font.pointSizeF() >= 1) {
+            m_display.nSize = static_cast<int>(font.pointSizeF());
+        }
+        RenderSample();
+    });
 }
 
 void CNewsPage::ChooseColor(int CNewsDisplay::*pnColor) {
-    std::optional<QColor> color = m_fnChooseColor(ColorFromRef(m_display.*pnColor));
-    if (!color || !color->isValid()) {
-        return;
-    }
-    m_display.*pnColor = ColorRefOf(*color);
-    RenderSample();
+    m_fnChooseColor(ColorFromRef(m_display.*pnColor), [this, pnColor](const QColor& color) {
+        if (!color.isValid()) {
+            return;
+        }
+        m_display.*pnColor = ColorRefOf(color);
+        RenderSample();
+    });
 }
 
 QString CNewsPage::ReadInterval(int& nMinutes) const {
@@ -191,7 +201,7 @@ QString CNewsPage::ReadInterval(int& nMinutes) const {
     if (!ParseInterval(m_pInterval->text().toStdString(), nValue)) {
         return STR_NOT_INTEGER;
     }
-    if (nValue < kMinInterval || nValue > kMaxInterval) {
+    if (nValue < MIN_CHECK_MINUTES || nValue > MAX_CHECK_MINUTES) {
         return STR_OUT_OF_RANGE;
     }
     nMinutes = static_cast<int>(nValue);
@@ -209,7 +219,7 @@ bool CNewsPage::Validate() {
     if (strError.isEmpty()) {
         return true;
     }
-    QMessageBox::warning(this, "Vocalon", strError);
+    OpenMessageBox(this, QMessageBox::Warning, "Vocalon", strError);
     m_pInterval->setFocus();
     m_pInterval->selectAll();
     return false;

@@ -36,10 +36,11 @@ public:
 
     const CNewsDisplay& Display() const { return m_display; }
 
-    // The font and colour choosers; nullopt when the user cancels. They default to the
-    // standard dialogs; tests replace them.
-    std::function<std::optional<QFont>(const QFont&)> m_fnChooseFont;
-    std::function<std::optional<QColor>(const QColor&)> m_fnChooseColor;
+    // The font and colour choosers: they offer the current value and call back with the
+    // user's choice, or never when the user cancels. They default to the standard dialogs,
+    // opened without a nested event loop; tests replace them.
+    std::function<void(const QFont&, std::function<void(const QFont&)>)> m_fnChooseFont;
+    std::function<void(const QColor&, std::function<void(const QColor&)>)> m_fnChooseColor;
 
 private:
     // The interval in minutes, or the message saying why the text is not one.

@@ -1,9 +1,11 @@
 #include "news/CPastNewsDlg.h"
 
+#include "news/NewsDisplay.h"
 #include "news/NewsFiles.h"
 #include "platform/ResourceIds.h"
 #include "ui/CMainWindow.h"
 #include "ui/WindowPlacement.h"
+#include "util/Net.h"
 #include "util/Strings.h"
 
 #include <QCloseEvent>
@@ -17,8 +19,10 @@
 
 namespace {
 
-// Articles carry their URL here; sources carry nothing.
+// Articles carry their URL; articles and sources carry their text as read, which the
+// room's name is made from, whatever the display makes of it.
 constexpr int kUrlRole = Qt::UserRole;
+constexpr int kLabelRole = Qt::UserRole + 1;
 
 const char* const STR_HEADLINE_SEPARATOR = " - ";
 
@@ -65,6 +69,7 @@ void CPastNewsDlg::Fill(const PastNewsIndex* pIndex) {
     SortStrings(sources);
     for (const std::string& strSource : sources) {
         auto* pSourceItem = new QTreeWidgetItem(m_pTree, {QString::fromStdString(strSource)});
+        pSourceItem->setData(0, kLabelRole, QByteArray::fromStdString(strSource));
         const CPastNewsSource& articles = pIndex->at(strSource);
         CStringArray labels;
         for (const auto& [strLabel, strUrl] : articles) {
@@ -73,8 +78,11 @@ void CPastNewsDlg::Fill(const PastNewsIndex* pIndex) {
         SortStrings(labels);
         // Newest first, as far as the label text tells.
         for (auto it = labels.rbegin(); it != labels.rend(); ++it) {
-            auto* pArticle = new QTreeWidgetItem(pSourceItem, {QString::fromStdString(*it)});
+            const QString strShown = QString::fromStdString(DisplayText(*it));
+            auto* pArticle = new QTreeWidgetItem(pSourceItem, {strShown});
+            pArticle->setToolTip(0, strShown);
             pArticle->setData(0, kUrlRole, QByteArray::fromStdString(articles.at(*it)));
+            pArticle->setData(0, kLabelRole, QByteArray::fromStdString(*it));
         }
     }
 }
@@ -84,8 +92,13 @@ void CPastNewsDlg::OnItemClicked(QTreeWidgetItem* pItem) {
     if (!url.isValid() || !pItem->parent()) {
         return;
     }
-    const std::string strSource = pItem->parent()->text(0).toStdString();
-    const std::string strLabel = pItem->text(0).toStdString();
+    const std::string strUrl = url.toByteArray().toStdString();
+    // Only web addresses lead to a room, as in the headline pane.
+    if (!IsWebUrl(strUrl)) {
+        return;
+    }
+    const std::string strSource = pItem->parent()->data(0, kLabelRole).toByteArray().toStdString();
+    const std::string strLabel = pItem->data(0, kLabelRole).toByteArray().toStdString();
     const size_t nSeparator = strLabel.find(STR_HEADLINE_SEPARATOR);
     const std::string strHeadline =
         nSeparator == std::string::npos
@@ -94,7 +107,7 @@ void CPastNewsDlg::OnItemClicked(QTreeWidgetItem* pItem) {
     if (CMainWindow* pMain = MainWnd()) {
         pMain->OpenChatRequest(MakeChatRequest(ChannelNameOf(strHeadline),
                                                ChatTopicOf(strSource, strHeadline),
-                                               url.toByteArray().toStdString()));
+                                               strUrl));
     }
 }
 
@@ -108,7 +121,7 @@ void CPastNewsDlg::showEvent(QShowEvent* pEvent) {
     if (!pMain) {
         return;
     }
-    setGeometry(LoadWindowRect(pMain->m_strSection, "past_news_", geometry()));
+    setGeometry(FitOnScreens(LoadWindowRect(pMain->m_strSection, "past_news_", geometry())));
 }
 
 void CPastNewsDlg::closeEvent(QCloseEvent* pEvent) {

@@ -2,6 +2,7 @@
 
 #include "news/CFeedsPage.h"
 #include "news/CNewsPage.h"
+#include "platform/Profile.h"
 #include "platform/ResourceIds.h"
 
 #include <QDialogButtonBox>
@@ -84,11 +85,14 @@ void CPrefSheet::accept() {
         m_pNewsPage->Validate();
         return;
     }
-    if (m_bFeedsShown) {
-        m_pFeedsPage->OnOK();
-    }
-    if (m_bNewsShown && !m_pNewsPage->OnOK()) {
-        return;
+    {
+        CProfileBatch batch;
+        if (m_bFeedsShown) {
+            m_pFeedsPage->OnOK();
+        }
+        if (m_bNewsShown && !m_pNewsPage->OnOK()) {
+            return;
+        }
     }
     QDialog::accept();
 }

@@ -3,6 +3,15 @@
 #include "platform/Profile.h"
 
 #include <algorithm>
+#include <string_view>
+#include <utility>
+
+namespace {
+
+// Larger sizes are no use on any screen, and their pixel arithmetic could overflow.
+constexpr int kMaxFontSize = 500;
+
+}  // namespace
 
 QColor ColorFromRef(int nColorRef) {
     return QColor(nColorRef & 0xFF, (nColorRef >> 8) & 0xFF, (nColorRef >> 16) & 0xFF);
@@ -12,10 +21,103 @@ int ColorRefOf(const QColor& color) {
     return color.red() | (color.green() << 8) | (color.blue() << 16);
 }
 
+int CheckIntervalMinutes(const std::string& strSection) {
+    return GetProfileIntInRange(strSection, "check_time", 5, MIN_CHECK_MINUTES, MAX_CHECK_MINUTES);
+}
+
+namespace {
+
+void AppendUtf8(std::string& strOut, char32_t cp) {
+    if (cp < 0x80) {
+        strOut += static_cast<char>(cp);
+    } else if (cp < 0x800) {
+        strOut += static_cast<char>(0xC0 | (cp >> 6));
+        strOut += static_cast<char>(0x80 | (cp & 0x3F));
+    } else if (cp < 0x10000) {
+        strOut += static_cast<char>(0xE0 | (cp >> 12));
+        strOut += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        strOut += static_cast<char>(0x80 | (cp & 0x3F));
+    } else {
+        strOut += static_cast<char>(0xF0 | (cp >> 18));
+        strOut += static_cast<char>(0x80 | ((cp >> 12) & 0x3F));
+        strOut += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
+        strOut += static_cast<char>(0x80 | (cp & 0x3F));
+    }
+}
+
+// The code point of a numeric reference's body ("#65", "#x41"); 0 when it names none that
+// can be shown (NUL, surrogates, beyond Unicode, or not a number at all).
+char32_t NumericReference(std::string_view body) {
+    int nBase = 10;
+    body.remove_prefix(1);
+    if (!body.empty() && (body[0] == 'x' || body[0] == 'X')) {
+        nBase = 16;
+        body.remove_prefix(1);
+    }
+    if (body.empty() || body.size() > 8) {
+        return 0;
+    }
+    char32_t cp = 0;
+    for (char c : body) {
+        int nDigit = -1;
+        if (c >= '0' && c <= '9') {
+            nDigit = c - '0';
+        } else if (nBase == 16 && c >= 'a' && c <= 'f') {
+            nDigit = c - 'a' + 10;
+        } else if (nBase == 16 && c >= 'A' && c <= 'F') {
+            nDigit = c - 'A' + 10;
+        }
+        if (nDigit < 0) {
+            return 0;
+        }
+        cp = cp * nBase + nDigit;
+    }
+    const bool bSurrogate = cp >= 0xD800 && cp <= 0xDFFF;
+    return cp > 0x10FFFF || bSurrogate ? 0 : cp;
+}
+
+}  // namespace
+
+std::string DisplayText(const std::string& strText) {
+    static const std::pair<std::string_view, char> kNamed[] = {
+        {"lt", '<'}, {"gt", '>'}, {"quot", '"'}, {"#39", '\''}};
+    // Longest body worth looking at: "#x10FFFF" and the names above.
+    constexpr size_t kMaxBody = 9;
+    std::string strOut;
+    strOut.reserve(strText.size());
+    for (size_t i = 0; i < strText.size(); ++i) {
+        if (strText[i] == '&') {
+            // Only a short window is searched, so the reader stays linear.
+            const size_t nEnd =
+                std::string_view(strText).substr(0, i + 2 + kMaxBody).find(';', i + 1);
+            if (nEnd != std::string::npos) {
+                const std::string_view body(strText.data() + i + 1, nEnd - i - 1);
+                char32_t cp = 0;
+                for (const auto& [name, c] : kNamed) {
+                    if (body == name) {
+                        cp = static_cast<char32_t>(c);
+                    }
+                }
+                if (cp == 0 && !body.empty() && body[0] == '#') {
+                    cp = NumericReference(body);
+                }
+                if (cp != 0) {
+                    AppendUtf8(strOut, cp);
+                    i = nEnd;
+                    continue;
+                }
+            }
+        }
+        strOut += strText[i];
+    }
+    return strOut;
+}
+
 CNewsDisplay CNewsDisplay::Load(const std::string& strSection) {
     CNewsDisplay display;
     display.strFace = GetProfileString(strSection, "news_font", display.strFace);
-    display.nSize = GetProfileInt(strSection, "news_fontsize", display.nSize);
+    display.nSize =
+        GetProfileIntInRange(strSection, "news_fontsize", display.nSize, 1, kMaxFontSize);
     display.nBackground = GetProfileInt(strSection, "news_bg_color", display.nBackground);
     display.nHeadlineColor =
         GetProfileInt(strSection, "news_headline_color", display.nHeadlineColor);
@@ -25,6 +127,7 @@ CNewsDisplay CNewsDisplay::Load(const std::string& strSection) {
 }
 
 void CNewsDisplay::Save(const std::string& strSection) const {
+    CProfileBatch batch;
     WriteProfileString(strSection, "news_font", strFace);
     WriteProfileInt(strSection, "news_fontsize", nSize);
     WriteProfileInt(strSection, "news_bg_color", nBackground);

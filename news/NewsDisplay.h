@@ -13,6 +13,17 @@
 QColor ColorFromRef(int nColorRef);
 int ColorRefOf(const QColor& color);
 
+// The news check interval in minutes, and its range: a stored value outside it (a hand-edited
+// file, say) is clamped when read, as a huge one would overflow the timer period.
+constexpr int MIN_CHECK_MINUTES = 1;
+constexpr int MAX_CHECK_MINUTES = 99;
+int CheckIntervalMinutes(const std::string& strSection);
+
+// A headline as the user reads it: the character references "&lt;", "&gt;", "&quot;",
+// "&#39;", "&#NNN;" and "&#xHH;" decoded. For display only: keys, channel names and
+// everything stored or sent keep the text as read from the feed.
+std::string DisplayText(const std::string& strText);
+
 struct CNewsDisplay {
     std::string strFace = "Times New Roman";
     int nSize = 14;  // points

@@ -33,6 +33,8 @@ constexpr int UM_WORKER_MESSAGE = WM_USER + 40;
 // The mouse messages carried by UM_TRAY_NOTIFY.
 constexpr int WM_LBUTTONDOWN = 0x0201;
 constexpr int WM_RBUTTONDOWN = 0x0204;
+// A click on the tray icon's notification.
+constexpr int NIN_BALLOONUSERCLICK = WM_USER + 5;
 
 // Type-erased owned payload of an application message.
 class CEventParam {

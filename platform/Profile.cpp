@@ -6,6 +6,8 @@
 #include <QFileInfo>
 #include <QSettings>
 
+#include <algorithm>
+
 namespace {
 
 QSettings OpenStore() {
@@ -37,11 +39,9 @@ bool IsValidUtf8(const std::string& str) {
     return QString::fromUtf8(bytes).toUtf8() == bytes;
 }
 
-bool Store(const std::string& strSection, const std::string& strEntry, const QVariant& value) {
-    QSettings store = OpenStore();
-    QString strPath = store.fileName();
-    // Create the file owner-only before QSettings first writes it; its atomic rewrites keep
-    // the permissions of the file they replace.
+// Create the file owner-only before QSettings first writes it; its atomic rewrites keep
+// the permissions of the file they replace.
+void PrepareFile(const QString& strPath) {
     if (!QFileInfo::exists(strPath)) {
         QDir().mkpath(QFileInfo(strPath).absolutePath());
         QFile file(strPath);
@@ -49,13 +49,51 @@ bool Store(const std::string& strSection, const std::string& strEntry, const QVa
             file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
         }
     }
-    store.setValue(Key(strSection, strEntry), value);
+}
+
+bool Flush(QSettings& store) {
     store.sync();
-    QFile::setPermissions(strPath, QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    QFile::setPermissions(store.fileName(), QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     return store.status() == QSettings::NoError;
 }
 
+// The store of this thread's open write batch, if any.
+thread_local QSettings* t_pBatchStore = nullptr;
+
+bool Store(const std::string& strSection, const std::string& strEntry, const QVariant& value) {
+    if (t_pBatchStore) {
+        t_pBatchStore->setValue(Key(strSection, strEntry), value);
+        return true;
+    }
+    QSettings store = OpenStore();
+    PrepareFile(store.fileName());
+    store.setValue(Key(strSection, strEntry), value);
+    return Flush(store);
+}
+
 }  // namespace
+
+CProfileBatch::CProfileBatch() {
+    if (t_pBatchStore) {
+        return;  // nested: the outermost batch writes
+    }
+    m_pStore = std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope, "Talvex",
+                                           "vocalon");
+    PrepareFile(m_pStore->fileName());
+    t_pBatchStore = m_pStore.get();
+}
+
+CProfileBatch::~CProfileBatch() {
+    if (m_pStore) {
+        t_pBatchStore = nullptr;
+        Flush(*m_pStore);
+    }
+}
+
+int GetProfileIntInRange(const std::string& strSection, const std::string& strEntry, int nDefault,
+                         int nMin, int nMax) {
+    return std::clamp(GetProfileInt(strSection, strEntry, nDefault), nMin, nMax);
+}
 
 int GetProfileInt(const std::string& strSection, const std::string& strEntry, int nDefault) {
     QVariant value = OpenStore().value(Key(strSection, strEntry));

@@ -8,7 +8,10 @@
 // section name is one flat section, whatever characters it holds. The file is kept
 // owner-only. Safe to call from any thread.
 
+#include <memory>
 #include <string>
+
+class QSettings;
 
 int GetProfileInt(const std::string& strSection, const std::string& strEntry, int nDefault);
 std::string GetProfileString(const std::string& strSection, const std::string& strEntry,
@@ -16,6 +19,24 @@ std::string GetProfileString(const std::string& strSection, const std::string& s
 bool WriteProfileInt(const std::string& strSection, const std::string& strEntry, int nValue);
 bool WriteProfileString(const std::string& strSection, const std::string& strEntry,
                         const std::string& strValue);
+
+// A stored integer clamped to [nMin, nMax]: numbers from the file go into arithmetic.
+int GetProfileIntInRange(const std::string& strSection, const std::string& strEntry, int nDefault,
+                         int nMin, int nMax);
+
+// Gathers this thread's writes while it lives and writes the file once at its end, so one
+// logical change (a window rectangle, a login, a page's OK) costs one rewrite. Batches
+// nest; the outermost one writes. Reads in between see the new values.
+class CProfileBatch final {
+public:
+    CProfileBatch();
+    ~CProfileBatch();
+    CProfileBatch(const CProfileBatch&) = delete;
+    CProfileBatch& operator=(const CProfileBatch&) = delete;
+
+private:
+    std::unique_ptr<QSettings> m_pStore;
+};
 
 // Path of the settings file.
 std::string ProfileFileName();

@@ -8,6 +8,8 @@
 #include <QIcon>
 #include <QUrl>
 
+#include <map>
+
 bool ShellOpen(const std::string& strUrl) {
     QUrl url = QUrl::fromEncoded(QByteArray::fromStdString(strUrl), QUrl::TolerantMode);
     return url.isValid() && QDesktopServices::openUrl(url);
@@ -20,7 +22,9 @@ void PlayNamedSound(const std::string& /*strName*/) {
 
 QCursor HandCursor() { return QCursor(Qt::PointingHandCursor); }
 
-QIcon LoadAppIcon(int nIconId) {
+namespace {
+
+QIcon RenderAppIcon(int nIconId) {
     const char* pszFile = nullptr;
     switch (nIconId) {
         case IDI_MAIN: pszFile = ":/icons/main.svg"; break;
@@ -32,5 +36,32 @@ QIcon LoadAppIcon(int nIconId) {
         case IDI_SEND: pszFile = ":/icons/send.svg"; break;
         default: return QIcon();
     }
-    return QIcon(QString::fromLatin1(pszFile));
+    // Rendered once at the sizes trays and buttons ask for: the tray blink sets an icon
+    // twice a second for hours, and rendering SVG each time was most of its cost.
+    const QIcon svg(QString::fromLatin1(pszFile));
+    QIcon icon;
+    for (int nSize : {16, 22, 24, 32, 48, 64}) {
+        icon.addPixmap(svg.pixmap(nSize, nSize));
+    }
+    return icon;
+}
+
+}  // namespace
+
+QIcon LoadAppIcon(int nIconId) {
+    // Icons are made on the window thread only, so the cache needs no lock. Pixmaps must go
+    // before the application object does.
+    static std::map<int, QIcon>* s_pIcons = nullptr;
+    if (!s_pIcons) {
+        s_pIcons = new std::map<int, QIcon>;
+        qAddPostRoutine([] {
+            delete s_pIcons;
+            s_pIcons = nullptr;
+        });
+    }
+    auto it = s_pIcons->find(nIconId);
+    if (it == s_pIcons->end()) {
+        it = s_pIcons->emplace(nIconId, RenderAppIcon(nIconId)).first;
+    }
+    return it->second;
 }

@@ -17,6 +17,10 @@ const char* const TRAY_DEFAULT_TIP = "Vocalon 2.0";
 
 namespace {
 
+void PostMouse(int nMouse) {
+    PostToMainWindow(UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID), MakeParam(nMouse));
+}
+
 void Notify(QSystemTrayIcon::ActivationReason reason) {
     int nMouse = 0;
     if (reason == QSystemTrayIcon::Trigger) {
@@ -26,7 +30,7 @@ void Notify(QSystemTrayIcon::ActivationReason reason) {
     } else {
         return;
     }
-    PostToMainWindow(UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID), MakeParam(nMouse));
+    PostMouse(nMouse);
 }
 
 // Stands in for the tray when the desktop has no tray host: a small window with the
@@ -36,6 +40,8 @@ public:
     CTrayStandIn() {
         setWindowTitle("Vocalon");
         setWindowFlag(Qt::WindowMaximizeButtonHint, false);
+        // Wide enough for the title beside the window manager's buttons.
+        setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 160);
         m_pButton = new QToolButton(this);
         m_pButton->setIconSize(QSize(48, 48));
         m_pButton->setAutoRaise(true);
@@ -94,6 +100,8 @@ bool TrayAdd() {
         // Owned by the application so it never outlives the window system.
         g_pTray = new QSystemTrayIcon(qApp);
         QObject::connect(g_pTray, &QSystemTrayIcon::activated, Notify);
+        QObject::connect(g_pTray, &QSystemTrayIcon::messageClicked,
+                         [] { PostMouse(NIN_BALLOONUSERCLICK); });
     }
     g_nIconId = IDI_MAIN;
     g_strTip = TRAY_DEFAULT_TIP;
@@ -126,6 +134,15 @@ bool TrayRemove() {
     delete g_pStandIn;
     g_nIconId = 0;
     g_strTip.clear();
+    return true;
+}
+
+bool TrayNotify(const std::string& strTitle, const std::string& strText) {
+    if (!g_pTray || !TrayAvailable()) {
+        return false;
+    }
+    g_pTray->showMessage(QString::fromUtf8(strTitle), QString::fromUtf8(strText),
+                         QSystemTrayIcon::Information);
     return true;
 }
 

@@ -14,6 +14,10 @@ bool TrayAdd();
 bool TraySet(int nIconId, const std::string& strTip);
 bool TrayRemove();
 
+// Shows a notification beside the icon, where the desktop has a tray host; a click on it
+// reaches the main window as UM_TRAY_NOTIFY with NIN_BALLOONUSERCLICK. False without one.
+bool TrayNotify(const std::string& strTitle, const std::string& strText);
+
 // Whether the desktop has a tray host that shows the icon. Without one, TrayAdd shows
 // the icon in a small window of its own that takes the same clicks, so the program can
 // always be reached.

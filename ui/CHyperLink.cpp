@@ -2,12 +2,35 @@
 
 #include "platform/Shell.h"
 
+#include <QKeyEvent>
+#include <QMouseEvent>
 #include <QPainter>
+#include <QStyle>
+#include <QStyleOptionFocusRect>
 #include <QPalette>
 
 CHyperLink::CHyperLink(const QString& strText, QWidget* pParent) : QLabel(strText, pParent) {
     setCursor(HandCursor());
     setWordWrap(true);
+    // Reachable with Tab like a button, so the keyboard can follow it too.
+    setFocusPolicy(Qt::TabFocus);
+}
+
+void CHyperLink::keyPressEvent(QKeyEvent* pEvent) {
+    switch (pEvent->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space:
+            emit activated();
+            return;
+        default:
+            QLabel::keyPressEvent(pEvent);
+    }
+}
+
+void CHyperLink::mouseReleaseEvent(QMouseEvent* pEvent) {
+    // A focusable label would keep the release; the owner acts on it.
+    pEvent->ignore();
 }
 
 void CHyperLink::paintEvent(QPaintEvent* /*pEvent*/) {
@@ -22,4 +45,9 @@ void CHyperLink::paintEvent(QPaintEvent* /*pEvent*/) {
     painter.setPen(QColor(0, 0, 255));
     // Each line centred, the block drawn from the top, long text wrapped at words.
     painter.drawText(rect(), Qt::AlignHCenter | Qt::AlignTop | Qt::TextWordWrap, text());
+    if (hasFocus()) {
+        QStyleOptionFocusRect option;
+        option.initFrom(this);
+        style()->drawPrimitive(QStyle::PE_FrameFocusRect, &option, &painter, this);
+    }
 }

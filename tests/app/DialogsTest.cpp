@@ -71,7 +71,7 @@ TEST_F(SignupDlgTest, formErrorsShowOneBoxAndSendNothing) {
     Fill("", "one", "two", "a@b.c");
     CModalResponder responder(CModalResponder::Close);
     PressOk();
-    ASSERT_TRUE(responder.Seen());
+    ASSERT_TRUE(responder.WaitSeen());
     EXPECT_EQ(responder.Text(),
               "You did passwords don't match.\nYou did not enter a valid email.\n"
               "You did not enter a username.\n");
@@ -118,7 +118,7 @@ TEST_F(SignupDlgTest, twentyFirstCharacterIsRefusedWithAMessage) {
     Edit("username")->setFocus();
     CModalResponder responder(CModalResponder::Close);
     QTest::keyClick(Edit("username"), Qt::Key_B);
-    ASSERT_TRUE(responder.Seen());
+    ASSERT_TRUE(responder.WaitSeen());
     EXPECT_EQ(responder.Text(), "A username can only be 8 characters with no spaces.");
     EXPECT_EQ(Edit("username")->text(), QString(20, 'a'));
 }

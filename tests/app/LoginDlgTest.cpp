@@ -2,16 +2,19 @@
 
 #include "app/CSignupDlg.h"
 #include "app/TrayMenu.h"
+#include "news/CNewsDlg.h"
 #include "platform/Profile.h"
 #include "platform/ResourceIds.h"
 #include "platform/Tray.h"
 #include "tests/app/AppTestSupport.h"
+#include "ui/FixedWindow.h"
 
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
+#include <QTextEdit>
 
 #include <gtest/gtest.h>
 
@@ -243,7 +246,7 @@ TEST_F(LoginDlgTest, newerVersionAsksUnlessSilenced) {
         CModalResponder responder(CModalResponder::Close);
         Post(UM_VERSION_NOTICE, pszVersion, "http://example.invalid/dl");
         PumpEvents(50ms);
-        EXPECT_FALSE(responder.Seen()) << pszVersion;
+        EXPECT_FALSE(responder.WaitSeen(std::chrono::milliseconds(100))) << pszVersion;
     }
     {
         CModalResponder responder([](QWidget* p) { CModalResponder::ClickButton(p, "never"); });
@@ -254,7 +257,7 @@ TEST_F(LoginDlgTest, newerVersionAsksUnlessSilenced) {
     CModalResponder responder(CModalResponder::Close);
     Post(UM_VERSION_NOTICE, "9", "http://example.invalid/dl");
     PumpEvents(50ms);
-    EXPECT_FALSE(responder.Seen());
+    EXPECT_FALSE(responder.WaitSeen(std::chrono::milliseconds(100)));
 }
 
 TEST_F(LoginDlgTest, workerMessageIsShownOnTheWindowThread) {
@@ -371,9 +374,10 @@ TEST_F(LoginDlgTest, clickOnTheLinkOpensSignUpAndFillsTheFormOnSuccess) {
     });
     QWidget* pLink = m_pDlg->findChild<QWidget*>("register");
     QTest::mouseClick(pLink, Qt::LeftButton, {}, QPoint(5, 5));
-    ASSERT_TRUE(responder.Seen());
+    ASSERT_TRUE(responder.WaitSeen());
     EXPECT_EQ(responder.Title(), "Sign up!");
-    EXPECT_EQ(User()->text(), "new_user-1");
+    // The form is filled when the sign-up dialog closes with the service's answer.
+    ASSERT_TRUE(WaitFor([&] { return User()->text() == "new_user-1"; }));
     EXPECT_EQ(Password()->text(), "pw&1");
     EXPECT_TRUE(AutoLogin()->isChecked());
     EXPECT_TRUE(IsIdle());  // no login is started
@@ -383,4 +387,77 @@ TEST_F(LoginDlgTest, clickOnTheLinkOpensSignUpAndFillsTheFormOnSuccess) {
     ASSERT_TRUE(WaitFor([&] { return Status() == "Success!"; }));
     EXPECT_EQ(m_pDlg->m_strSection, "Prefs-new_user-1");
     EXPECT_TRUE(m_appDir.Exists("in_feeds.txt"));
+}
+
+TEST_F(LoginDlgTest, sessionEndsWhilePrefsAreOpenFromThePanesLinkWithoutHarm) {
+    // The pane's "add some feeds" link opens the sheet from inside the news window's event
+    // filter; the sheet must not hold a nested loop there while the session ends.
+    for (int nCommand : {ID_SIGN_IN_NEW_USER, ID_QUIT}) {
+        Open();
+        Type("kim", "pw");
+        LoginButton()->click();
+        Post(UM_LOGIN_RESULT, "0", "");
+        QWidget* pNews = m_pDlg->NewsWindow();
+        ASSERT_TRUE(pNews);
+        pNews->show();
+        QWidget* pViewport = pNews->findChild<QTextEdit*>("pane")->viewport();
+        QTest::mouseClick(pViewport, Qt::LeftButton, {}, QPoint(12, 8));
+        ASSERT_TRUE(WaitFor([&] { return m_pDlg->PrefSheet() != nullptr; }));
+        m_pDlg->OnCommand(nCommand);
+        PumpEvents(50ms);
+        EXPECT_EQ(m_pDlg->PrefSheet(), nullptr) << nCommand;
+        m_pDlg.reset();
+    }
+}
+
+TEST_F(LoginDlgTest, retryStopsWhenAnotherUserSignsIn) {
+    Open();
+    Type("kim", "pw");
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "-2", "Can't connect to server.");
+    ASSERT_TRUE(m_pDlg->Timers().IsActive(TIMER_LOGIN_RETRY));
+    m_pDlg->OnCommand(ID_SIGN_IN_NEW_USER);
+    EXPECT_FALSE(m_pDlg->Timers().IsActive(TIMER_LOGIN_RETRY));
+}
+
+TEST_F(LoginDlgTest, fixedWindowsHaveNoMaximiseAndTheLoginWindowMinimises) {
+    Open();
+    const Qt::WindowFlags flags = m_pDlg->windowFlags();
+    EXPECT_TRUE(flags & Qt::WindowMinimizeButtonHint);
+    EXPECT_FALSE(flags & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(m_pDlg->minimumSize(), m_pDlg->maximumSize());
+    CSignupDlg signup(m_pDlg.get());
+    EXPECT_FALSE(signup.windowFlags() & Qt::WindowMaximizeButtonHint);
+    EXPECT_EQ(signup.minimumSize(), signup.maximumSize());
+}
+
+TEST_F(LoginDlgTest, longServiceTextsWrapWithinTheWindowAndAreCut) {
+    Open();
+    const int nWidth = m_pDlg->width();
+    Type("kim", "pw");
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "1002", std::string(100000, 'x') + " refused");
+    EXPECT_EQ(m_pDlg->width(), nWidth);
+    const QLabel* pStatus = Control<QLabel>("status");
+    EXPECT_EQ(pStatus->text().size(), MAX_STATUS_CHARS + 1);  // and the ellipsis
+    EXPECT_GE(pStatus->height(), pStatus->heightForWidth(pStatus->width()));
+}
+
+TEST_F(LoginDlgTest, keyboardReachesTheSignUpLink) {
+    Open();
+    auto* pLink = Control<QWidget>("register");
+    EXPECT_TRUE(pLink->focusPolicy() & Qt::TabFocus);
+    pLink->setFocus();
+    QTest::keyClick(pLink, Qt::Key_Space);
+    EXPECT_TRUE(WaitFor([&] { return m_pDlg->findChild<CSignupDlg*>() != nullptr; }));
+}
+
+TEST_F(LoginDlgTest, notificationAfterLoginWithoutSourcesOpensThePrefs) {
+    Open();
+    Type("kim", "pw");
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "0", "");
+    PostAppEvent(m_pDlg->Handle(), UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID),
+                 MakeParam(NIN_BALLOONUSERCLICK));
+    EXPECT_TRUE(WaitFor([&] { return m_pDlg->PrefSheet() != nullptr; }));
 }

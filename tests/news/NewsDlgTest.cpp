@@ -1,11 +1,13 @@
 #include "news/CNewsDlg.h"
 
 #include "news/CPastNewsDlg.h"
+#include "news/NewsDisplay.h"
 #include "platform/Profile.h"
 #include "platform/ResourceIds.h"
 #include "platform/Tray.h"
 #include "tests/news/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
+#include "ui/WindowPlacement.h"
 #include "util/AppFiles.h"
 
 #include <httplib.h>
@@ -14,7 +16,10 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTextBlock>
+#include <QTest>
 #include <QTextEdit>
+
+#include <climits>
 
 #include <gtest/gtest.h>
 
@@ -334,7 +339,7 @@ TEST_F(NewsDlgTest, peerCountAndPastNews) {
     {
         CModalResponder responder(CModalResponder::Close);
         m_pDlg->ShowPastNews();
-        ASSERT_TRUE(responder.Seen());
+        ASSERT_TRUE(responder.WaitSeen());
         EXPECT_EQ(responder.Text(), "News not updated yet.");
     }
     PostAppEvent(m_pDlg->Handle(), UM_NEWS_INDEX,
@@ -359,4 +364,66 @@ TEST_F(NewsDlgTest, destroyedWindowTakesNoMoreResults) {
     EXPECT_FALSE(IsWindow(hWnd));
     EXPECT_FALSE(PostAppEvent(hWnd, UM_NEWS_OFFLINE));
     PumpEvents(20ms);  // the event loop deletes it
+}
+
+TEST_F(NewsDlgTest, pressOnTheBackgroundAcknowledgesButNotOnThePane) {
+    Open();
+    PostItems("One", "Two");
+    ASSERT_TRUE(m_pDlg->IsBlinking());
+    m_pDlg->show();
+    QTest::mousePress(m_pDlg->Pane()->viewport(), Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_TRUE(m_pDlg->IsBlinking());
+    EXPECT_FALSE(m_pDlg->MayRefresh());
+    QTest::mousePress(m_pDlg->findChild<QLabel*>("caption"), Qt::LeftButton, {}, QPoint(2, 2));
+    EXPECT_FALSE(m_pDlg->IsBlinking());
+    EXPECT_TRUE(m_pDlg->MayRefresh());
+
+    // Only the frame around the client area stands for the title bar.
+    const QRect frame(0, 0, 100, 120), client(4, 24, 92, 92);
+    EXPECT_TRUE(IsFramePoint(frame, client, QPoint(50, 10)));
+    EXPECT_FALSE(IsFramePoint(frame, client, QPoint(50, 50)));
+    EXPECT_FALSE(IsFramePoint(frame, client, QPoint(150, 10)));
+}
+
+TEST_F(NewsDlgTest, arrowAndPageKeysOnThePaneMoveBetweenItems) {
+    Open();
+    PostItems("One", "Two", "Three");
+    m_pDlg->show();
+    QTest::keyClick(m_pDlg->Pane(), Qt::Key_Right);
+    QTest::keyClick(m_pDlg->Pane(), Qt::Key_PageDown);
+    EXPECT_EQ(m_pDlg->Current(), 2);
+    QTest::keyClick(m_pDlg->Pane(), Qt::Key_Left);
+    EXPECT_EQ(m_pDlg->Current(), 1);
+}
+
+TEST_F(NewsDlgTest, storedNumbersAreClampedWhereTheyAreRead) {
+    WriteProfileInt(m_main.m_strSection, "check_time", 40000);
+    WriteProfileInt(m_main.m_strSection, "news_fontsize", 22000000);
+    WriteProfileInt(m_main.m_strSection, "news_cx", INT_MIN);
+    WriteProfileInt(m_main.m_strSection, "news_cy", INT_MAX);
+    Open();
+    PostItems("One");
+    EXPECT_EQ(m_pDlg->Timers().Interval(TIMER_NEWS_CHECK), 99 * 60000);
+    EXPECT_LE(CNewsDisplay::Load(m_main.m_strSection).nSize, 500);
+    m_pDlg->show();
+    EXPECT_GE(m_pDlg->width(), 1);
+    EXPECT_LE(m_pDlg->height(), 1 << 14);
+
+    // A place on no screen moves onto the nearest one, whole.
+    const QList<QRect> screens{QRect(0, 0, 1280, 800), QRect(1280, 0, 1024, 768)};
+    EXPECT_EQ(FitOnScreens(QRect(5000, 100, 300, 200), screens), QRect(2004, 100, 300, 200));
+    EXPECT_EQ(FitOnScreens(QRect(-900, -900, 300, 200), screens), QRect(0, 0, 300, 200));
+    EXPECT_EQ(FitOnScreens(QRect(100, 100, 300, 200), screens), QRect(100, 100, 300, 200));
+}
+
+TEST(DisplayText, decodesTheCommonCharacterReferencesOnly) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"a &lt;b&gt; &quot;c&quot; &#39;d&#39;", "a <b> \"c\" 'd'"},
+        {"&#233;&#xE9;&#x1F600;", "\u00e9\u00e9\U0001F600"},
+        {"&amp; &nbsp; &#0; &#xD800; &#1114112; &#; &#x; &lt", "&amp; &nbsp; &#0; &#xD800; &#1114112; &#; &#x; &lt"},
+        {"&&&&lt;", "&&&<"},
+    };
+    for (const auto& [pszIn, pszOut] : cases) {
+        EXPECT_EQ(DisplayText(pszIn), pszOut) << pszIn;
+    }
 }

@@ -217,3 +217,24 @@ TEST_F(PastNewsTest, severalWindowsLiveAndDieIndependently) {
     pSecond->close();
     EXPECT_TRUE(WaitFor([&] { return pSecond.isNull(); }));
 }
+
+TEST_F(PastNewsTest, showsDecodedHeadlinesButOnlyWebAddressesOpenARoom) {
+    const PastNewsIndex index = {
+        {"BBC",
+         {{"12/06 11:00 AM - A &lt;b&gt; &#233;", "http://b/web"},
+          {"12/06 10:00 AM - Script", "javascript:alert(1)"}}},
+    };
+    CPastNewsDlg* pDlg = Open(&index);
+    QTreeWidgetItem* pSource = Root(pDlg, "BBC");
+    ASSERT_NE(pSource, nullptr);
+    QTreeWidgetItem* pWeb = pSource->child(0);
+    EXPECT_EQ(pWeb->text(0), QString::fromUtf8("12/06 11:00 AM - A <b> \u00e9"));
+    EXPECT_EQ(pWeb->toolTip(0), pWeb->text(0));
+
+    ClickItem(pDlg, pSource->child(1));
+    EXPECT_TRUE(m_main.m_chatRequests.empty());
+    // The room comes from the headline as read, not as shown.
+    ClickItem(pDlg, pWeb);
+    ASSERT_EQ(m_main.m_chatRequests.size(), 1u);
+    EXPECT_EQ(m_main.m_chatRequests[0], "#Altbgt#233!!BBC - A &lt;b&gt; &#233;!!http://b/web");
+}

@@ -31,6 +31,16 @@ using Names = std::vector<std::string>;
 
 namespace {
 
+// A chooser that answers at once (nullopt: cancelled), in the page's callback form.
+template <class T, class F>
+std::function<void(const T&, std::function<void(const T&)>)> Answering(F answer) {
+    return [answer](const T& current, std::function<void(const T&)> onChosen) mutable {
+        if (std::optional<T> chosen = answer(current)) {
+            onChosen(*chosen);
+        }
+    };
+}
+
 // A value no setting written by the sheet can hold, to tell "absent" from any real value.
 constexpr int kAbsent = -7777;
 
@@ -97,11 +107,11 @@ protected:
 
     // Answers the page's colour chooser with each colour in turn.
     void AnswerColors(std::vector<std::optional<QColor>> answers) {
-        m_pSheet->NewsPage()->m_fnChooseColor = [this, answers = std::move(answers),
-                                                 nNext = size_t{0}](const QColor& current) mutable {
-            m_offeredColors.push_back(current);
-            return nNext < answers.size() ? answers[nNext++] : std::nullopt;
-        };
+        m_pSheet->NewsPage()->m_fnChooseColor = Answering<QColor>(
+            [this, answers = std::move(answers), nNext = size_t{0}](const QColor& current) mutable {
+                m_offeredColors.push_back(current);
+                return nNext < answers.size() ? answers[nNext++] : std::nullopt;
+            });
     }
 
     bool HasDisplayOrIntervalSettings(const std::string& strSection) {
@@ -417,7 +427,8 @@ TEST_F(NewsPageTest, cancelledChoosersChangeNothing) {
     AnswerColors({std::nullopt, QColor()});
     Click("background");
     Click("date_color");
-    m_pSheet->NewsPage()->m_fnChooseFont = [](const QFont&) { return std::nullopt; };
+    m_pSheet->NewsPage()->m_fnChooseFont =
+        Answering<QFont>([](const QFont&) { return std::optional<QFont>(); });
     Click("font");
     EXPECT_EQ(Control<QTextEdit>("sample")->document()->toHtml(), strBefore);
     EXPECT_EQ(SampleBackground(), backgroundBefore);
@@ -438,12 +449,12 @@ TEST_F(NewsPageTest, standardChoosersCancelledLeaveTheDisplayAsItWas) {
     {
         CModalResponder responder(CModalResponder::Close);
         Click("source_color");
-        ASSERT_TRUE(responder.Seen());
+        ASSERT_TRUE(responder.WaitSeen());
     }
     {
         CModalResponder responder(CModalResponder::Close);
         Click("font");
-        ASSERT_TRUE(responder.Seen());
+        ASSERT_TRUE(responder.WaitSeen());
     }
     EXPECT_EQ(Control<QTextEdit>("sample")->document()->toHtml(), strBefore);
 }
@@ -452,13 +463,14 @@ TEST_F(NewsPageTest, chosenFontStartsFromTheCurrentOneAndReachesTheSample) {
     Open();
     ShowGeneral();
     QFont offered;
-    m_pSheet->NewsPage()->m_fnChooseFont = [&offered](const QFont& current) {
+    m_pSheet->NewsPage()->m_fnChooseFont = Answering<QFont>([&offered](const QFont& current) {
         offered = current;
         return std::optional<QFont>(QFont("Courier New", 11));
-    };
+    });
     Click("font");
+    // The font actually drawn is offered, so OK without changes keeps what the user sees.
     const CNewsDisplay defaults;
-    EXPECT_EQ(offered.family().toStdString(), defaults.strFace);
+    EXPECT_EQ(offered.family(), QFontInfo(defaults.Font()).family());
     EXPECT_EQ(offered.pointSize(), defaults.nSize);
     for (int nLine = 0; nLine < 3; ++nLine) {
         EXPECT_EQ(SampleRun(nLine).font().family(), "Courier New") << nLine;
@@ -471,9 +483,8 @@ TEST_F(NewsPageTest, okWritesDisplayAndIntervalToTheUserAndSwitchesToPrefs) {
     WriteProfileInt("Prefs", "sound_on", 1);
     Open();
     ShowGeneral();
-    m_pSheet->NewsPage()->m_fnChooseFont = [](const QFont&) {
-        return std::optional<QFont>(QFont("Courier New", 11));
-    };
+    m_pSheet->NewsPage()->m_fnChooseFont = Answering<QFont>(
+        [](const QFont&) { return std::optional<QFont>(QFont("Courier New", 11)); });
     Click("font");
     AnswerColors({QColor(0x01, 0x02, 0x03), QColor(0x04, 0x05, 0x06), QColor(0x07, 0x08, 0x09),
                   QColor(0x0A, 0x0B, 0x0C)});
@@ -545,7 +556,7 @@ TEST_P(NewsPageIntervalTest, okTakesOnlyAnIntegerFromOneTo99) {
     CModalResponder responder(CModalResponder::Close);
     Click("ok");
     if (c.pszMessage) {
-        ASSERT_TRUE(responder.Seen());
+        ASSERT_TRUE(responder.WaitSeen());
         EXPECT_EQ(responder.Text(), c.pszMessage);
         EXPECT_TRUE(m_pSheet->isVisible());
         EXPECT_EQ(Tabs()->currentWidget(), m_pSheet->NewsPage());
@@ -554,7 +565,7 @@ TEST_P(NewsPageIntervalTest, okTakesOnlyAnIntegerFromOneTo99) {
         EXPECT_FALSE(HasDisplayOrIntervalSettings("Prefs"));
         EXPECT_FALSE(ChosenFileExists());
     } else {
-        EXPECT_FALSE(responder.Seen());
+        EXPECT_FALSE(responder.WaitSeen(std::chrono::milliseconds(100)));
         EXPECT_FALSE(m_pSheet->isVisible());
         EXPECT_EQ(GetProfileInt(m_main.m_strSection, "check_time", kAbsent), c.nWritten);
         EXPECT_EQ(ReadChosen(), Names({"BBC"}));
@@ -585,7 +596,7 @@ TEST_F(NewsPageTest, leavingTheTabWithABadIntervalStaysUntilItIsFixed) {
     {
         CModalResponder responder(CModalResponder::Close);
         Tabs()->setCurrentWidget(m_pSheet->FeedsPage());
-        ASSERT_TRUE(responder.Seen());
+        ASSERT_TRUE(responder.WaitSeen());
         EXPECT_EQ(responder.Text(), "Please enter an integer between 1 and 99.");
     }
     EXPECT_EQ(Tabs()->currentWidget(), m_pSheet->NewsPage());
@@ -593,7 +604,7 @@ TEST_F(NewsPageTest, leavingTheTabWithABadIntervalStaysUntilItIsFixed) {
         CModalResponder responder(CModalResponder::Close);
         Control<QLineEdit>("interval")->setText("ten");
         Tabs()->setCurrentWidget(m_pSheet->FeedsPage());
-        ASSERT_TRUE(responder.Seen());
+        ASSERT_TRUE(responder.WaitSeen());
         EXPECT_EQ(responder.Text(), "Please enter an integer.");
     }
     EXPECT_EQ(Tabs()->currentWidget(), m_pSheet->NewsPage());
@@ -612,7 +623,7 @@ TEST_F(NewsPageTest, cancelAfterABadIntervalClosesWithoutAMessage) {
     CModalResponder responder(CModalResponder::Close);
     Click("cancel");
     testing_support::PumpEvents(std::chrono::milliseconds(50));
-    EXPECT_FALSE(responder.Seen());
+    EXPECT_FALSE(responder.WaitSeen(std::chrono::milliseconds(100)));
     EXPECT_FALSE(m_pSheet->isVisible());
     EXPECT_FALSE(HasDisplayOrIntervalSettings(m_main.m_strSection));
 }

@@ -137,6 +137,10 @@ CModalResponder::CModalResponder(std::function<void(QWidget*)> act)
 
 CModalResponder::~CModalResponder() { delete m_pTimer; }
 
+bool CModalResponder::WaitSeen(std::chrono::milliseconds timeout) const {
+    return WaitFor([this] { return m_bSeen; }, timeout);
+}
+
 void CModalResponder::Close(QWidget* pModal) {
     if (auto* pDialog = qobject_cast<QDialog*>(pModal)) {
         pDialog->reject();

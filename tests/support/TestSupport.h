@@ -96,6 +96,9 @@ public:
     CModalResponder& operator=(const CModalResponder&) = delete;
 
     bool Seen() const { return m_bSeen; }
+    // Runs the event loop until the responder has acted, or the time is up. Windows open
+    // their boxes without a nested loop, so the box appears only once the loop runs.
+    bool WaitSeen(std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
     // The dialog's title, and for a message box its text.
     const std::string& Title() const { return m_strTitle; }
     const std::string& Text() const { return m_strText; }

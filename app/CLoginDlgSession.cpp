@@ -1,0 +1,195 @@
+// The login window's session: what starts with a successful login and ends with "Sign in
+// new user..." or Quit, the preferences, the version notice, peers and chat requests.
+
+#include "app/CLoginDlg.h"
+
+#include "app/CNewVersionDlg.h"
+#include "app/ServiceRequests.h"
+#include "news/CNewsDlg.h"
+#include "news/CPrefSheet.h"
+#include "news/NewsFiles.h"
+#include "platform/Profile.h"
+#include "platform/ResourceIds.h"
+#include "platform/Shell.h"
+#include "platform/Tray.h"
+#include "ui/MessageBox.h"
+#include "util/Net.h"
+
+namespace {
+
+constexpr int kRetryPeriodMs = 300000;
+constexpr int kPeerRefreshPeriodMs = 300000;
+
+}  // namespace
+
+bool CLoginDlg::event(QEvent* pEvent) {
+    auto* pApp = dynamic_cast<CAppEvent*>(pEvent);
+    if (!pApp) {
+        return QDialog::event(pEvent);
+    }
+    auto text = [](const std::string* pText) { return pText ? *pText : std::string(); };
+    switch (pApp->Message()) {
+        case UM_FIREWALL_ROUTE:
+            m_strFirewallRoute = text(pApp->WParam<std::string>());
+            break;
+        case UM_PEER_LIST:
+            PeerListArrived(pApp->WParam<CStringArray>());
+            break;
+        case UM_LOGIN_RESULT:
+            OnLoginResult(text(pApp->WParam<std::string>()), text(pApp->LParam<std::string>()));
+            break;
+        case UM_VERSION_NOTICE:
+            OnVersionNotice(text(pApp->WParam<std::string>()), text(pApp->LParam<std::string>()));
+            break;
+        case UM_TRAY_NOTIFY:
+            if (const int* pMouse = pApp->LParam<int>()) {
+                OnTrayNotify(*pMouse);
+            }
+            break;
+        case UM_WORKER_MESSAGE:
+            ShowWorkerMessage(text(pApp->WParam<std::string>()));
+            break;
+        default:
+            return QDialog::event(pEvent);
+    }
+    return true;
+}
+
+void CLoginDlg::ShowWorkerMessage(const std::string& strText) {
+    OpenMessageBox(nullptr, QMessageBox::Warning, "Vocalon", QString::fromStdString(strText));
+}
+
+void CLoginDlg::StartSession() {
+    SetStatus("Success!");
+    TraySet(IDI_MAIN, "");
+    m_timers.KillTimer(TIMER_LOGIN_RETRY);
+    if (m_bSession) {
+        return;  // a late second success must not start a second session
+    }
+    {
+        CProfileBatch batch;
+        WriteProfileString("Prefs", "username", m_strUsername);
+        WriteProfileString("Prefs", "password", m_strPassword);
+        WriteProfileInt("Prefs", "autologin", m_bAutoLogin ? 1 : 0);
+    }
+    m_bSession = true;
+    // Created hidden; its creation starts the first news check.
+    m_pNewsDlg = new CNewsDlg;
+    hide();
+    m_strSection = "Prefs-" + m_strUsername;
+    m_pNewsDlg->ApplyDisplaySettings();
+    if (!HasChosenSources(m_strUsername)) {
+        m_notice = ENotice::ChooseSources;
+        TrayNotify("Vocalon", "Choose the news sources you want to follow: click here.");
+    } else {
+        m_notice = ENotice::None;
+    }
+}
+
+void CLoginDlg::EndSession() {
+    m_bSession = false;
+    m_timers.KillTimer(TIMER_LOGIN_RETRY);
+    if (m_pNewsDlg) {
+        m_pNewsDlg->Destroy();
+        m_pNewsDlg = nullptr;
+    }
+    // The sheet belongs to the user who is leaving.
+    if (m_pPrefSheet) {
+        m_pPrefSheet->reject();
+    }
+}
+
+void CLoginDlg::SignInNewUser() {
+    SetStatus("Vocalon v2.0");
+    LoadForm();
+    SetIdleState();
+    EndSession();
+    ShowMain();
+}
+
+void CLoginDlg::Quit() {
+    EndSession();
+    done(QDialog::Accepted);
+}
+
+CPrefSheet* CLoginDlg::PrefSheet() const { return m_pPrefSheet; }
+
+void CLoginDlg::OpenPrefs() {
+    if (m_pPrefSheet) {
+        m_pPrefSheet->raise();
+        m_pPrefSheet->activateWindow();
+        return;
+    }
+    m_pPrefSheet = new CPrefSheet(this);
+    m_pPrefSheet->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_pPrefSheet, &QDialog::finished, this, &CLoginDlg::OnPrefsClosed);
+    m_pPrefSheet->open();
+}
+
+void CLoginDlg::OnPrefsClosed(int nResult) {
+    if (nResult == QDialog::Accepted && m_pNewsDlg) {
+        m_pNewsDlg->ApplyDisplaySettings();
+    }
+    // Whatever the answer, the news is checked again at once.
+    if (m_bSession && m_pNewsDlg) {
+        m_pNewsDlg->UpdateNews();
+    }
+}
+
+void CLoginDlg::OnVersionNotice(const std::string& strLatest, const std::string& strUrl) {
+    if (GetProfileInt("Prefs", "do_not_bother_me", 0) != 0) {
+        return;
+    }
+    if (ParseInt(strLatest) <= ParseInt(STR_VERSION_COUNT) || m_pNewVersionDlg) {
+        return;
+    }
+    m_pNewVersionDlg = new CNewVersionDlg(this);
+    m_pNewVersionDlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_pNewVersionDlg, &QDialog::finished, this, [strUrl](int nResult) {
+        // Only a web page is opened: the address comes from the network.
+        if (nResult == QDialog::Accepted && IsWebUrl(strUrl)) {
+            ShellOpen(strUrl);
+        }
+    });
+    m_pNewVersionDlg->open();
+}
+
+void CLoginDlg::PeerListArrived(const CStringArray* pAddresses) {
+    m_timers.KillTimer(TIMER_PEER_REFRESH);
+    if (pAddresses) {
+        m_pendingAddresses = *pAddresses;
+    }
+    m_timers.SetTimer(TIMER_PEER_REFRESH, kPeerRefreshPeriodMs);
+}
+
+void CLoginDlg::OnTimer(int nIDEvent) {
+    if (nIDEvent == TIMER_LOGIN_RETRY) {
+        m_timers.KillTimer(TIMER_LOGIN_RETRY);
+        if (m_bSession) {
+            return;  // logged in meanwhile: nothing to retry
+        }
+        if (GetProfileInt("Prefs", "autologin", 0) != 0) {
+            OnLogin();
+        }
+        m_timers.SetTimer(TIMER_LOGIN_RETRY, kRetryPeriodMs);
+    } else if (nIDEvent == TIMER_PEER_REFRESH) {
+        if (m_pendingAddresses.empty()) {
+            m_timers.KillTimer(TIMER_PEER_REFRESH);
+            StartPeerListThread(MakeCredentials(m_strUsername, m_strPassword));
+        }
+    }
+}
+
+void CLoginDlg::OpenChatRequest(const std::string& strRequest) {
+    CStringArray pieces;
+    SplitString(strRequest, pieces, "!!");
+    if (pieces.size() != 3) {
+        return;
+    }
+    OpenChat(pieces[0], pieces[1], pieces[2]);
+}
+
+void CLoginDlg::OpenChat(const std::string& /*strChannel*/, const std::string& /*strTopic*/,
+                         const std::string& /*strUrl*/) {
+    // Chat windows arrive with the chat subsystem.
+}

@@ -1,0 +1,120 @@
+// The login window's tray icon and menu, and how it shows and hides.
+
+#include "app/CLoginDlg.h"
+
+#include "app/CAboutDlg.h"
+#include "app/TrayMenu.h"
+#include "news/CNewsDlg.h"
+#include "platform/ResourceIds.h"
+#include "platform/Tray.h"
+
+#include <QCloseEvent>
+#include <QCursor>
+#include <QMenu>
+
+void CLoginDlg::OnTrayNotify(int nMouseMessage) {
+    if (nMouseMessage == WM_LBUTTONDOWN) {
+        ShowMain();
+    } else if (nMouseMessage == WM_RBUTTONDOWN) {
+        ShowTrayMenu(QCursor::pos());
+    } else if (nMouseMessage == NIN_BALLOONUSERCLICK) {
+        OnNotificationClicked();
+    }
+}
+
+void CLoginDlg::OnNotificationClicked() {
+    const ENotice notice = m_notice;
+    m_notice = ENotice::None;
+    if (notice == ENotice::ChooseSources && m_bSession) {
+        OpenPrefs();
+    } else if (notice == ENotice::Offline) {
+        ShowMain();
+    }
+}
+
+void CLoginDlg::ShowMain() {
+    TraySet(IDI_MAIN, "");
+    if (m_bSession && m_pNewsDlg) {
+        m_pNewsDlg->ShowNewsWindow();
+        return;
+    }
+    if (windowState() & Qt::WindowMinimized) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+    }
+    show();
+    raise();
+    activateWindow();
+}
+
+QMenu* CLoginDlg::TrayMenu() const { return m_pTrayMenu; }
+
+void CLoginDlg::ShowTrayMenu(const QPoint& ptScreen) {
+    if (m_pTrayMenu) {
+        m_pTrayMenu->close();
+    }
+    m_pTrayMenu = BuildTrayPopup(m_bSession ? 0 : 1).release();
+    m_pTrayMenu->setAttribute(Qt::WA_DeleteOnClose);
+    // The command runs from the top of the event loop, once the menu is gone, so that
+    // whatever it opens or ends never runs inside the menu's own handlers.
+    connect(m_pTrayMenu, &QMenu::triggered, this, [this](QAction* pAction) {
+        const int nID = TrayCommandOf(pAction);
+        QMetaObject::invokeMethod(
+            this, [this, nID] { OnCommand(nID); }, Qt::QueuedConnection);
+    });
+    // The menu opens to the left of the cursor, its right edge at the pointer.
+    m_pTrayMenu->popup(QPoint(ptScreen.x() - m_pTrayMenu->sizeHint().width(), ptScreen.y()));
+}
+
+void CLoginDlg::OnCommand(int nID) {
+    switch (nID) {
+        case ID_QUIT:
+            Quit();
+            break;
+        case ID_PREFS:
+            OpenPrefs();
+            break;
+        case ID_UPDATE_NEWS:
+            if (m_pNewsDlg) {
+                m_pNewsDlg->UpdateNews();
+            }
+            break;
+        case ID_REVIEW_PAST_NEWS:
+            if (m_pNewsDlg) {
+                m_pNewsDlg->ShowPastNews();
+            }
+            break;
+        case ID_SIGN_IN_NEW_USER:
+            SignInNewUser();
+            break;
+        case ID_ABOUT:
+            ShowAbout();
+            break;
+        default:
+            break;
+    }
+}
+
+void CLoginDlg::ShowAbout() {
+    if (!m_pAboutDlg) {
+        m_pAboutDlg = new CAboutDlg(this);
+        m_pAboutDlg->setAttribute(Qt::WA_DeleteOnClose);
+        m_pAboutDlg->open();
+    }
+    m_pAboutDlg->raise();
+    m_pAboutDlg->activateWindow();
+}
+
+void CLoginDlg::closeEvent(QCloseEvent* pEvent) {
+    pEvent->ignore();
+    Quit();
+}
+
+void CLoginDlg::changeEvent(QEvent* pEvent) {
+    QDialog::changeEvent(pEvent);
+    // Minimising hides the window into the tray; without a tray host it stays minimised.
+    if (pEvent->type() == QEvent::WindowStateChange && (windowState() & Qt::WindowMinimized) &&
+        TrayAvailable()) {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        hide();
+    }
+}
