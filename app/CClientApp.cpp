@@ -3,12 +3,12 @@
 #include "app/CLoginDlg.h"
 #include "platform/CInstanceLock.h"
 #include "platform/Profile.h"
-#include "platform/ResourceIds.h"
+#include "util/Net.h"
+#include "platform/gui/ResourceIds.h"
+#include "util/SettingsNames.h"
 
 #include <QDir>
 #include <QMessageBox>
-
-#include <curl/curl.h>
 
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,7 +21,7 @@ bool SocketLayerWorks() {
         return false;
     }
     ::close(fd);
-    return curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK;
+    return InitHttp();
 }
 
 }  // namespace
@@ -46,7 +46,7 @@ int CClientApp::InitInstance() {
         QMessageBox::critical(nullptr, "Vocalon", "Windows sockets initialization failed.");
         return 0;
     }
-    WriteProfileString("Prefs", "AppDir", QDir::currentPath().toStdString());
+    WriteProfileString(SECTION_PREFS, KEY_APP_DIR, QDir::currentPath().toStdString());
 
     {
         CLoginDlg dlg;

@@ -7,10 +7,11 @@
 #include "app/ServiceRequests.h"
 #include "news/CNewsDlg.h"
 #include "platform/Profile.h"
-#include "platform/ResourceIds.h"
-#include "platform/Tray.h"
+#include "platform/gui/ResourceIds.h"
+#include "platform/gui/Tray.h"
 #include "ui/CHyperLink.h"
 #include "ui/FixedWindow.h"
+#include "util/SettingsNames.h"
 
 #include <QCheckBox>
 #include <QEventLoop>
@@ -39,7 +40,7 @@ CLoginDlg::CLoginDlg(QWidget* pParent)
     setModal(false);
     BuildForm();
     MakeFixedWindow(this, true);
-    SetMainWindow(Handle());
+    SetMainWindowHandle(Handle());
     SetMainWnd(this);
 }
 
@@ -52,8 +53,8 @@ CLoginDlg::~CLoginDlg() {
     if (MainWnd() == this) {
         SetMainWnd(nullptr);
     }
-    if (MainWindow() == Handle()) {
-        SetMainWindow(0);
+    if (MainWindowHandle() == Handle()) {
+        SetMainWindowHandle(0);
     }
 }
 
@@ -119,16 +120,16 @@ void CLoginDlg::OnInitDialog() {
     LoadForm();
     m_bIgnoreResult = false;
     // Only a stored decision logs in by itself; a first start just ticks the box.
-    if (GetProfileInt("Prefs", "autologin", 0) != 0) {
+    if (GetProfileInt(SECTION_PREFS, KEY_AUTOLOGIN, 0) != 0) {
         OnLogin();
     }
 }
 
 void CLoginDlg::LoadForm() {
-    m_strUsername = GetProfileString("Prefs", "username", "");
-    m_strPassword = GetProfileString("Prefs", "password", "");
-    m_bAutoLogin = GetProfileInt("Prefs", "autologin", 1) != 0;
-    m_bFirewall = GetProfileInt("Prefs", "has_firewall", 0) != 0;
+    m_strUsername = GetProfileString(SECTION_PREFS, KEY_USERNAME, "");
+    m_strPassword = GetProfileString(SECTION_PREFS, KEY_PASSWORD, "");
+    m_bAutoLogin = GetProfileInt(SECTION_PREFS, KEY_AUTOLOGIN, 1) != 0;
+    m_bFirewall = GetProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, 0) != 0;
     UpdateData(false);
 }
 
@@ -169,7 +170,7 @@ void CLoginDlg::OnLogin() {
     }
     SetStatus("Logging in...");
     StartLoginThread(MakeCredentials(m_strUsername, m_strPassword));
-    WriteProfileInt("Prefs", "has_firewall", m_bFirewall ? 1 : 0);
+    WriteProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, m_bFirewall ? 1 : 0);
 }
 
 void CLoginDlg::OnCancelLogin() {
@@ -212,7 +213,7 @@ void CLoginDlg::HideOffline(const std::string& strText) {
     TraySet(IDI_OFFLINE, "Offline");
     // The window vanishes into the tray; say once where it went and what happens next.
     if (isVisible() || m_notice != ENotice::Offline) {
-        const bool bRetries = GetProfileInt("Prefs", "autologin", 0) != 0;
+        const bool bRetries = GetProfileInt(SECTION_PREFS, KEY_AUTOLOGIN, 0) != 0;
         m_notice = ENotice::Offline;
         TrayNotify("Vocalon", strText + "\n" +
                                   (bRetries ? "Vocalon tries again every 5 minutes."

@@ -7,7 +7,7 @@
 
 #include "platform/AppEvent.h"
 #include "platform/CTimerSet.h"
-#include "ui/CMainWindow.h"
+#include "hub/CMainWindow.h"
 #include "util/Strings.h"
 
 #include <QDialog>

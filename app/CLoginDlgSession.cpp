@@ -9,11 +9,12 @@
 #include "news/CPrefSheet.h"
 #include "news/NewsFiles.h"
 #include "platform/Profile.h"
-#include "platform/ResourceIds.h"
-#include "platform/Shell.h"
-#include "platform/Tray.h"
+#include "platform/gui/ResourceIds.h"
+#include "platform/gui/Shell.h"
+#include "platform/gui/Tray.h"
 #include "ui/MessageBox.h"
 #include "util/Net.h"
+#include "util/SettingsNames.h"
 
 namespace {
 
@@ -68,15 +69,15 @@ void CLoginDlg::StartSession() {
     }
     {
         CProfileBatch batch;
-        WriteProfileString("Prefs", "username", m_strUsername);
-        WriteProfileString("Prefs", "password", m_strPassword);
-        WriteProfileInt("Prefs", "autologin", m_bAutoLogin ? 1 : 0);
+        WriteProfileString(SECTION_PREFS, KEY_USERNAME, m_strUsername);
+        WriteProfileString(SECTION_PREFS, KEY_PASSWORD, m_strPassword);
+        WriteProfileInt(SECTION_PREFS, KEY_AUTOLOGIN, m_bAutoLogin ? 1 : 0);
     }
     m_bSession = true;
     // Created hidden; its creation starts the first news check.
     m_pNewsDlg = new CNewsDlg;
     hide();
-    m_strSection = "Prefs-" + m_strUsername;
+    m_strSection = SECTION_USER_PREFIX + m_strUsername;
     m_pNewsDlg->ApplyDisplaySettings();
     if (!HasChosenSources(m_strUsername)) {
         m_notice = ENotice::ChooseSources;
@@ -137,7 +138,7 @@ void CLoginDlg::OnPrefsClosed(int nResult) {
 }
 
 void CLoginDlg::OnVersionNotice(const std::string& strLatest, const std::string& strUrl) {
-    if (GetProfileInt("Prefs", "do_not_bother_me", 0) != 0) {
+    if (GetProfileInt(SECTION_PREFS, KEY_DO_NOT_BOTHER_ME, 0) != 0) {
         return;
     }
     if (ParseInt(strLatest) <= ParseInt(STR_VERSION_COUNT) || m_pNewVersionDlg) {
@@ -168,7 +169,7 @@ void CLoginDlg::OnTimer(int nIDEvent) {
         if (m_bSession) {
             return;  // logged in meanwhile: nothing to retry
         }
-        if (GetProfileInt("Prefs", "autologin", 0) != 0) {
+        if (GetProfileInt(SECTION_PREFS, KEY_AUTOLOGIN, 0) != 0) {
             OnLogin();
         }
         m_timers.SetTimer(TIMER_LOGIN_RETRY, kRetryPeriodMs);

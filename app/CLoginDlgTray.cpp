@@ -5,8 +5,8 @@
 #include "app/CAboutDlg.h"
 #include "app/TrayMenu.h"
 #include "news/CNewsDlg.h"
-#include "platform/ResourceIds.h"
-#include "platform/Tray.h"
+#include "platform/gui/ResourceIds.h"
+#include "platform/gui/Tray.h"
 
 #include <QCloseEvent>
 #include <QCursor>

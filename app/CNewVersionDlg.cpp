@@ -2,6 +2,7 @@
 
 #include "platform/Profile.h"
 #include "ui/FixedWindow.h"
+#include "util/SettingsNames.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,7 +25,7 @@ CNewVersionDlg::CNewVersionDlg(QWidget* pParent) : QDialog(pParent) {
     connect(pDownload, &QPushButton::clicked, this, &QDialog::accept);
     connect(pLater, &QPushButton::clicked, this, &QDialog::reject);
     connect(pNever, &QPushButton::clicked, this, [this] {
-        WriteProfileInt("Prefs", "do_not_bother_me", 1);
+        WriteProfileInt(SECTION_PREFS, KEY_DO_NOT_BOTHER_ME, 1);
         reject();
     });
 

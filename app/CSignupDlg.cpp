@@ -4,6 +4,7 @@
 #include "platform/Profile.h"
 #include "ui/FixedWindow.h"
 #include "ui/MessageBox.h"
+#include "util/SettingsNames.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -75,7 +76,7 @@ CSignupDlg::CSignupDlg(QWidget* pParent) : QDialog(pParent) {
     pGrid->addWidget(pButtons, 5, 0, 1, 2);
     pGrid->addWidget(m_pStatus, 6, 0, 1, 2);
 
-    m_bFirewall = GetProfileInt("Prefs", "has_firewall", 0) != 0;
+    m_bFirewall = GetProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, 0) != 0;
     m_pFirewallCheck->setChecked(m_bFirewall);
     MakeFixedWindow(this, false);
 }
@@ -132,7 +133,7 @@ void CSignupDlg::accept() {
     // The dialog stays open; every press of OK sends another request.
     StartSignupThread(SignupRequest{m_handle.Handle(), m_strUsername, m_strPassword, m_strEmail});
     SetStatusText(m_pStatus, "Connecting with server...");
-    WriteProfileInt("Prefs", "has_firewall", m_bFirewall ? 1 : 0);
+    WriteProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, m_bFirewall ? 1 : 0);
 }
 
 bool CSignupDlg::event(QEvent* pEvent) {

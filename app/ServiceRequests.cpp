@@ -1,9 +1,14 @@
 #include "app/ServiceRequests.h"
 
+#include "platform/Logging.h"
 #include "util/AppFiles.h"
 #include "util/Config.h"
 #include "util/Net.h"
+#include "util/SettingsNames.h"
 
+#include <QString>
+
+#include <chrono>
 #include <thread>
 
 const char* const RESULT_SERVER_ERROR = "-1";
@@ -13,6 +18,28 @@ namespace {
 
 constexpr const char* kServerErrorText = "Server connection error.";
 constexpr const char* kNoConnectionText = "Can't connect to server.";
+
+// Answers of the service are never cached, so its requests send no cache headers; the
+// deadline keeps a trickling answer from holding a login for ever.
+CHttpOptions ServiceRequestOptions() {
+    CHttpOptions options;
+    options.deadline = std::chrono::seconds(60);
+    options.bNoCache = false;
+    return options;
+}
+
+// The catalogue is a file that caches on the way may hold: ask for a fresh copy.
+CHttpOptions CatalogueOptions() {
+    CHttpOptions options = ServiceRequestOptions();
+    options.bNoCache = true;
+    return options;
+}
+
+// A result code from the service as the log shows it: short, quoted and escaped, so an
+// answer cannot flood or forge log lines.
+QString LoggableCode(const std::string& strCode) {
+    return QString::fromStdString(strCode.substr(0, 16));
+}
 
 std::string ServiceUrl(const std::string& strPath) {
     return "http://" + ServiceHost() + strPath;
@@ -39,13 +66,44 @@ void PostResult(const std::string& strCode, const std::string& strText) {
 // download: a failed one leaves the old catalogue as it was.
 void DownloadCatalogue() {
     std::string strBody;
-    if (HttpGet(CatalogueUrl(), strBody) != 200) {
+    int nStatus = HttpGet(CatalogueUrl(), strBody, CatalogueOptions());
+    qCInfo(NetLog) << "catalogue: status" << nStatus;
+    if (nStatus != 200) {
         return;
     }
-    std::string strPath = AppDirPath("in_feeds.txt");
+    std::string strPath = AppDirPath(CATALOGUE_FILE);
     if (!SaveTextFile(strPath, ToCrLf(strBody))) {
         PostToMainWindow(UM_WORKER_MESSAGE, MakeParam("Can't write file " + strPath));
     }
+}
+
+// The "ipaddr" values of a peer list by the cutter's rules (a name may be a prefix of a
+// longer one, the opening tag runs to the first '>', the first closing tag ends the value,
+// an empty or incomplete element ends the list), but scanning forward once instead of
+// cutting each element out of the text.
+CStringArray ReadPeerAddresses(const std::string& strList) {
+    static const std::string s_strOpen = "<ipaddr";
+    static const std::string s_strClose = "</ipaddr>";
+    CStringArray addresses;
+    size_t nPos = 0;
+    while (addresses.size() < MAX_PEER_ADDRESSES) {
+        size_t nTag = strList.find(s_strOpen, nPos);
+        if (nTag == std::string::npos) {
+            break;
+        }
+        size_t nValue = strList.find('>', nTag + s_strOpen.size());
+        if (nValue == std::string::npos) {
+            break;
+        }
+        ++nValue;
+        size_t nEnd = strList.find(s_strClose, nValue);
+        if (nEnd == std::string::npos || nEnd == nValue) {
+            break;
+        }
+        addresses.push_back(strList.substr(nValue, nEnd - nValue));
+        nPos = nEnd + s_strClose.size();
+    }
+    return addresses;
 }
 
 }  // namespace
@@ -57,10 +115,7 @@ CLoginAnswer ParseLoginAnswer(std::string strBody) {
     answer.strVersionCount = ExtractElement("version_count", strBody);
     answer.strVersionUrl = ExtractElement("version_url", strBody);
     answer.strFirewallRoute = ExtractElement("firewall_rt", strBody);
-    std::string strList = ExtractElement("iplist", strBody);
-    for (std::string strAddress; !(strAddress = ExtractElement("ipaddr", strList)).empty();) {
-        answer.peerAddresses.push_back(strAddress);
-    }
+    answer.peerAddresses = ReadPeerAddresses(ExtractElement("iplist", strBody));
     return answer;
 }
 
@@ -87,7 +142,8 @@ void LoginThreadProc(std::string strCredentials) {
         return;
     }
     std::string strBody;
-    int nStatus = HttpGet(LoginUrl(strUser, strPassword), strBody);
+    int nStatus = HttpGet(LoginUrl(strUser, strPassword), strBody, ServiceRequestOptions());
+    qCInfo(NetLog) << "login: status" << nStatus;
     if (nStatus < 0) {
         PostResult(RESULT_NO_CONNECTION, kNoConnectionText);
         return;
@@ -98,6 +154,8 @@ void LoginThreadProc(std::string strCredentials) {
     }
     // A refused login still delivers route, peers, catalogue and version notice.
     CLoginAnswer answer = ParseLoginAnswer(std::move(strBody));
+    qCInfo(NetLog) << "login: errorcode" << LoggableCode(answer.strErrorCode) << "peers"
+                   << answer.peerAddresses.size();
     PostToMainWindow(UM_FIREWALL_ROUTE, MakeParam(answer.strFirewallRoute));
     PostToMainWindow(UM_PEER_LIST, MakeParam(answer.peerAddresses));
     DownloadCatalogue();
@@ -112,17 +170,22 @@ void PeerListThreadProc(std::string strCredentials) {
         return;
     }
     std::string strBody;
-    if (HttpGet(LoginUrl(strUser, strPassword), strBody) != 200) {
+    int nStatus = HttpGet(LoginUrl(strUser, strPassword), strBody, ServiceRequestOptions());
+    if (nStatus != 200) {
+        qCInfo(NetLog) << "peer list: status" << nStatus;
         PostToMainWindow(UM_PEER_LIST);  // no list: the refresh failed
         return;
     }
-    PostToMainWindow(UM_PEER_LIST, MakeParam(ParseLoginAnswer(std::move(strBody)).peerAddresses));
+    CStringArray addresses = ParseLoginAnswer(std::move(strBody)).peerAddresses;
+    qCInfo(NetLog) << "peer list: status" << nStatus << "peers" << addresses.size();
+    PostToMainWindow(UM_PEER_LIST, MakeParam(std::move(addresses)));
 }
 
 void SignupThreadProc(SignupRequest request) {
     std::string strBody;
     int nStatus = HttpGet(RegisterUrl(request.strUser, request.strPassword, request.strEmail),
-                          strBody);
+                          strBody, ServiceRequestOptions());
+    qCInfo(NetLog) << "sign-up: status" << nStatus;
     if (nStatus < 0) {
         return;  // the dialog keeps waiting; the user may press OK again
     }
@@ -132,6 +195,7 @@ void SignupThreadProc(SignupRequest request) {
         return;
     }
     CLoginAnswer answer = ParseLoginAnswer(std::move(strBody));
+    qCInfo(NetLog) << "sign-up: errorcode" << LoggableCode(answer.strErrorCode);
     PostAppEvent(request.hWnd, UM_SIGNUP_RESULT, MakeParam(answer.strErrorCode),
                  MakeParam(answer.strError));
 }

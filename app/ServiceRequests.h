@@ -9,6 +9,7 @@
 #include "platform/AppEvent.h"
 #include "util/Strings.h"
 
+#include <cstddef>
 #include <string>
 
 // Result codes made by the client when no answer could be read.
@@ -25,8 +26,12 @@ struct CLoginAnswer {
     CStringArray peerAddresses;
 };
 
+// The most peer addresses read from one answer; the rest are ignored.
+constexpr size_t MAX_PEER_ADDRESSES = 1000;
+
 // Reads an answer body. The cutter matches names as prefixes, so the order matters:
-// "errorcode" goes before "error". The peer list ends at the first empty "ipaddr".
+// "errorcode" goes before "error". The peer list ends at the first empty "ipaddr" and
+// holds at most MAX_PEER_ADDRESSES; it is read in one pass, whatever its length.
 CLoginAnswer ParseLoginAnswer(std::string strBody);
 
 // Full URLs of the three requests; the values are percent-encoded.

@@ -1,7 +1,7 @@
 #include "news/CFeedsPage.h"
 
 #include "news/NewsFiles.h"
-#include "ui/CMainWindow.h"
+#include "hub/CMainWindow.h"
 #include "util/AppFiles.h"
 #include "util/Strings.h"
 

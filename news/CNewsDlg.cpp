@@ -4,12 +4,13 @@
 #include "news/NewsCheck.h"
 #include "news/NewsFiles.h"
 #include "platform/Profile.h"
-#include "platform/ResourceIds.h"
-#include "platform/Shell.h"
-#include "platform/Tray.h"
-#include "ui/CMainWindow.h"
+#include "platform/gui/ResourceIds.h"
+#include "platform/gui/Shell.h"
+#include "platform/gui/Tray.h"
+#include "hub/CMainWindow.h"
 #include "ui/MessageBox.h"
 #include "ui/WindowPlacement.h"
+#include "util/SettingsNames.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -109,11 +110,9 @@ void CNewsDlg::Destroy() {
     deleteLater();
 }
 
-std::string CNewsDlg::Section() const {
-    return MainWnd() ? MainWnd()->m_strSection : std::string("Prefs");
-}
+std::string CNewsDlg::Section() const { return UserSection(); }
 
-std::string CNewsDlg::UserName() const { return MainWnd() ? MainWnd()->UserName() : std::string(); }
+std::string CNewsDlg::UserName() const { return CurrentUser(); }
 
 void CNewsDlg::LayOut() {
     const int W = width();
@@ -144,15 +143,15 @@ void CNewsDlg::showEvent(QShowEvent* pEvent) {
     const std::string strSection = Section();
     QRect work = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
     // The default corner depends on the stored size, so the size is read first.
-    QRect size = LoadWindowRect(strSection, "news_", QRect(0, 0, width(), height()));
+    QRect size = LoadWindowRect(strSection, PLACE_NEWS, QRect(0, 0, width(), height()));
     QRect corner(work.x() + work.width() - size.width(), work.y() + work.height() - size.height(),
                  size.width(), size.height());
-    setGeometry(FitOnScreens(LoadWindowRect(strSection, "news_", corner)));
+    setGeometry(FitOnScreens(LoadWindowRect(strSection, PLACE_NEWS, corner)));
 }
 
 void CNewsDlg::closeEvent(QCloseEvent* pEvent) {
     pEvent->ignore();
-    SaveWindowRect(Section(), "news_", geometry());
+    SaveWindowRect(Section(), PLACE_NEWS, geometry());
     hide();
     m_bMayRefresh = true;
 }
@@ -267,7 +266,7 @@ void CNewsDlg::OnNewsItems(CNewsItemList* pItems) {
         m_pPrevButton->setEnabled(true);
         m_pNextButton->setEnabled(true);
         StartBlink(IDI_NEWS);
-        if (GetProfileInt("Prefs", "sound_on", 1) != 0) {
+        if (GetProfileInt(SECTION_PREFS, KEY_SOUND_ON, 1) != 0) {
             PlayNamedSound("Default Beep");
         }
         // Unacknowledged items stay; the new ones join them.

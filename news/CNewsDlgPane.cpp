@@ -6,8 +6,8 @@
 #include "news/CNewsDlg.h"
 
 #include "news/NewsFiles.h"
-#include "platform/Shell.h"
-#include "ui/CMainWindow.h"
+#include "platform/gui/Shell.h"
+#include "hub/CMainWindow.h"
 #include "util/Net.h"
 
 #include <QAbstractTextDocumentLayout>

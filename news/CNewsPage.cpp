@@ -1,8 +1,9 @@
 #include "news/CNewsPage.h"
 
 #include "platform/Profile.h"
-#include "ui/CMainWindow.h"
+#include "hub/CMainWindow.h"
 #include "ui/MessageBox.h"
+#include "util/SettingsNames.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -59,11 +60,6 @@ bool ParseInterval(const std::string& strText, long long& nValue) {
         nValue = -nValue;
     }
     return nPos == strText.size();
-}
-
-std::string UserSection() {
-    CMainWindow* pMain = MainWnd();
-    return pMain ? pMain->m_strSection : std::string("Prefs");
 }
 
 QPushButton* MakeButton(const char* pszText, const char* pszName, QWidget* pParent) {
@@ -147,8 +143,8 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     m_display = CNewsDisplay::Load(m_strSection);
     RenderSample();
     m_pInterval->setText(QString::number(CheckIntervalMinutes(m_strSection)));
-    m_pFirewall->setChecked(GetProfileInt("Prefs", "has_firewall", 0) != 0);
-    m_pSound->setChecked(GetProfileInt("Prefs", "sound_on", 1) != 0);
+    m_pFirewall->setChecked(GetProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, 0) != 0);
+    m_pSound->setChecked(GetProfileInt(SECTION_PREFS, KEY_SOUND_ON, 1) != 0);
 }
 
 CNewsPage::~CNewsPage() = default;
@@ -234,8 +230,8 @@ bool CNewsPage::OnOK() {
     const bool bSound = m_pSound->isChecked();
     int nInterval = 0;
     ReadInterval(nInterval);
-    WriteProfileInt("Prefs", "has_firewall", bFirewall ? 1 : 0);
-    WriteProfileInt("Prefs", "sound_on", bSound ? 1 : 0);
-    WriteProfileInt(m_strSection, "check_time", nInterval);
+    WriteProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, bFirewall ? 1 : 0);
+    WriteProfileInt(SECTION_PREFS, KEY_SOUND_ON, bSound ? 1 : 0);
+    WriteProfileInt(m_strSection, KEY_CHECK_TIME, nInterval);
     return true;
 }

@@ -2,11 +2,12 @@
 
 #include "news/NewsDisplay.h"
 #include "news/NewsFiles.h"
-#include "platform/ResourceIds.h"
-#include "ui/CMainWindow.h"
+#include "platform/gui/ResourceIds.h"
+#include "hub/CMainWindow.h"
 #include "ui/WindowPlacement.h"
 #include "util/Net.h"
 #include "util/Strings.h"
+#include "util/SettingsNames.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -121,12 +122,12 @@ void CPastNewsDlg::showEvent(QShowEvent* pEvent) {
     if (!pMain) {
         return;
     }
-    setGeometry(FitOnScreens(LoadWindowRect(pMain->m_strSection, "past_news_", geometry())));
+    setGeometry(FitOnScreens(LoadWindowRect(pMain->m_strSection, PLACE_PAST_NEWS, geometry())));
 }
 
 void CPastNewsDlg::closeEvent(QCloseEvent* pEvent) {
     if (CMainWindow* pMain = MainWnd()) {
-        SaveWindowRect(pMain->m_strSection, "past_news_", geometry());
+        SaveWindowRect(pMain->m_strSection, PLACE_PAST_NEWS, geometry());
     }
     QWidget::closeEvent(pEvent);
 }

@@ -1,6 +1,7 @@
 #include "news/NewsDisplay.h"
 
 #include "platform/Profile.h"
+#include "util/SettingsNames.h"
 
 #include <algorithm>
 #include <string_view>
@@ -22,7 +23,7 @@ int ColorRefOf(const QColor& color) {
 }
 
 int CheckIntervalMinutes(const std::string& strSection) {
-    return GetProfileIntInRange(strSection, "check_time", 5, MIN_CHECK_MINUTES, MAX_CHECK_MINUTES);
+    return GetProfileIntInRange(strSection, KEY_CHECK_TIME, 5, MIN_CHECK_MINUTES, MAX_CHECK_MINUTES);
 }
 
 namespace {
@@ -115,25 +116,25 @@ std::string DisplayText(const std::string& strText) {
 
 CNewsDisplay CNewsDisplay::Load(const std::string& strSection) {
     CNewsDisplay display;
-    display.strFace = GetProfileString(strSection, "news_font", display.strFace);
+    display.strFace = GetProfileString(strSection, KEY_NEWS_FONT, display.strFace);
     display.nSize =
-        GetProfileIntInRange(strSection, "news_fontsize", display.nSize, 1, kMaxFontSize);
-    display.nBackground = GetProfileInt(strSection, "news_bg_color", display.nBackground);
+        GetProfileIntInRange(strSection, KEY_NEWS_FONTSIZE, display.nSize, 1, kMaxFontSize);
+    display.nBackground = GetProfileInt(strSection, KEY_NEWS_BG_COLOR, display.nBackground);
     display.nHeadlineColor =
-        GetProfileInt(strSection, "news_headline_color", display.nHeadlineColor);
-    display.nSourceColor = GetProfileInt(strSection, "news_source_color", display.nSourceColor);
-    display.nDateColor = GetProfileInt(strSection, "news_date_color", display.nDateColor);
+        GetProfileInt(strSection, KEY_NEWS_HEADLINE_COLOR, display.nHeadlineColor);
+    display.nSourceColor = GetProfileInt(strSection, KEY_NEWS_SOURCE_COLOR, display.nSourceColor);
+    display.nDateColor = GetProfileInt(strSection, KEY_NEWS_DATE_COLOR, display.nDateColor);
     return display;
 }
 
 void CNewsDisplay::Save(const std::string& strSection) const {
     CProfileBatch batch;
-    WriteProfileString(strSection, "news_font", strFace);
-    WriteProfileInt(strSection, "news_fontsize", nSize);
-    WriteProfileInt(strSection, "news_bg_color", nBackground);
-    WriteProfileInt(strSection, "news_headline_color", nHeadlineColor);
-    WriteProfileInt(strSection, "news_source_color", nSourceColor);
-    WriteProfileInt(strSection, "news_date_color", nDateColor);
+    WriteProfileString(strSection, KEY_NEWS_FONT, strFace);
+    WriteProfileInt(strSection, KEY_NEWS_FONTSIZE, nSize);
+    WriteProfileInt(strSection, KEY_NEWS_BG_COLOR, nBackground);
+    WriteProfileInt(strSection, KEY_NEWS_HEADLINE_COLOR, nHeadlineColor);
+    WriteProfileInt(strSection, KEY_NEWS_SOURCE_COLOR, nSourceColor);
+    WriteProfileInt(strSection, KEY_NEWS_DATE_COLOR, nDateColor);
 }
 
 QFont CNewsDisplay::Font() const {

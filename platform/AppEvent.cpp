@@ -56,11 +56,11 @@ bool PostAppEvent(CWindowHandle hWnd, int nMessage, std::unique_ptr<CEventParam>
     return true;
 }
 
-void SetMainWindow(CWindowHandle hWnd) { g_mainWindow.store(hWnd); }
+void SetMainWindowHandle(CWindowHandle hWnd) { g_mainWindow.store(hWnd); }
 
-CWindowHandle MainWindow() { return g_mainWindow.load(); }
+CWindowHandle MainWindowHandle() { return g_mainWindow.load(); }
 
 bool PostToMainWindow(int nMessage, std::unique_ptr<CEventParam> pWParam,
                       std::unique_ptr<CEventParam> pLParam) {
-    return PostAppEvent(MainWindow(), nMessage, std::move(pWParam), std::move(pLParam));
+    return PostAppEvent(MainWindowHandle(), nMessage, std::move(pWParam), std::move(pLParam));
 }

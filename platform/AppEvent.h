@@ -111,7 +111,7 @@ bool PostAppEvent(CWindowHandle hWnd, int nMessage, std::unique_ptr<CEventParam>
                   std::unique_ptr<CEventParam> pLParam = {});
 
 // The application's main window, which workers find at the time they post.
-void SetMainWindow(CWindowHandle hWnd);
-CWindowHandle MainWindow();
+void SetMainWindowHandle(CWindowHandle hWnd);
+CWindowHandle MainWindowHandle();
 bool PostToMainWindow(int nMessage, std::unique_ptr<CEventParam> pWParam = {},
                       std::unique_ptr<CEventParam> pLParam = {});

@@ -42,7 +42,8 @@ choose_demo_sources() {
         sed 's/<!!div!!>.*$/\r/' >"$2/$1_out_feeds.txt"
 }
 
-# A virtual X screen with a tray host at the bottom right; sets DISPLAY.
+# A virtual X screen with a window manager (title bars, minimise, work area) and a tray
+# host at the bottom right that reserves its strip, so windows keep clear of it; sets DISPLAY.
 start_virtual_desktop() {
     local number
     for number in $(seq 90 140); do
@@ -55,7 +56,11 @@ start_virtual_desktop() {
         xdpyinfo >/dev/null 2>&1 && break
         sleep 0.1
     done
+    openbox >/dev/null 2>&1 &
+    DEMO_PIDS+=("$!")
+    sleep 1
     trayer --edge bottom --align right --widthtype request --height 32 \
+        --SetPartialStrut true --SetDockType true \
         --transparent false --tint 0x303030 >/dev/null 2>&1 &
     DEMO_PIDS+=("$!")
     sleep 1

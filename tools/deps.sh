@@ -9,7 +9,7 @@ PACKAGES=(
     libcurl4-openssl-dev libgtest-dev libgmock-dev
     libcpp-httplib-dev libsqlite3-dev libsodium-dev
     inspircd
-    xvfb xauth trayer imagemagick x11-utils xdotool curl
+    xvfb xauth openbox trayer imagemagick x11-utils xdotool curl
 )
 
 missing=()

@@ -1,15 +1,21 @@
 #include "util/Net.h"
 
+#include "platform/Logging.h"
+
 #include <curl/curl.h>
 
 #include <arpa/inet.h>
 #include <netdb.h>
 #include <unistd.h>
 
+#include <QString>
+
+#include <algorithm>
 #include <cctype>
+#include <chrono>
 #include <memory>
-#include <string_view>
 #include <mutex>
+#include <string_view>
 
 std::string ResolveHost(const std::string& strHost) {
     if (strHost.empty()) {
@@ -41,9 +47,11 @@ std::string OwnHostAddress() {
 
 namespace {
 
-void InitCurlOnce() {
+bool InitCurlOnce() {
     static std::once_flag s_once;
-    std::call_once(s_once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+    static bool s_bOk = false;
+    std::call_once(s_once, [] { s_bOk = curl_global_init(CURL_GLOBAL_DEFAULT) == CURLE_OK; });
+    return s_bOk;
 }
 
 struct CTransfer {
@@ -72,26 +80,97 @@ size_t OnData(char* pData, size_t nSize, size_t nCount, void* pUser) {
     return nBytes;
 }
 
-}  // namespace
+int HexDigit(char c) {
+    if (c >= '0' && c <= '9') {
+        return c - '0';
+    }
+    c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+}
 
-int HttpGet(const std::string& strUrl, std::string& strBody, const CHttpOptions& options) {
+// Lower case with %XX and %u00XX escapes decoded, so every spelling of a key compares equal.
+std::string FoldedQueryPart(std::string_view part) {
+    std::string strOut;
+    for (size_t i = 0; i < part.size(); ++i) {
+        size_t nDigits = 0;
+        if (part[i] == '%' && i + 2 < part.size() && HexDigit(part[i + 1]) >= 0 &&
+            HexDigit(part[i + 2]) >= 0) {
+            nDigits = 2;
+        } else if (part[i] == '%' && i + 5 < part.size() && (part[i + 1] | 0x20) == 'u' &&
+                   part[i + 2] == '0' && part[i + 3] == '0' && HexDigit(part[i + 4]) >= 0 &&
+                   HexDigit(part[i + 5]) >= 0) {
+            nDigits = 5;
+        }
+        char c = part[i];
+        if (nDigits > 0) {
+            c = static_cast<char>(HexDigit(part[i + nDigits - 1]) * 16 +
+                                  HexDigit(part[i + nDigits]));
+            i += nDigits;
+        }
+        strOut += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    }
+    return strOut;
+}
+
+// The URL as it may be logged: user information and the value of every query parameter
+// that looks like a password are replaced by "***".
+std::string RedactedUrl(const std::string& strUrl) {
+    size_t nAuthority = strUrl.find("://");
+    nAuthority = nAuthority == std::string::npos ? 0 : nAuthority + 3;
+    size_t nPath = std::min(strUrl.find_first_of("/?#", nAuthority), strUrl.size());
+    size_t nAt = strUrl.rfind('@', nPath);
+    std::string strOut = strUrl.substr(0, nAuthority);
+    if (nAt != std::string::npos && nAt >= nAuthority) {
+        strOut += "***";
+        nAuthority = nAt;
+    }
+    size_t nQuery = std::min(strUrl.find('?', nPath), strUrl.size());
+    size_t nFragment = std::min(strUrl.find('#', nQuery), strUrl.size());
+    strOut.append(strUrl, nAuthority, nQuery - nAuthority);
+    for (size_t nStart = nQuery; nStart < nFragment;) {
+        // nStart is at the separator that opens the piece.
+        size_t nEnd = std::min(strUrl.find_first_of("&;", nStart + 1), nFragment);
+        std::string_view piece(strUrl.data() + nStart + 1, nEnd - nStart - 1);
+        size_t nEq = piece.find('=');
+        strOut += strUrl[nStart];
+        if (nEq != std::string_view::npos &&
+            FoldedQueryPart(piece).find("pass") != std::string::npos) {
+            strOut.append(piece.substr(0, nEq + 1));
+            strOut += "***";
+        } else {
+            strOut.append(piece);
+        }
+        nStart = nEnd;
+    }
+    strOut.append(strUrl, nFragment);
+    return strOut;
+}
+
+// Runs the transfer; the status or -1, with pszReason naming a failure for the log.
+int HttpGetInto(const std::string& strUrl, CTransfer& transfer, const CHttpOptions& options,
+                const char*& pszReason) {
     if (!IsWebUrl(strUrl)) {
+        pszReason = "not a web address";
         return -1;
     }
     InitCurlOnce();
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
     if (!curl) {
+        pszReason = "no transfer handle";
         return -1;
     }
-    CTransfer transfer;
     transfer.pCurl = curl.get();
     transfer.nMaxBody = options.nMaxBody;
 
     curl_slist* pHeaders = nullptr;
-    pHeaders = curl_slist_append(pHeaders, "Cache-Control: no-cache");
-    pHeaders = curl_slist_append(pHeaders, "Pragma: no-cache");
+    if (options.bNoCache) {
+        pHeaders = curl_slist_append(pHeaders, "Cache-Control: no-cache");
+        pHeaders = curl_slist_append(pHeaders, "Pragma: no-cache");
+    }
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(pHeaders,
                                                                         curl_slist_free_all);
+    // Zero would mean "no limit" to curl.
+    const long nDeadlineMs = std::max<long>(1, static_cast<long>(options.deadline.count()));
     CURL* p = curl.get();
     curl_easy_setopt(p, CURLOPT_URL, strUrl.c_str());
     curl_easy_setopt(p, CURLOPT_USERAGENT, "Vocalon v2.0");
@@ -101,6 +180,7 @@ int HttpGet(const std::string& strUrl, std::string& strBody, const CHttpOptions&
     curl_easy_setopt(p, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(p, CURLOPT_MAXREDIRS, options.nMaxRedirects);
     curl_easy_setopt(p, CURLOPT_CONNECTTIMEOUT, static_cast<long>(options.connectTimeout.count()));
+    curl_easy_setopt(p, CURLOPT_TIMEOUT_MS, nDeadlineMs);
     curl_easy_setopt(p, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(p, CURLOPT_LOW_SPEED_TIME, static_cast<long>(options.stallTime.count()));
     curl_easy_setopt(p, CURLOPT_NOSIGNAL, 1L);
@@ -111,23 +191,45 @@ int HttpGet(const std::string& strUrl, std::string& strBody, const CHttpOptions&
     if (transfer.nOtherStatus != 0) {
         return static_cast<int>(transfer.nOtherStatus);
     }
+    if (transfer.bTooLarge) {
+        pszReason = "body over the cap";
+        return -1;
+    }
+    if (result != CURLE_OK) {
+        // A fixed text: curl's detailed messages may quote parts of the address.
+        pszReason = curl_easy_strerror(result);
+        return -1;
+    }
     long nStatus = 0;
     curl_easy_getinfo(p, CURLINFO_RESPONSE_CODE, &nStatus);
-    if (result != CURLE_OK || transfer.bTooLarge) {
+    return static_cast<int>(nStatus);
+}
+
+}  // namespace
+
+int HttpGet(const std::string& strUrl, std::string& strBody, const CHttpOptions& options) {
+    auto start = std::chrono::steady_clock::now();
+    CTransfer transfer;
+    const char* pszReason = "";
+    int nResult = HttpGetInto(strUrl, transfer, options, pszReason);
+    if (nResult == 200) {
+        strBody += transfer.strReceived;
+        if (!transfer.strReceived.empty() && transfer.strReceived.back() != '\n') {
+            strBody += '\n';
+        }
+    } else if (nResult < 0) {
         size_t nLastLine = transfer.strReceived.rfind('\n');
         if (nLastLine != std::string::npos) {
             strBody.append(transfer.strReceived, 0, nLastLine + 1);
         }
-        return -1;
     }
-    if (nStatus != 200) {
-        return static_cast<int>(nStatus);
-    }
-    strBody += transfer.strReceived;
-    if (!transfer.strReceived.empty() && transfer.strReceived.back() != '\n') {
-        strBody += '\n';
-    }
-    return 200;
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    qCInfo(NetLog).noquote().nospace()
+        << "GET " << QString::fromStdString(RedactedUrl(strUrl)) << " -> " << nResult
+        << (*pszReason ? " (" : "") << pszReason << (*pszReason ? ")" : "") << ", "
+        << transfer.strReceived.size() << " bytes in " << elapsed.count() << " ms";
+    return nResult;
 }
 
 bool IsWebUrl(const std::string& strUrl) {
@@ -160,3 +262,5 @@ std::string UrlEncode(const std::string& strValue) {
     }
     return strOut;
 }
+
+bool InitHttp() { return InitCurlOnce(); }

@@ -6,6 +6,10 @@
 #include <chrono>
 #include <string>
 
+// Prepares the HTTP layer once for the process, before any thread downloads; false when
+// it cannot work. Later calls give the first answer.
+bool InitHttp();
+
 // The first IPv4 address of a host name as dotted text (a dotted address gives itself),
 // or empty when the look-up fails.
 std::string ResolveHost(const std::string& strHost);
@@ -17,16 +21,22 @@ struct CHttpOptions {
     std::chrono::seconds connectTimeout{30};
     // A transfer slower than one byte per second for this long is given up.
     std::chrono::seconds stallTime{60};
+    // The whole request, connecting included, must end within this; a trickle fast enough
+    // to pass the stall check still ends here.
+    std::chrono::milliseconds deadline{std::chrono::seconds(30)};
+    // Sends "Cache-Control: no-cache" and "Pragma: no-cache", so caches on the way fetch a
+    // fresh copy. Wanted for feeds and the catalogue, not for the service's requests.
+    bool bNoCache = true;
     size_t nMaxBody = 16u << 20;
     long nMaxRedirects = 5;
 };
 
-// Downloads an http:// or https:// URL with the user agent "Vocalon v2.0", bypassing
-// caches. Returns the HTTP status, or -1 when the transfer failed (no connection, broken
-// or stalled transfer, body over the cap, other schemes, too many redirects). Only for
-// status 200 is the body read: every line is appended to strBody followed by "\n" (a
-// final "\n" is added when the body lacks one; an empty body adds nothing). After a
-// failure the complete lines received so far stay appended.
+// Downloads an http:// or https:// URL with the user agent "Vocalon v2.0". Returns the
+// HTTP status, or -1 when the transfer failed (no connection, broken, stalled or overdue
+// transfer, body over the cap, other schemes, too many redirects). Only for status 200 is
+// the body read: every line is appended to strBody followed by "\n" (a final "\n" is
+// added when the body lacks one; an empty body adds nothing). After a failure the complete
+// lines received so far stay appended. Each call is logged to NetLog without passwords.
 int HttpGet(const std::string& strUrl, std::string& strBody,
             const CHttpOptions& options = CHttpOptions());
 

@@ -8,13 +8,13 @@
 
 CRecordingWindow::CRecordingWindow(bool bMain) : m_bMain(bMain) {
     if (m_bMain) {
-        SetMainWindow(Handle());
+        SetMainWindowHandle(Handle());
     }
 }
 
 CRecordingWindow::~CRecordingWindow() {
     if (m_bMain) {
-        SetMainWindow(0);
+        SetMainWindowHandle(0);
     }
 }
 

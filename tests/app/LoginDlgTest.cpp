@@ -4,8 +4,8 @@
 #include "app/TrayMenu.h"
 #include "news/CNewsDlg.h"
 #include "platform/Profile.h"
-#include "platform/ResourceIds.h"
-#include "platform/Tray.h"
+#include "platform/gui/ResourceIds.h"
+#include "platform/gui/Tray.h"
 #include "tests/app/AppTestSupport.h"
 #include "ui/FixedWindow.h"
 

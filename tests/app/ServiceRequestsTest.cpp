@@ -7,7 +7,11 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <mutex>
+#include <string>
 #include <thread>
+#include <vector>
 
 using testing_support::CLocalHttpServer;
 using testing_support::CScopedEnv;
@@ -47,6 +51,22 @@ TEST(ParseLoginAnswer, emptyAddressEndsThePeerList) {
     EXPECT_EQ(ParseLoginAnswer("<iplist>\n<ipaddr>1.2.3.4</ipaddr>\n<ipaddr>h.example</ipaddr>\n"
                                "</iplist>").peerAddresses,
               (CStringArray{"1.2.3.4", "h.example"}));
+}
+
+TEST(ParseLoginAnswer, readsAHugePeerListInOnePassKeepingTheFirstThousand) {
+    std::string strBody = "<errorcode>0</errorcode><iplist>\n";
+    for (int i = 0; i < 200000; ++i) {
+        strBody += "<ipaddr>10." + std::to_string(i / 65536) + "." + std::to_string(i / 256 % 256) +
+                   "." + std::to_string(i % 256) + "</ipaddr>\n";
+    }
+    strBody += "</iplist>\n";
+    auto start = std::chrono::steady_clock::now();
+    CLoginAnswer answer = ParseLoginAnswer(strBody);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
+    ASSERT_EQ(answer.peerAddresses.size(), MAX_PEER_ADDRESSES);
+    EXPECT_EQ(answer.peerAddresses.front(), "10.0.0.0");
+    EXPECT_EQ(answer.peerAddresses.back(), "10.0.3.231");
+    EXPECT_EQ(answer.strErrorCode, "0");
 }
 
 TEST(ServiceUrls, percentEncodeTheValues) {
@@ -141,30 +161,56 @@ class ScriptedServiceTest : public LoginThreadTest {
 protected:
     void SetUp() override {
         auto& server = m_server.Server();
-        server.Get("/cgi-local/login2.pl", [this](const httplib::Request&, httplib::Response& res) {
-            res.status = m_nLoginStatus;
-            res.set_content(m_strAnswer, "text/plain");
-        });
-        server.Get("/cgi-local/register2.pl",
-                   [this](const httplib::Request&, httplib::Response& res) {
+        server.Get("/cgi-local/login2.pl",
+                   [this](const httplib::Request& req, httplib::Response& res) {
+                       Record(req);
                        res.status = m_nLoginStatus;
                        res.set_content(m_strAnswer, "text/plain");
                    });
-        server.Get("/feed_list/in_feeds.txt", [this](const httplib::Request&, httplib::Response& res) {
-            res.status = m_nCatalogueStatus;
-            res.set_content("New<!!div!!>http://new/feed\n", "text/plain");
-        });
+        server.Get("/cgi-local/register2.pl",
+                   [this](const httplib::Request& req, httplib::Response& res) {
+                       Record(req);
+                       res.status = m_nLoginStatus;
+                       res.set_content(m_strAnswer, "text/plain");
+                   });
+        server.Get("/feed_list/in_feeds.txt",
+                   [this](const httplib::Request& req, httplib::Response& res) {
+                       Record(req);
+                       res.status = m_nCatalogueStatus;
+                       res.set_content("New<!!div!!>http://new/feed\n", "text/plain");
+                   });
         m_server.Start();
         m_pHost = std::make_unique<CScopedEnv>("VOCALON_SERVICE_HOST",
                                                "127.0.0.1:" + std::to_string(m_server.Port()));
     }
 
+    // Notes "path Cache-Control/Pragma" of every request.
+    void Record(const httplib::Request& req) {
+        std::lock_guard<std::mutex> lock(m_requestMutex);
+        m_arrRequests.push_back(req.path + " " + req.get_header_value("Cache-Control") + "/" +
+                                req.get_header_value("Pragma"));
+    }
+
+    std::mutex m_requestMutex;
+    std::vector<std::string> m_arrRequests;
     int m_nLoginStatus = 200;
     int m_nCatalogueStatus = 200;
     std::string m_strAnswer = "<errorcode>0</errorcode><error>Hi</error>";
     CLocalHttpServer m_server;
     std::unique_ptr<CScopedEnv> m_pHost;
 };
+
+TEST_F(ScriptedServiceTest, onlyTheCatalogueAsksCachesForAFreshCopy) {
+    CRecordingWindow dialog(false);
+    RunLogin("kim", "pw");
+    std::thread(PeerListThreadProc, MakeCredentials("kim", "pw")).join();
+    std::thread(SignupThreadProc, SignupRequest{dialog.Handle(), "kim", "pw", "k@x.org"}).join();
+    std::lock_guard<std::mutex> lock(m_requestMutex);
+    EXPECT_EQ(m_arrRequests,
+              (std::vector<std::string>{"/cgi-local/login2.pl /",
+                                        "/feed_list/in_feeds.txt no-cache/no-cache",
+                                        "/cgi-local/login2.pl /", "/cgi-local/register2.pl /"}));
+}
 
 TEST_F(ScriptedServiceTest, otherStatusGivesMinusOne) {
     m_nLoginStatus = 500;

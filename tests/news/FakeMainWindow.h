@@ -3,7 +3,7 @@
 // A main window for news tests: set as MainWnd() for its lifetime, with a user name and
 // settings section the test chooses, recording the chat requests it is handed.
 
-#include "ui/CMainWindow.h"
+#include "hub/CMainWindow.h"
 
 #include <string>
 #include <vector>

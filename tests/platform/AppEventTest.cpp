@@ -103,10 +103,10 @@ TEST(AppEvent, wrongPayloadTypeReadsAsAbsent) {
 
 TEST(AppEvent, mainWindowReceivesWhatWorkersPost) {
     CReceiver receiver;
-    SetMainWindow(receiver.m_handle.Handle());
+    SetMainWindowHandle(receiver.m_handle.Handle());
     std::thread([] { PostToMainWindow(UM_FIREWALL_ROUTE, MakeParam(std::string("route"))); })
         .join();
     EXPECT_TRUE(WaitFor([&] { return receiver.m_messages == std::vector<int>{UM_FIREWALL_ROUTE}; }));
-    SetMainWindow(0);
+    SetMainWindowHandle(0);
     EXPECT_FALSE(PostToMainWindow(UM_FIREWALL_ROUTE));
 }

@@ -1,5 +1,5 @@
-#include "platform/ResourceIds.h"
-#include "platform/Tray.h"
+#include "platform/gui/ResourceIds.h"
+#include "platform/gui/Tray.h"
 
 #include <QIcon>
 #include <QImage>
@@ -85,7 +85,7 @@ TEST(Tray, standInWindowTakesClicksForTheMainWindow) {
         GTEST_SKIP() << "a tray host is present";
     }
     CTrayReceiver receiver;
-    SetMainWindow(receiver.m_handle.Handle());
+    SetMainWindowHandle(receiver.m_handle.Handle());
     TrayAdd();
     QToolButton* pButton = nullptr;
     for (QWidget* pTop : QApplication::topLevelWidgets()) {
@@ -102,5 +102,5 @@ TEST(Tray, standInWindowTakesClicksForTheMainWindow) {
     pButton->window()->close();
     EXPECT_TRUE(pButton->window()->isVisible());
     TrayRemove();
-    SetMainWindow(0);
+    SetMainWindowHandle(0);
 }

@@ -19,6 +19,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <thread>
 
@@ -85,6 +86,11 @@ CLocalHttpServer::~CLocalHttpServer() {
 void CLocalHttpServer::Start() {
     m_nPort = m_pServer->bind_to_any_port("127.0.0.1");
     m_pThread = new std::thread([this] { m_pServer->listen_after_bind(); });
+    // stop() is ignored until the listener runs: a test that ends at once would otherwise
+    // leave it listening and its destructor waiting for ever.
+    for (int i = 0; i < 5000 && m_nPort > 0 && !m_pServer->is_running(); ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
 }
 
 std::string CLocalHttpServer::Url(const std::string& strPath) const {

@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QLoggingCategory>
+
 #include <atomic>
 #include <chrono>
+#include <string_view>
 #include <thread>
+#include <vector>
 
 using testing_support::CLocalHttpServer;
 using testing_support::UnusedPort;
@@ -47,6 +51,15 @@ protected:
                 sink.write("first line\npartial", 18);
                 while (!m_bStop) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
+                }
+                return false;
+            });
+        });
+        server.Get("/trickle", [this](const httplib::Request&, httplib::Response& res) {
+            res.set_chunked_content_provider("text/plain", [this](size_t, httplib::DataSink& sink) {
+                // Fast enough for the stall check, so only a deadline ends it.
+                while (!m_bStop && sink.write("x\n", 2)) {
+                    std::this_thread::sleep_for(std::chrono::milliseconds(100));
                 }
                 return false;
             });
@@ -124,6 +137,43 @@ TEST_F(HttpGetTest, givesUpOnAStalledTransferKeepingCompleteLines) {
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10));
     EXPECT_EQ(strBody, "first line\n");
     m_bStop = true;
+}
+
+TEST_F(HttpGetTest, givesUpOnATrickleAtTheDeadline) {
+    CHttpOptions options;
+    options.deadline = std::chrono::milliseconds(800);
+    std::string strBody;
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_EQ(HttpGet(Url("/trickle"), strBody, options), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
+    EXPECT_EQ(strBody.substr(0, 4), "x\nx\n");
+}
+
+TEST_F(HttpGetTest, logsTheRequestWithoutPasswords) {
+    static std::vector<std::string> s_arrLines;
+    s_arrLines.clear();
+    QLoggingCategory::setFilterRules("vocalon.net=true");
+    QtMessageHandler previous = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext& context, const QString& strMsg) {
+            if (std::string_view(context.category) == "vocalon.net") {
+                s_arrLines.push_back(strMsg.toStdString());
+            }
+        });
+    std::string strBody;
+    HttpGet(Url("/text?username=kim&password=Zebra%26Quartz"), strBody);
+    HttpGet(Url("/missing?pass%77ord=Zebra"), strBody);
+    HttpGet(Url("/text").insert(7, "kim:Zebra@"), strBody);
+    qInstallMessageHandler(previous);
+    QLoggingCategory::setFilterRules("");
+
+    ASSERT_EQ(s_arrLines.size(), 3u);
+    EXPECT_NE(s_arrLines[0].find("/text?username=kim&password=*** -> 200"), std::string::npos)
+        << s_arrLines[0];
+    EXPECT_NE(s_arrLines[0].find("bytes in"), std::string::npos) << s_arrLines[0];
+    EXPECT_NE(s_arrLines[1].find("-> 404"), std::string::npos) << s_arrLines[1];
+    for (const std::string& strLine : s_arrLines) {
+        EXPECT_EQ(strLine.find("Zebra"), std::string::npos) << strLine;
+    }
 }
 
 TEST_F(HttpGetTest, refusesBodiesOverTheCap) {

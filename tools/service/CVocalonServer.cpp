@@ -19,6 +19,13 @@ constexpr size_t kMaxUserName = 20;
 constexpr size_t kMaxPeers = 20;
 // Slow-feed requests each hold a worker for the whole delay; leave plenty for the rest.
 constexpr size_t kWorkerThreads = 32;
+// A client has this long from its connection to the end of its request head; each header
+// line does not buy it more time.
+constexpr std::chrono::seconds kHeadDeadline{10};
+// Far above any request the client makes (its longest is a sign-up of a few hundred bytes).
+constexpr size_t kMaxHead = 64 * 1024;
+// Connections waiting for their heads at one time; more are turned away at once.
+constexpr size_t kMaxWaiting = 512;
 constexpr std::uintmax_t kMaxStaticFile = 16u << 20;
 
 const char* const kPlain = "text/plain";
@@ -117,8 +124,10 @@ CVocalonServer::CVocalonServer(const CServiceOptions& options, CAccountStore& ac
     : m_options(options),
       m_accounts(accounts),
       m_peers(std::chrono::seconds(options.nPeerWindow), kMaxPeers),
-      m_news(options.nArticleInterval) {
-    m_server.new_task_queue = [] { return new httplib::ThreadPool(kWorkerThreads); };
+      m_news(options.nArticleInterval),
+      m_server(
+          kWorkerThreads, CHeadGate::CLimits{kHeadDeadline, kMaxHead, kMaxWaiting},
+          [this](const std::string& strRemote, int nStatus) { LogRefusal(strRemote, nStatus); }) {
     // Every request is a GET; nothing needs a body.
     m_server.set_payload_max_length(64 * 1024);
     RegisterRoutes();
@@ -202,6 +211,7 @@ bool CVocalonServer::Serve() {
     bool bStopped = m_bStopping;
     lock.unlock();
     listener.join();
+    m_server.Drain();
     return bListenOk || bStopped;
 }
 
@@ -386,8 +396,17 @@ void CVocalonServer::Log(const httplib::Request& req, const httplib::Response& r
     std::string strLine = FormatLogTime(std::time(nullptr)) + " " +
                           PrintableForLog(req.remote_addr.empty() ? "-" : req.remote_addr) + " " +
                           PrintableForLog(req.method.empty() ? "-" : req.method) + " " +
-                          LoggableTarget(req.target) + " " + std::to_string(res.status) + "\n";
+                          LoggableRequest(req.path, req.params) + " " + std::to_string(res.status) +
+                          "\n";
     std::lock_guard<std::mutex> lock(m_logMutex);
     std::fputs(strLine.c_str(), stderr);
     std::fflush(stderr);
+}
+
+void CVocalonServer::LogRefusal(const std::string& strRemote, int nStatus) {
+    httplib::Request req;
+    req.remote_addr = strRemote;
+    httplib::Response res;
+    res.status = nStatus;
+    Log(req, res);
 }

@@ -1,9 +1,11 @@
 #pragma once
 
 // The HTTP side of the reference service: routes, answers and the request log. One
-// instance serves until Stop(); handlers run on a pool of worker threads.
+// instance serves until Stop(); handlers run on a pool of worker threads, which only ever
+// get requests whose head has arrived in full.
 
 #include "CAccountStore.h"
+#include "CGatedHttpServer.h"
 #include "CNewsGenerator.h"
 #include "CPeerRegistry.h"
 #include "CServiceOptions.h"
@@ -39,6 +41,8 @@ private:
     void HandleStatic(const httplib::Request& req, httplib::Response& res);
     void HandleDownload(const httplib::Request& req, httplib::Response& res);
     void Log(const httplib::Request& req, const httplib::Response& res);
+    // A connection answered before its request could be read (a late or oversized head).
+    void LogRefusal(const std::string& strRemote, int nStatus);
 
     // The host the client addressed, safe to embed in URLs.
     std::string RequestHost(const httplib::Request& req) const;
@@ -51,7 +55,6 @@ private:
     CNewsGenerator m_news;
     bool m_bFixedCatalogue = false;
     std::string m_strFixedCatalogue;
-    httplib::Server m_server;
 
     std::mutex m_stopMutex;
     std::condition_variable m_stopCondition;
@@ -59,4 +62,6 @@ private:
     bool m_bListenEnded = false;
 
     std::mutex m_logMutex;
+    // Last, so it is gone (its workers drained) before anything its handlers use.
+    CGatedHttpServer m_server;
 };

@@ -14,57 +14,20 @@ const std::array<const char*, 12> kMonths = {"Jan", "Feb", "Mar", "Apr", "May", 
 // Keeps log lines one line long even for targets near the request-line limit.
 constexpr size_t kMaxLoggedTarget = 2048;
 
-int HexValue(char c) {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    if (c >= 'a' && c <= 'f') {
-        return c - 'a' + 10;
-    }
-    if (c >= 'A' && c <= 'F') {
-        return c - 'A' + 10;
-    }
-    return -1;
-}
-
-// Decodes a query key the way the server's parameter parser does, so that a spelling
-// such as "pass%77ord" is recognised as the password too.
-std::string DecodeQueryPart(const std::string& strPart) {
+// Percent-encodes all but RFC 3986 unreserved characters (and '/' in a path).
+std::string LogEncoded(const std::string& strText, bool bPath) {
+    static const char* const s_szHex = "0123456789ABCDEF";
     std::string strOut;
-    for (size_t i = 0; i < strPart.size(); ++i) {
-        char c = strPart[i];
-        if (c == '%' && i + 2 < strPart.size()) {
-            int nHigh = HexValue(strPart[i + 1]);
-            int nLow = HexValue(strPart[i + 2]);
-            if (nHigh >= 0 && nLow >= 0) {
-                strOut += static_cast<char>(nHigh * 16 + nLow);
-                i += 2;
-                continue;
-            }
+    for (unsigned char c : strText) {
+        bool bKeep = (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') ||
+                     c == '-' || c == '.' || c == '_' || c == '~' || (bPath && c == '/');
+        if (bKeep) {
+            strOut += static_cast<char>(c);
+        } else {
+            strOut += '%';
+            strOut += s_szHex[c >> 4];
+            strOut += s_szHex[c & 15];
         }
-        strOut += c == '+' ? ' ' : c;
-    }
-    return strOut;
-}
-
-std::string MaskQuery(const std::string& strQuery) {
-    std::string strOut;
-    size_t nStart = 0;
-    while (true) {
-        size_t nEnd = strQuery.find('&', nStart);
-        std::string strPiece =
-            strQuery.substr(nStart, nEnd == std::string::npos ? std::string::npos : nEnd - nStart);
-        size_t nEq = strPiece.find('=');
-        std::string strKey = strPiece.substr(0, nEq);
-        if (nEq != std::string::npos && ToLowerAscii(DecodeQueryPart(strKey)) == "password") {
-            strPiece = strKey + "=***";
-        }
-        strOut += strPiece;
-        if (nEnd == std::string::npos) {
-            break;
-        }
-        strOut += '&';
-        nStart = nEnd + 1;
     }
     return strOut;
 }
@@ -122,19 +85,26 @@ std::string SafeHost(const std::string& strHostHeader, const std::string& strFal
     return bClean ? strHostHeader : strFallback;
 }
 
-std::string LoggableTarget(const std::string& strTarget) {
-    if (strTarget.empty()) {
+std::string LoggableRequest(const std::string& strPath,
+                            const std::multimap<std::string, std::string>& params) {
+    if (strPath.empty()) {
         return "-";
     }
-    std::string strMasked = strTarget;
-    size_t nQuery = strTarget.find('?');
-    if (nQuery != std::string::npos) {
-        strMasked = strTarget.substr(0, nQuery + 1) + MaskQuery(strTarget.substr(nQuery + 1));
+    std::string strOut = LogEncoded(strPath, true);
+    char cSeparator = '?';
+    for (const auto& [strKey, strValue] : params) {
+        bool bSecret = ToLowerAscii(strKey).find("password") != std::string::npos;
+        strOut += cSeparator + LogEncoded(strKey, false) + "=" +
+                  (bSecret ? std::string("***") : LogEncoded(strValue, false));
+        cSeparator = '&';
+        if (strOut.size() > kMaxLoggedTarget) {
+            break;
+        }
     }
-    if (strMasked.size() > kMaxLoggedTarget) {
-        strMasked = strMasked.substr(0, kMaxLoggedTarget) + "...";
+    if (strOut.size() > kMaxLoggedTarget) {
+        strOut = strOut.substr(0, kMaxLoggedTarget) + "...";
     }
-    return PrintableForLog(strMasked);
+    return strOut;
 }
 
 std::string PrintableForLog(const std::string& strText) {

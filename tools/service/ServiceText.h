@@ -5,6 +5,7 @@
 // safe in any thread.
 
 #include <ctime>
+#include <map>
 #include <string>
 
 // Escapes '&', '<' and '>' so text can sit inside an XML or HTML element. Quotes stay as
@@ -24,9 +25,13 @@ std::string FormatLogTime(std::time_t t);
 // generate embeds this value in URLs, so nothing else may pass.
 std::string SafeHost(const std::string& strHostHeader, const std::string& strFallback);
 
-// The request target for the log: the value of every "password" query parameter replaced
-// by "***", bytes outside printable ASCII shown as \xHH and the whole cut to a sane length.
-std::string LoggableTarget(const std::string& strTarget);
+// The request for the log, built from the path and the query parameters as the server
+// parsed them (never from the raw target, whose spellings of a key are many): each part
+// percent-encoded again, so the line stays one unambiguous line, the value of every
+// parameter whose name contains "password" in any case shown as "***", and the whole cut
+// to a sane length. "-" when there is no path, as for a request that could not be read.
+std::string LoggableRequest(const std::string& strPath,
+                            const std::multimap<std::string, std::string>& params);
 
 // The bytes outside printable ASCII (and backslashes) shown as \xHH, so a request can
 // never break or forge a log line.

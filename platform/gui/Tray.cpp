@@ -1,7 +1,7 @@
-#include "platform/Tray.h"
+#include "platform/gui/Tray.h"
 
 #include "platform/AppEvent.h"
-#include "platform/ResourceIds.h"
+#include "platform/gui/ResourceIds.h"
 #include "util/Strings.h"
 
 #include <QApplication>

@@ -1,12 +1,20 @@
 #pragma once
 
-// What the main window (the login window) offers the rest of the program. Windows of
-// other subsystems reach it through MainWnd(), read the members below and call the
-// operations; the login window implements them.
+// What the main window (the login window) offers the rest of the program. Windows and
+// protocol code of other subsystems reach it through MainWnd(), read the members below
+// and call the operations; the login window implements them. Qt Core only, so protocol
+// code can call the hub without linking widgets. Window thread only.
+
+#include "util/SettingsNames.h"
 
 #include <QPoint>
 
 #include <string>
+
+// The session's connections, owned by the main window once chat and peers are built.
+class CIrcClient;
+class CPeerNet;
+class CChatEvent;
 
 class CMainWindow {
 public:
@@ -14,13 +22,13 @@ public:
 
     // Ends the process.
     virtual void Quit() = 0;
-    // Runs the preferences sheet.
+    // Opens the preferences sheet (or raises it when it is open).
     virtual void OpenPrefs() = 0;
     // What a left click on the tray icon does.
     virtual void ShowMain() = 0;
     // Opens or raises the chat window named by channel "!!" topic "!!" URL.
     virtual void OpenChatRequest(const std::string& strRequest) = 0;
-    // Pops up the tray menu at a screen position and runs the chosen command.
+    // Pops up the tray menu at a screen position; the chosen command runs later.
     virtual void ShowTrayMenu(const QPoint& ptScreen) = 0;
 
     // The user and password of the form, as last read.
@@ -28,7 +36,7 @@ public:
     virtual std::string Password() const = 0;
 
     // The settings section of the logged-in user: "Prefs" until the first login.
-    std::string m_strSection = "Prefs";
+    std::string m_strSection = SECTION_PREFS;
     // Chat route for users behind a firewall, from the login answer.
     std::string m_strFirewallRoute;
     // Set while a user is logged in (the news window exists).
@@ -38,3 +46,9 @@ public:
 // The main window of the process; null before it exists and after it is gone.
 CMainWindow* MainWnd();
 void SetMainWnd(CMainWindow* pMainWnd);
+
+// The user of the main window's form; empty without a main window.
+std::string CurrentUser();
+// The settings section for the user's display and window places: the main window's
+// user section, else "Prefs".
+std::string UserSection();

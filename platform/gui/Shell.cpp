@@ -1,6 +1,6 @@
-#include "platform/Shell.h"
+#include "platform/gui/Shell.h"
 
-#include "platform/ResourceIds.h"
+#include "platform/gui/ResourceIds.h"
 
 #include <QApplication>
 #include <QCursor>

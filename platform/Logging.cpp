@@ -1,0 +1,4 @@
+#include "platform/Logging.h"
+
+// Only warnings pass by default; the diagnostics are written at info level.
+Q_LOGGING_CATEGORY(NetLog, "vocalon.net", QtWarningMsg)

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Fails when a source file includes a header of a layer above its own, or of another
+# folder of its own layer. Layers, lowest first: platform core, util, platform/gui,
+# hub, ui, news/chat/peer, app. Tests, tools and benchmarks may include anything.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+rank() {
+    case $1 in
+        platform/gui) echo 2 ;;
+        platform) echo 0 ;;
+        util) echo 1 ;;
+        hub) echo 3 ;;
+        ui) echo 4 ;;
+        news | chat | peer) echo 5 ;;
+        app) echo 6 ;;
+        *) echo "" ;;
+    esac
+}
+
+# The layer folder of a path: platform/gui before platform.
+folder_of() {
+    case $1 in
+        platform/gui/*) echo platform/gui ;;
+        *) echo "${1%%/*}" ;;
+    esac
+}
+
+failures=0
+while IFS= read -r file; do
+    own=$(folder_of "$file")
+    own_rank=$(rank "$own")
+    [ -n "$own_rank" ] || continue
+    while IFS= read -r included; do
+        other=$(folder_of "$included")
+        other_rank=$(rank "$other")
+        [ -n "$other_rank" ] || continue
+        if [ "$other_rank" -gt "$own_rank" ] ||
+            { [ "$other_rank" -eq "$own_rank" ] && [ "$other" != "$own" ]; }; then
+            echo "layering: $file includes $included ($own may not include $other)"
+            failures=$((failures + 1))
+        fi
+    done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([^"]*\)".*/\1/p' "$file")
+done < <(git ls-files '*.h' '*.cpp')
+
+if [ "$failures" -gt 0 ]; then
+    echo "layering check failed: $failures upward or sideways include(s)"
+    exit 1
+fi
+echo "layering check passed"
