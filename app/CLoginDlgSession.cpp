@@ -28,27 +28,27 @@ bool CLoginDlg::event(QEvent* pEvent) {
     if (!pApp) {
         return QDialog::event(pEvent);
     }
-    auto text = [](const std::string* pText) { return pText ? *pText : std::string(); };
     switch (pApp->Message()) {
         case UM_FIREWALL_ROUTE:
-            m_strFirewallRoute = text(pApp->WParam<std::string>());
+            m_strFirewallRoute = WParamOf<UM_FIREWALL_ROUTE>(*pApp);
             break;
-        case UM_PEER_LIST:
-            PeerListArrived(pApp->WParam<CStringArray>());
+        case UM_PEER_LIST: {
+            const std::optional<CStringArray>& addresses = WParamOf<UM_PEER_LIST>(*pApp);
+            PeerListArrived(addresses ? &*addresses : nullptr);
             break;
+        }
         case UM_LOGIN_RESULT:
-            OnLoginResult(text(pApp->WParam<std::string>()), text(pApp->LParam<std::string>()));
+            OnLoginResult(WParamOf<UM_LOGIN_RESULT>(*pApp), LParamOf<UM_LOGIN_RESULT>(*pApp));
             break;
         case UM_VERSION_NOTICE:
-            OnVersionNotice(text(pApp->WParam<std::string>()), text(pApp->LParam<std::string>()));
+            OnVersionNotice(WParamOf<UM_VERSION_NOTICE>(*pApp),
+                            LParamOf<UM_VERSION_NOTICE>(*pApp));
             break;
         case UM_TRAY_NOTIFY:
-            if (const int* pMouse = pApp->LParam<int>()) {
-                OnTrayNotify(*pMouse);
-            }
+            OnTrayNotify(LParamOf<UM_TRAY_NOTIFY>(*pApp));
             break;
         case UM_WORKER_MESSAGE:
-            ShowWorkerMessage(text(pApp->WParam<std::string>()));
+            ShowWorkerMessage(WParamOf<UM_WORKER_MESSAGE>(*pApp));
             break;
         default:
             return QDialog::event(pEvent);

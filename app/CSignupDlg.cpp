@@ -139,9 +139,7 @@ void CSignupDlg::accept() {
 bool CSignupDlg::event(QEvent* pEvent) {
     auto* pApp = dynamic_cast<CAppEvent*>(pEvent);
     if (pApp && pApp->Message() == UM_SIGNUP_RESULT) {
-        const std::string* pCode = pApp->WParam<std::string>();
-        const std::string* pText = pApp->LParam<std::string>();
-        OnSignupResult(pCode ? *pCode : std::string(), pText ? *pText : std::string());
+        OnSignupResult(WParamOf<UM_SIGNUP_RESULT>(*pApp), LParamOf<UM_SIGNUP_RESULT>(*pApp));
         return true;
     }
     return QDialog::event(pEvent);

@@ -59,7 +59,7 @@ bool SplitCredentials(const std::string& strCredentials, std::string& strUser,
 }
 
 void PostResult(const std::string& strCode, const std::string& strText) {
-    PostToMainWindow(UM_LOGIN_RESULT, MakeParam(strCode), MakeParam(strText));
+    PostMessageToMain<UM_LOGIN_RESULT>(strCode, strText);
 }
 
 // Stores the catalogue with CR LF line ends. The file is replaced only by a complete
@@ -73,7 +73,7 @@ void DownloadCatalogue() {
     }
     std::string strPath = AppDirPath(CATALOGUE_FILE);
     if (!SaveTextFile(strPath, ToCrLf(strBody))) {
-        PostToMainWindow(UM_WORKER_MESSAGE, MakeParam("Can't write file " + strPath));
+        PostMessageToMain<UM_WORKER_MESSAGE>("Can't write file " + strPath);
     }
 }
 
@@ -156,12 +156,11 @@ void LoginThreadProc(std::string strCredentials) {
     CLoginAnswer answer = ParseLoginAnswer(std::move(strBody));
     qCInfo(NetLog) << "login: errorcode" << LoggableCode(answer.strErrorCode) << "peers"
                    << answer.peerAddresses.size();
-    PostToMainWindow(UM_FIREWALL_ROUTE, MakeParam(answer.strFirewallRoute));
-    PostToMainWindow(UM_PEER_LIST, MakeParam(answer.peerAddresses));
+    PostMessageToMain<UM_FIREWALL_ROUTE>(answer.strFirewallRoute);
+    PostMessageToMain<UM_PEER_LIST>(answer.peerAddresses);
     DownloadCatalogue();
     PostResult(answer.strErrorCode, answer.strError);
-    PostToMainWindow(UM_VERSION_NOTICE, MakeParam(answer.strVersionCount),
-                     MakeParam(answer.strVersionUrl));
+    PostMessageToMain<UM_VERSION_NOTICE>(answer.strVersionCount, answer.strVersionUrl);
 }
 
 void PeerListThreadProc(std::string strCredentials) {
@@ -173,12 +172,12 @@ void PeerListThreadProc(std::string strCredentials) {
     int nStatus = HttpGet(LoginUrl(strUser, strPassword), strBody, ServiceRequestOptions());
     if (nStatus != 200) {
         qCInfo(NetLog) << "peer list: status" << nStatus;
-        PostToMainWindow(UM_PEER_LIST);  // no list: the refresh failed
+        PostMessageToMain<UM_PEER_LIST>();  // no list: the refresh failed
         return;
     }
     CStringArray addresses = ParseLoginAnswer(std::move(strBody)).peerAddresses;
     qCInfo(NetLog) << "peer list: status" << nStatus << "peers" << addresses.size();
-    PostToMainWindow(UM_PEER_LIST, MakeParam(std::move(addresses)));
+    PostMessageToMain<UM_PEER_LIST>(std::move(addresses));
 }
 
 void SignupThreadProc(SignupRequest request) {
@@ -190,14 +189,12 @@ void SignupThreadProc(SignupRequest request) {
         return;  // the dialog keeps waiting; the user may press OK again
     }
     if (nStatus != 200) {
-        PostAppEvent(request.hWnd, UM_SIGNUP_RESULT, MakeParam(std::string(RESULT_SERVER_ERROR)),
-                     MakeParam(std::string(kServerErrorText)));
+        PostMessageTo<UM_SIGNUP_RESULT>(request.hWnd, RESULT_SERVER_ERROR, kServerErrorText);
         return;
     }
     CLoginAnswer answer = ParseLoginAnswer(std::move(strBody));
     qCInfo(NetLog) << "sign-up: errorcode" << LoggableCode(answer.strErrorCode);
-    PostAppEvent(request.hWnd, UM_SIGNUP_RESULT, MakeParam(answer.strErrorCode),
-                 MakeParam(answer.strError));
+    PostMessageTo<UM_SIGNUP_RESULT>(request.hWnd, answer.strErrorCode, answer.strError);
 }
 
 void StartLoginThread(const std::string& strCredentials) {

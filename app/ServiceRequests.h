@@ -10,9 +10,39 @@
 #include "util/Strings.h"
 
 #include <cstddef>
+#include <optional>
 #include <string>
 
 // Result codes made by the client when no answer could be read.
+// The messages the requests post, with their payloads.
+template <>
+struct CAppMessage<UM_LOGIN_RESULT> {
+    using WParam = std::string;  // result code
+    using LParam = std::string;  // text for the status line
+};
+template <>
+struct CAppMessage<UM_SIGNUP_RESULT> : CAppMessage<UM_LOGIN_RESULT> {};
+template <>
+struct CAppMessage<UM_FIREWALL_ROUTE> {
+    using WParam = std::string;
+    using LParam = CNoParam;
+};
+template <>
+struct CAppMessage<UM_PEER_LIST> {
+    using WParam = std::optional<CStringArray>;  // none when a refresh failed
+    using LParam = CNoParam;
+};
+template <>
+struct CAppMessage<UM_VERSION_NOTICE> {
+    using WParam = std::string;  // latest version number
+    using LParam = std::string;  // its download address
+};
+template <>
+struct CAppMessage<UM_WORKER_MESSAGE> {
+    using WParam = std::string;  // the message box's text
+    using LParam = CNoParam;
+};
+
 extern const char* const RESULT_SERVER_ERROR;   // "-1": the answer was not status 200
 extern const char* const RESULT_NO_CONNECTION;  // "-2": the service could not be reached
 

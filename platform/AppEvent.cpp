@@ -64,3 +64,7 @@ bool PostToMainWindow(int nMessage, std::unique_ptr<CEventParam> pWParam,
                       std::unique_ptr<CEventParam> pLParam) {
     return PostAppEvent(MainWindowHandle(), nMessage, std::move(pWParam), std::move(pLParam));
 }
+
+void BadAppEventPayload(int nMessage) {
+    qFatal("application message %d arrived with a payload of another type", nMessage);
+}

@@ -110,8 +110,56 @@ bool IsWindow(CWindowHandle hWnd);
 bool PostAppEvent(CWindowHandle hWnd, int nMessage, std::unique_ptr<CEventParam> pWParam = {},
                   std::unique_ptr<CEventParam> pLParam = {});
 
+// Typed messages. Each message's payload types are declared once, next to the code that
+// posts it, by specialising CAppMessage:
+//
+//   template <> struct CAppMessage<UM_LOGIN_RESULT> {
+//       using WParam = std::string;  // code
+//       using LParam = std::string;  // text
+//   };
+//
+// PostMessageTo and ParamOf take the types from there, so a payload of the wrong type does
+// not compile, and an event posted around them with another type stops the program
+// loudly instead of arriving as a silent null.
+struct CNoParam {};
+
+template <int nMessage>
+struct CAppMessage;
+
+template <int nMessage>
+bool PostMessageTo(CWindowHandle hWnd, typename CAppMessage<nMessage>::WParam wParam = {},
+                   typename CAppMessage<nMessage>::LParam lParam = {}) {
+    return PostAppEvent(hWnd, nMessage, MakeParam(std::move(wParam)), MakeParam(std::move(lParam)));
+}
+
+// Reports a payload that does not match its message's declared type, and aborts.
+[[noreturn]] void BadAppEventPayload(int nMessage);
+
+// The payloads of an event that is message nMessage (check Message() first).
+template <int nMessage>
+typename CAppMessage<nMessage>::WParam& WParamOf(const CAppEvent& event) {
+    auto* pValue = event.WParam<typename CAppMessage<nMessage>::WParam>();
+    if (event.Message() != nMessage || !pValue) {
+        BadAppEventPayload(nMessage);
+    }
+    return *pValue;
+}
+template <int nMessage>
+typename CAppMessage<nMessage>::LParam& LParamOf(const CAppEvent& event) {
+    auto* pValue = event.LParam<typename CAppMessage<nMessage>::LParam>();
+    if (event.Message() != nMessage || !pValue) {
+        BadAppEventPayload(nMessage);
+    }
+    return *pValue;
+}
+
 // The application's main window, which workers find at the time they post.
 void SetMainWindowHandle(CWindowHandle hWnd);
 CWindowHandle MainWindowHandle();
 bool PostToMainWindow(int nMessage, std::unique_ptr<CEventParam> pWParam = {},
                       std::unique_ptr<CEventParam> pLParam = {});
+template <int nMessage>
+bool PostMessageToMain(typename CAppMessage<nMessage>::WParam wParam = {},
+                       typename CAppMessage<nMessage>::LParam lParam = {}) {
+    return PostMessageTo<nMessage>(MainWindowHandle(), std::move(wParam), std::move(lParam));
+}

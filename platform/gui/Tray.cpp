@@ -18,7 +18,7 @@ const char* const TRAY_DEFAULT_TIP = "Vocalon 2.0";
 namespace {
 
 void PostMouse(int nMouse) {
-    PostToMainWindow(UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID), MakeParam(nMouse));
+    PostMessageToMain<UM_TRAY_NOTIFY>(TRAY_ICON_ID, nMouse);
 }
 
 void Notify(QSystemTrayIcon::ActivationReason reason) {

@@ -5,9 +5,17 @@
 // message (WM_LBUTTONDOWN, WM_RBUTTONDOWN) as lParam. Tips are cut to 63 bytes; an empty
 // tip means the default "Vocalon 2.0". UI thread only.
 
+#include "platform/AppEvent.h"
+
 #include <string>
 
 constexpr int TRAY_ICON_ID = 128;
+
+template <>
+struct CAppMessage<UM_TRAY_NOTIFY> {
+    using WParam = int;  // the icon's id
+    using LParam = int;  // the mouse message
+};
 extern const char* const TRAY_DEFAULT_TIP;
 
 bool TrayAdd();

@@ -52,8 +52,8 @@ bool CRecordingWindow::event(QEvent* pEvent) {
     if (auto* p = pApp->LParam<std::string>()) {
         posted.strL = *p;
     }
-    if (auto* p = pApp->WParam<CStringArray>()) {
-        posted.addresses = *p;
+    if (posted.nMessage == UM_PEER_LIST) {
+        posted.addresses = WParamOf<UM_PEER_LIST>(*pApp);
     }
     posted.bCatalogueOnDisk = ::access(AppDirPath("in_feeds.txt").c_str(), F_OK) == 0;
     m_posted.push_back(std::move(posted));

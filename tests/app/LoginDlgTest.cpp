@@ -1,6 +1,7 @@
 #include "app/CLoginDlg.h"
 
 #include "app/CSignupDlg.h"
+#include "app/ServiceRequests.h"
 #include "app/TrayMenu.h"
 #include "news/CNewsDlg.h"
 #include "platform/Profile.h"
@@ -213,7 +214,7 @@ TEST_F(LoginDlgTest, retryTickLogsInAgainOnlyWithAutoLoginAndNotWhileLoggedIn) {
 TEST_F(LoginDlgTest, routeAndPeerListsAreKept) {
     Open();
     PostAppEvent(m_pDlg->Handle(), UM_FIREWALL_ROUTE, MakeParam(std::string("fw.example")));
-    PostAppEvent(m_pDlg->Handle(), UM_PEER_LIST, MakeParam(CStringArray{"10.0.0.1", "10.0.0.2"}));
+    PostMessageTo<UM_PEER_LIST>(m_pDlg->Handle(), CStringArray{"10.0.0.1", "10.0.0.2"});
     PumpEvents(20ms);
     EXPECT_EQ(m_pDlg->m_strFirewallRoute, "fw.example");
     EXPECT_EQ(m_pDlg->m_pendingAddresses, (CStringArray{"10.0.0.1", "10.0.0.2"}));
@@ -221,13 +222,13 @@ TEST_F(LoginDlgTest, routeAndPeerListsAreKept) {
     EXPECT_EQ(m_pDlg->Timers().Interval(TIMER_PEER_REFRESH), 300000);
 
     // A failed refresh brings no list: the pending addresses stay.
-    PostAppEvent(m_pDlg->Handle(), UM_PEER_LIST);
+    PostMessageTo<UM_PEER_LIST>(m_pDlg->Handle());
     PumpEvents(20ms);
     EXPECT_EQ(m_pDlg->m_pendingAddresses, (CStringArray{"10.0.0.1", "10.0.0.2"}));
     m_pDlg->OnTimer(TIMER_PEER_REFRESH);  // addresses pending: the tick waits
     EXPECT_TRUE(m_pDlg->Timers().IsActive(TIMER_PEER_REFRESH));
 
-    PostAppEvent(m_pDlg->Handle(), UM_PEER_LIST, MakeParam(CStringArray{}));
+    PostMessageTo<UM_PEER_LIST>(m_pDlg->Handle(), CStringArray{});
     PumpEvents(20ms);
     EXPECT_TRUE(m_pDlg->m_pendingAddresses.empty());
     m_pDlg->OnTimer(TIMER_PEER_REFRESH);  // none left: fetch a fresh list
