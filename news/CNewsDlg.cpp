@@ -232,12 +232,10 @@ bool CNewsDlg::event(QEvent* pEvent) {
             TraySet(IDI_OFFLINE, "Offline");
             break;
         case UM_NEWS_INDEX:
-            if (PastNewsIndex* pIndex = pApp->WParam<PastNewsIndex>()) {
-                m_pPastNews = std::make_unique<PastNewsIndex>(std::move(*pIndex));
-            }
+            m_pPastNews = std::make_unique<PastNewsIndex>(std::move(WParamOf<UM_NEWS_INDEX>(*pApp)));
             break;
         case UM_NEWS_ITEMS:
-            OnNewsItems(pApp->WParam<CNewsItemList>());
+            OnNewsItems(&WParamOf<UM_NEWS_ITEMS>(*pApp));
             break;
         default:
             return QDialog::event(pEvent);

@@ -28,6 +28,9 @@ public:
 // At most this many new headlines are kept per check.
 constexpr size_t NEWS_MAX_NEW_ITEMS = 20;
 
+// A longer headline from a feed is cut to this many bytes.
+constexpr size_t NEWS_MAX_HEADLINE = 1000;
+
 using CNewsItemList = std::vector<std::unique_ptr<CNewsItem>>;
 
 // Every article of the latest check: source name -> (label -> article URL), where the

@@ -3,71 +3,104 @@
 #include "util/FeedTime.h"
 #include "util/Strings.h"
 
-CElementCutter::CElementCutter(std::string strTag, const std::string& strText)
-    : m_strTag(std::move(strTag)),
-      m_strOpen("<" + m_strTag),
-      m_strClose("</" + m_strTag + ">"),
-      m_strText(strText) {}
+#include <algorithm>
 
-bool CElementCutter::FindOpening(size_t& nFound, bool& bInTail) const {
-    // The kept text never holds a whole opening of its own (it is what came before the
-    // first one), but its last bytes can begin one that the rest completes.
-    if (!m_strTail.empty()) {
-        std::string strJoint = m_strTail + m_strText.substr(m_nPos, m_strOpen.size());
-        size_t nHit = strJoint.find(m_strOpen);
-        if (nHit != std::string::npos && nHit < m_strTail.size()) {
-            nFound = nHit;
-            bInTail = true;
-            return true;
-        }
-    }
-    size_t nHit = m_strText.find(m_strOpen, m_nPos);
-    if (nHit == std::string::npos) {
-        return false;
-    }
-    nFound = nHit;
-    bInTail = false;
-    return true;
-}
+CElementCutter::CElementCutter(std::string strTag, std::string_view strText)
+    : m_strOpen("<" + strTag), m_strClose("</" + strTag + ">"), m_text(strText) {}
 
 std::string CElementCutter::Next() {
     if (m_bDone) {
         return {};
     }
-    size_t nOpen = 0;
-    bool bInTail = false;
-    if (!FindOpening(nOpen, bInTail)) {
-        m_bDone = true;
-        return {};
+    // An opening that begins in the kept text begins in its last bytes, fewer than an
+    // opening's, and comes before any opening in the rest.
+    const size_t nKeep = m_strOpen.size() - 1;
+    const size_t nTail = std::min(nKeep, m_strKept.size());
+    std::string strJoint = m_strKept.substr(m_strKept.size() - nTail);
+    strJoint += m_text.substr(m_nPos, nKeep);
+    size_t nHit = strJoint.find(m_strOpen);
+    const bool bInKept = nHit != std::string::npos && nHit < nTail;
+    size_t nOpen = 0;  // in m_text, when the opening lies wholly in the rest
+    size_t nAfterName = 0;
+    if (bInKept) {
+        nAfterName = m_nPos + (nHit + m_strOpen.size() - nTail);
+    } else {
+        nOpen = m_text.find(m_strOpen, m_nPos);
+        if (nOpen == std::string_view::npos) {
+            m_bDone = true;
+            return {};
+        }
+        nAfterName = nOpen + m_strOpen.size();
     }
-    // Index in m_strText just after the tag name.
-    size_t nAfterName = bInTail ? m_nPos + (nOpen + m_strOpen.size() - m_strTail.size())
-                                : nOpen + m_strOpen.size();
-    size_t nGt = m_strText.find('>', nAfterName);
-    size_t nClose = nGt == std::string::npos ? std::string::npos
-                                             : m_strText.find(m_strClose, nGt + 1);
-    if (nClose == std::string::npos) {
+    size_t nGt = m_text.find('>', nAfterName);
+    size_t nClose =
+        nGt == std::string_view::npos ? std::string_view::npos : m_text.find(m_strClose, nGt + 1);
+    if (nClose == std::string_view::npos) {
         // ExtractElement fails here and leaves the text as it is: every later call fails too.
         m_bDone = true;
         return {};
     }
-    std::string strContent = m_strText.substr(nGt + 1, nClose - nGt - 1);
-    // The kept text grows by what lay between the last cut and this opening; only its
-    // last bytes, fewer than an opening's, can matter for later searches.
-    const size_t nKeep = m_strOpen.size() - 1;
-    if (bInTail) {
-        m_strTail.resize(nOpen);
-    } else if (nOpen - m_nPos >= nKeep) {
-        m_strTail.assign(m_strText, nOpen - nKeep, nKeep);
+    if (bInKept) {
+        m_strKept.resize(m_strKept.size() - (nTail - nHit));
     } else {
-        m_strTail.append(m_strText, m_nPos, nOpen - m_nPos);
-        if (m_strTail.size() > nKeep) {
-            m_strTail.erase(0, m_strTail.size() - nKeep);
-        }
+        m_strKept.append(m_text, m_nPos, nOpen - m_nPos);
     }
     m_nPos = nClose + m_strClose.size();
-    return strContent;
+    return std::string(m_text.substr(nGt + 1, nClose - nGt - 1));
 }
+
+std::string_view FirstElementContent(std::string_view strTag, std::string_view strText) {
+    std::string strOpen = "<";
+    strOpen += strTag;
+    std::string strClose = "</";
+    strClose += strTag;
+    strClose += '>';
+    size_t nOpen = strText.find(strOpen);
+    if (nOpen == std::string_view::npos) {
+        return {};
+    }
+    size_t nGt = strText.find('>', nOpen + strOpen.size());
+    if (nGt == std::string_view::npos) {
+        return {};
+    }
+    size_t nClose = strText.find(strClose, nGt + 1);
+    if (nClose == std::string_view::npos) {
+        return {};
+    }
+    return strText.substr(nGt + 1, nClose - nGt - 1);
+}
+
+namespace {
+
+bool IsBlank(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == '\n' || c == '\v' || c == '\f';
+}
+
+// A headline is shown on one line and keys one line of the seen store.
+std::string OneLineHeadline(const std::string& strHeadline) {
+    std::string strOut;
+    strOut.reserve(strHeadline.size());
+    for (size_t i = 0; i < strHeadline.size();) {
+        if (!IsBlank(strHeadline[i])) {
+            strOut += strHeadline[i++];
+            continue;
+        }
+        size_t nEnd = i;
+        bool bBreak = false;
+        for (; nEnd < strHeadline.size() && IsBlank(strHeadline[nEnd]); ++nEnd) {
+            bBreak = bBreak || strHeadline[nEnd] == '\r' || strHeadline[nEnd] == '\n';
+        }
+        if (bBreak) {
+            strOut += ' ';
+        } else {
+            strOut.append(strHeadline, i, nEnd - i);
+        }
+        i = nEnd;
+    }
+    return CutAtCharBoundary(strOut, NEWS_MAX_HEADLINE);
+}
+
+}  // namespace
 
 std::unique_ptr<CNewsItem> ParseArticle(std::string strArticle) {
     ExtractElement("access_status", strArticle);
@@ -77,7 +110,7 @@ std::unique_ptr<CNewsItem> ParseArticle(std::string strArticle) {
     std::string strTime = ExtractElement("harvest_time", strArticle);
     std::string strCluster = ExtractElement("cluster", strArticle);
     ReplaceAll(strHeadline, "&amp;", "&");
-    return std::make_unique<CNewsItem>(std::move(strUrl), std::move(strHeadline),
+    return std::make_unique<CNewsItem>(std::move(strUrl), OneLineHeadline(strHeadline),
                                        std::move(strSource), std::move(strCluster),
                                        ParseFeedTime(strTime));
 }

@@ -12,28 +12,33 @@
 
 class CElementCutter {
 public:
-    CElementCutter(std::string strTag, const std::string& strText);
+    // strText must outlive the cutter.
+    CElementCutter(std::string strTag, std::string_view strText);
 
     // The content of the next element; empty (and no more elements) when the next
     // opening, ">" or closing tag is missing.
     std::string Next();
 
 private:
-    // Where the next "<" + tag starts, in the text as ExtractElement would see it: the
-    // kept text before the cut (of which only the last bytes can matter) joined to the
-    // rest. Returns false when there is none; bInTail tells whether it starts in the tail.
-    bool FindOpening(size_t& nTailPos, bool& bInTail) const;
-
-    std::string m_strTag;
     std::string m_strOpen;   // "<" + tag
     std::string m_strClose;  // "</" + tag + ">"
-    const std::string& m_strText;
+    std::string_view m_text;
     size_t m_nPos = 0;       // start of the part not yet looked at
-    std::string m_strTail;   // last bytes of the text kept before m_nPos
+    // What ExtractElement would have kept of the text before m_nPos: the bytes between the
+    // elements cut so far. It never holds a whole opening, but its end can begin one that
+    // the rest completes, and cutting that element shortens it, which can bare an earlier
+    // beginning in turn; so it is kept whole, not just its last bytes.
+    std::string m_strKept;
     bool m_bDone = false;
 };
 
+// The content of the first element named strTag in strText, found as ExtractElement finds
+// it; empty when the element is incomplete. A view into strText, nothing is copied.
+std::string_view FirstElementContent(std::string_view strTag, std::string_view strText);
+
 // Builds an item from the content of one article element: the fields are cut in the
 // order access_status, url, headline_text, source, harvest_time, cluster, and "&amp;" in
-// the headline becomes "&".
+// the headline becomes "&". A headline is one line of at most NEWS_MAX_HEADLINE bytes:
+// every run of white space that holds a CR or LF becomes one space, and a longer headline
+// is cut at a character boundary.
 std::unique_ptr<CNewsItem> ParseArticle(std::string strArticle);

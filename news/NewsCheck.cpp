@@ -2,40 +2,44 @@
 
 #include "news/CNewsItem.h"
 #include "news/FeedScanner.h"
-#include "news/NewsFiles.h"
 #include "util/AppFiles.h"
-#include "util/Strings.h"
 
 #include <algorithm>
 #include <atomic>
-#include <cstdlib>
 #include <ctime>
 #include <mutex>
 #include <thread>
-#include <vector>
 
 namespace {
 
 // Serialises the read-modify-write of seen stores between overlapping checks.
 std::mutex g_seenStoreMutex;
 
-struct CFeedResult {
-    int nStatus = 0;
-    std::string strBody;
-};
+}  // namespace
 
-// Downloads every URL, several at a time; stops starting new downloads once the window
-// is gone. Results keep the order of the URLs.
-std::vector<CFeedResult> DownloadAll(const std::vector<std::string>& urls,
-                                     const NewsThreadParams& params) {
-    std::vector<CFeedResult> results(urls.size());
+std::string_view CFeedDownload::Articles() const {
+    return nStatus == 200 ? FirstElementContent("moreovernews", strBody) : std::string_view();
+}
+
+std::vector<CFeedDownload> DownloadFeeds(const std::vector<std::string>& urls,
+                                         const NewsThreadParams& params) {
+    std::vector<CFeedDownload> results(urls.size());
     std::atomic<size_t> nNext{0};
     auto work = [&] {
         for (size_t i; (i = nNext++) < urls.size();) {
             if (!IsWindow(params.hWnd)) {
                 return;
             }
-            results[i].nStatus = HttpGet(urls[i], results[i].strBody, params.httpOptions);
+            CFeedDownload& result = results[i];
+            result.nStatus = HttpGet(urls[i], result.strBody, params.httpOptions);
+            if (result.nStatus != 200) {
+                // Up to the size cap of lines that nobody reads.
+                std::string().swap(result.strBody);
+            }
+            // Now, not after the slowest feed: the window shows the failure at once.
+            if (result.nStatus == -1) {
+                PostMessageTo<UM_NEWS_OFFLINE>(params.hWnd);
+            }
         }
     };
     size_t nThreads = std::min<size_t>(urls.size(), std::max(1, params.nMaxParallel));
@@ -52,16 +56,6 @@ std::vector<CFeedResult> DownloadAll(const std::vector<std::string>& urls,
     return results;
 }
 
-void PruneSeenStore(CStringMap& seen, std::time_t now) {
-    const long long nMaxAge =
-        std::chrono::duration_cast<std::chrono::seconds>(SEEN_STORE_MAX_AGE).count();
-    std::erase_if(seen, [&](const auto& record) {
-        return now - std::strtoll(record.second.c_str(), nullptr, 10) > nMaxAge;
-    });
-}
-
-}  // namespace
-
 void NewsThreadProc(NewsThreadParams params) {
     CStringMap catalogue;
     LoadMapFile(CATALOGUE_FILE, catalogue);
@@ -76,28 +70,28 @@ void NewsThreadProc(NewsThreadParams params) {
             urls.push_back(it->second);
         }
     }
-    std::vector<CFeedResult> results = DownloadAll(urls, params);
-
-    std::string strArticles;
-    for (CFeedResult& result : results) {
-        if (result.nStatus == 200) {
-            strArticles += ExtractElement("moreovernews", result.strBody);
-        } else if (result.nStatus == -1) {
-            PostAppEvent(params.hWnd, UM_NEWS_OFFLINE);
-        }
-        if (!IsWindow(params.hWnd)) {
-            return;
-        }
+    std::vector<CFeedDownload> downloads = DownloadFeeds(urls, params);
+    if (!IsWindow(params.hWnd)) {
+        return;
     }
-    results.clear();
+    // Each feed's articles are copied once, straight from its body into the joined text.
+    size_t nTotal = 0;
+    for (const CFeedDownload& download : downloads) {
+        nTotal += download.Articles().size();
+    }
+    std::string strArticles;
+    strArticles.reserve(nTotal);
+    for (CFeedDownload& download : downloads) {
+        strArticles += download.Articles();
+        std::string().swap(download.strBody);
+    }
+    downloads.clear();
 
     std::lock_guard lock(g_seenStoreMutex);
-    const std::string strSeenFile = SeenStoreFile(params.strUser);
-    CStringMap seen;
-    LoadMapFile(strSeenFile, seen);
+    const std::time_t now = std::time(nullptr);
+    CSeenStore seen(params.strUser, now);
     PastNewsIndex index;
     CNewsItemList items;
-    const std::time_t now = std::time(nullptr);
 
     CElementCutter articles("article", strArticles);
     for (std::string strArticle; !(strArticle = articles.Next()).empty();) {
@@ -105,8 +99,8 @@ void NewsThreadProc(NewsThreadParams params) {
         index[pItem->m_strSource][PastNewsLabel(*pItem)] = pItem->m_strUrl;
         // Newness is the headline alone; once the list is full, further headlines are
         // neither kept nor marked, so they come again next time.
-        if (items.size() < NEWS_MAX_NEW_ITEMS && seen.count(pItem->m_strHeadline) == 0) {
-            seen[pItem->m_strHeadline] = std::to_string(now);
+        if (items.size() < NEWS_MAX_NEW_ITEMS && !seen.Contains(pItem->m_strHeadline)) {
+            seen.Add(pItem->m_strHeadline);
             items.push_back(std::move(pItem));
         }
         if (!IsWindow(params.hWnd)) {
@@ -114,10 +108,9 @@ void NewsThreadProc(NewsThreadParams params) {
         }
     }
 
-    PruneSeenStore(seen, now);
-    SaveMapFile(strSeenFile, seen);
-    PostAppEvent(params.hWnd, UM_NEWS_INDEX, MakeParam(std::move(index)));
-    PostAppEvent(params.hWnd, UM_NEWS_ITEMS, MakeParam(std::move(items)));
+    seen.Save();
+    PostMessageTo<UM_NEWS_INDEX>(params.hWnd, std::move(index));
+    PostMessageTo<UM_NEWS_ITEMS>(params.hWnd, std::move(items));
 }
 
 void StartNewsThread(NewsThreadParams params) {

@@ -3,13 +3,14 @@
 #include "util/AppFiles.h"
 #include "util/Strings.h"
 
+#include <algorithm>
+#include <charconv>
 #include <vector>
-
-const char* const CATALOGUE_FILE = "in_feeds.txt";
 
 namespace {
 
 constexpr size_t kMaxChannel = 25;
+constexpr long long kUnreadableTime = -1;
 
 std::string SafePrefix(std::string strUser) {
     for (char& c : strUser) {
@@ -20,7 +21,98 @@ std::string SafePrefix(std::string strUser) {
     return strUser;
 }
 
+long long ReadSeenTime(std::string_view strValue, std::time_t now) {
+    if (strValue.empty() || !std::all_of(strValue.begin(), strValue.end(),
+                                         [](char c) { return c >= '0' && c <= '9'; })) {
+        return kUnreadableTime;
+    }
+    long long nTime = 0;
+    auto [pEnd, error] = std::from_chars(strValue.data(), strValue.data() + strValue.size(), nTime);
+    if (error == std::errc::result_out_of_range) {
+        return now;  // all digits, just too many: far in the future
+    }
+    return std::min<long long>(nTime, now);
+}
+
+void AppendRecord(std::string& strText, std::string_view strHeadline, long long nTime) {
+    strText += strHeadline;
+    strText += MAP_SEPARATOR;
+    strText += std::to_string(nTime);
+    strText += "\r\n";
+}
+
 }  // namespace
+
+CSeenStore::CSeenStore(const std::string& strUser, std::time_t now)
+    : m_strPath(AppDirPath(SeenStoreFile(strUser))), m_now(now) {
+    m_bFileExists = ReadTextFile(m_strPath, m_strFileText);
+    const std::string_view text = m_strFileText;
+    const std::string_view separator = MAP_SEPARATOR;
+    m_records.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
+    // Lines as LoadMapFile splits them, so the store reads as the same map.
+    for (size_t nPos = 0; nPos < text.size();) {
+        size_t nEnd = text.find('\n', nPos);
+        std::string_view line =
+            text.substr(nPos, nEnd == std::string_view::npos ? nEnd : nEnd - nPos);
+        nPos = nEnd == std::string_view::npos ? text.size() : nEnd + 1;
+        if (nEnd != std::string_view::npos && !line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        ++m_nFileLines;
+        size_t nSplit = line.find(separator);
+        if (nSplit == std::string_view::npos) {
+            continue;
+        }
+        long long nTime = ReadSeenTime(line.substr(nSplit + separator.size()), now);
+        auto [it, bNew] = m_records.try_emplace(line.substr(0, nSplit), nTime);
+        if (!bNew) {
+            m_nLive -= IsLive(it->second) ? 1 : 0;
+            it->second = nTime;
+        }
+        m_nLive += IsLive(nTime) ? 1 : 0;
+    }
+}
+
+bool CSeenStore::IsLive(long long nTime) const {
+    const long long nMaxAge =
+        std::chrono::duration_cast<std::chrono::seconds>(SEEN_STORE_MAX_AGE).count();
+    // Times are clamped to [0, now] where read, so the difference cannot overflow.
+    return nTime >= 0 && m_now - nTime <= nMaxAge;
+}
+
+bool CSeenStore::Contains(std::string_view strHeadline) const {
+    return m_records.count(strHeadline) != 0;
+}
+
+void CSeenStore::Add(const std::string& strHeadline) {
+    if (Contains(strHeadline)) {
+        return;
+    }
+    m_records.emplace(m_added.emplace_back(strHeadline), m_now);
+    ++m_nLive;
+}
+
+bool CSeenStore::Save() const {
+    // Added records are live lines of their own once appended.
+    const size_t nDead = m_nFileLines + m_added.size() - m_nLive;
+    std::string strText;
+    if (nDead > m_nLive) {
+        strText.reserve(m_strFileText.size());
+        for (const auto& [strHeadline, nTime] : m_records) {
+            if (IsLive(nTime)) {
+                AppendRecord(strText, strHeadline, nTime);
+            }
+        }
+        return SaveTextFile(m_strPath, strText);
+    }
+    if (m_added.empty() && m_bFileExists) {
+        return true;
+    }
+    for (const std::string& strHeadline : m_added) {
+        AppendRecord(strText, strHeadline, m_now);
+    }
+    return AppendTextFile(m_strPath, strText);
+}
 
 std::string ChosenSourcesFile(const std::string& strUser) {
     return SafePrefix(strUser) + "_out_feeds.txt";

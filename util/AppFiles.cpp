@@ -1,11 +1,14 @@
 #include "util/AppFiles.h"
 
 #include "platform/Profile.h"
-
-#include <QFile>
+#include "util/SettingsNames.h"
 
 #include <cerrno>
 #include <cstdlib>
+#include <ctime>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -31,50 +34,151 @@ mode_t DefaultFileMode() {
     return s_mode;
 }
 
-}  // namespace
+constexpr char kTempSuffix[] = ".XXXXXX";
+constexpr size_t kTempRandom = 6;  // the X's that mkstemp fills with letters and digits
 
-std::string AppDirPath(const std::string& strFileName) {
-    return GetProfileString("Prefs", "AppDir", "") + "/" + strFileName;
-}
+// A temporary younger than this may belong to a save that has yet to lock it.
+constexpr std::time_t kStaleTempAge = 60;
 
-bool SaveTextFile(const std::string& strPath, const std::string& strText) {
-    // Write a temporary file beside the target and rename it over the target only when
-    // every byte is on disk: readers see the old file or the new one, never a part.
-    std::string strTemp = strPath + ".XXXXXX";
-    int fd = ::mkstemp(strTemp.data());
-    if (fd < 0) {
+bool IsTempNameOf(const std::string& strName, const std::string& strBase) {
+    if (strName.size() != strBase.size() + 1 + kTempRandom ||
+        strName.compare(0, strBase.size(), strBase) != 0 || strName[strBase.size()] != '.') {
         return false;
     }
-    struct stat st {};
-    mode_t mode = ::stat(strPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : DefaultFileMode();
-    bool bOk = ::fchmod(fd, mode) == 0;
-    for (size_t nDone = 0; bOk && nDone < strText.size();) {
+    for (size_t i = strBase.size() + 1; i < strName.size(); ++i) {
+        char c = strName[i];
+        if (!((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Removes the temporaries that earlier saves of strPath left when they were killed. A
+// save holds a lock on its temporary for as long as it writes, and the lock dies with
+// its process, so a temporary that can be locked and is not brand new is nobody's.
+void RemoveStaleTemps(const std::string& strPath) {
+    size_t nSlash = strPath.rfind('/');
+    std::string strDir = nSlash == std::string::npos ? "." : strPath.substr(0, nSlash);
+    std::string strBase = nSlash == std::string::npos ? strPath : strPath.substr(nSlash + 1);
+    DIR* pDir = ::opendir(strDir.empty() ? "/" : strDir.c_str());
+    if (!pDir) {
+        return;
+    }
+    const std::time_t now = std::time(nullptr);
+    while (const dirent* pEntry = ::readdir(pDir)) {
+        std::string strName = pEntry->d_name;
+        if (!IsTempNameOf(strName, strBase)) {
+            continue;
+        }
+        int fd = ::openat(::dirfd(pDir), strName.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd < 0) {
+            continue;
+        }
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && now - st.st_mtime >= kStaleTempAge &&
+            ::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+            ::unlinkat(::dirfd(pDir), strName.c_str(), 0);
+        }
+        ::close(fd);
+    }
+    ::closedir(pDir);
+}
+
+bool WriteAll(int fd, const std::string& strText) {
+    for (size_t nDone = 0; nDone < strText.size();) {
         ssize_t n = ::write(fd, strText.data() + nDone, strText.size() - nDone);
         if (n < 0 && errno == EINTR) {
             continue;
         }
-        bOk = n > 0;
-        nDone += bOk ? static_cast<size_t>(n) : 0;
+        if (n <= 0) {
+            return false;
+        }
+        nDone += static_cast<size_t>(n);
     }
+    return true;
+}
+
+}  // namespace
+
+std::string AppDirPath(const std::string& strFileName) {
+    return GetProfileString(SECTION_PREFS, KEY_APP_DIR, "") + "/" + strFileName;
+}
+
+bool SaveTextFile(const std::string& strPath, const std::string& strText) {
+    RemoveStaleTemps(strPath);
+    // Write a temporary file beside the target and rename it over the target only when
+    // every byte is on disk: readers see the old file or the new one, never a part.
+    std::string strTemp = strPath + kTempSuffix;
+    int fd = ::mkstemp(strTemp.data());
+    if (fd < 0) {
+        return false;
+    }
+    // Tells a later save that this temporary is still being written.
+    ::flock(fd, LOCK_EX | LOCK_NB);
+    struct stat st {};
+    mode_t mode = ::stat(strPath.c_str(), &st) == 0 ? (st.st_mode & 07777) : DefaultFileMode();
+    bool bOk = ::fchmod(fd, mode) == 0 && WriteAll(fd, strText);
     bOk = bOk && ::fsync(fd) == 0;
-    bOk = ::close(fd) == 0 && bOk;
     bOk = bOk && ::rename(strTemp.c_str(), strPath.c_str()) == 0;
     if (!bOk) {
         ::unlink(strTemp.c_str());
     }
+    bOk = ::close(fd) == 0 && bOk;
+    return bOk;
+}
+
+bool AppendTextFile(const std::string& strPath, const std::string& strText) {
+    int fd = ::open(strPath.c_str(), O_RDWR | O_APPEND | O_CREAT | O_CLOEXEC, DefaultFileMode());
+    if (fd < 0) {
+        return false;
+    }
+    bool bOk = true;
+    if (!strText.empty()) {
+        // A line cut short by a crash must not swallow the first line appended now.
+        struct stat st {};
+        char cLast = '\n';
+        bOk = ::fstat(fd, &st) == 0 &&
+              (st.st_size == 0 || ::pread(fd, &cLast, 1, st.st_size - 1) == 1);
+        bOk = bOk && (cLast == '\n' || WriteAll(fd, "\r\n"));
+        bOk = bOk && WriteAll(fd, strText) && ::fsync(fd) == 0;
+    }
+    bOk = ::close(fd) == 0 && bOk;
     return bOk;
 }
 
 bool ReadTextFile(const std::string& strPath, std::string& strText) {
-    QFile file(QString::fromStdString(strPath));
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Straight into the string: a seen store runs to megabytes, read at every check.
+    int fd = ::open(strPath.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
-    QByteArray bytes = file.readAll();
-    if (file.error() != QFileDevice::NoError) {
+    struct stat st {};
+    // Files under /proc report size 0, so the size only sets the first buffer.
+    size_t nSize = ::fstat(fd, &st) == 0 && st.st_size > 0 ? static_cast<size_t>(st.st_size) : 0;
+    std::string strRead(nSize + 1, '\0');  // one more, to meet the end in the same read
+    size_t nDone = 0;
+    bool bOk = true;
+    for (;;) {
+        if (nDone == strRead.size()) {
+            strRead.resize(strRead.size() * 2 + 4096);
+        }
+        ssize_t n = ::read(fd, strRead.data() + nDone, strRead.size() - nDone);
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            bOk = n == 0;
+            break;
+        }
+        nDone += static_cast<size_t>(n);
+    }
+    ::close(fd);
+    if (!bOk) {
         return false;
     }
-    strText.assign(bytes.constData(), static_cast<size_t>(bytes.size()));
+    strRead.resize(nDone);
+    strText = std::move(strRead);
     return true;
 }
 

@@ -4,9 +4,10 @@
 //
 // Lines end in CR LF on disk; readers end a line at LF and drop one CR before it.
 // Map files hold key "<!!div!!>" value per line (only the first separator splits);
-// list files hold one entry per line. Writers replace the whole file atomically, so a
-// crash or a full disk leaves the old file, never a truncated one. Missing or unreadable
-// files read as nothing. Safe in any thread; two writers of one file are not serialised.
+// list files hold one entry per line. Saves replace the whole file atomically, so a
+// crash or a full disk leaves the old file, never a truncated one; a save also removes the
+// temporaries that killed saves of the same file left behind. Missing or unreadable files
+// read as nothing. Safe in any thread; two writers of one file are not serialised.
 
 #include <map>
 #include <string>
@@ -27,6 +28,10 @@ void LoadListFile(const std::string& strFileName, std::vector<std::string>& arr)
 // The same on full paths, for callers that already hold one.
 bool SaveTextFile(const std::string& strPath, const std::string& strText);
 bool ReadTextFile(const std::string& strPath, std::string& strText);
+// Appends text to a file, creating it when missing, and syncs it. The text starts on a
+// fresh line: when the file does not end with LF (a write cut short), CR LF comes first.
+// Not atomic: a crash can leave a part of the text, ending in a torn line.
+bool AppendTextFile(const std::string& strPath, const std::string& strText);
 // Splits text into lines at LF, dropping one CR before each LF.
 std::vector<std::string> SplitLines(const std::string& strText);
 // Turns every LF into CR LF.

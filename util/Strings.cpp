@@ -63,14 +63,60 @@ void ReplaceAll(std::string& str, const std::string& strFrom, const std::string&
     str.swap(strOut);
 }
 
+namespace {
+
+// Strict UTF-8: no overlong forms, no surrogates, nothing above U+10FFFF.
+bool IsValidUtf8(const std::string& str) {
+    const auto* p = reinterpret_cast<const unsigned char*>(str.data());
+    const auto* pEnd = p + str.size();
+    while (p < pEnd) {
+        unsigned char c = *p;
+        if (c < 0x80) {
+            ++p;
+            continue;
+        }
+        size_t nLength = 0;
+        unsigned char lo = 0x80, hi = 0xBF;  // range of the second byte
+        if (c >= 0xC2 && c <= 0xDF) {
+            nLength = 2;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            nLength = 3;
+            lo = c == 0xE0 ? 0xA0 : 0x80;
+            hi = c == 0xED ? 0x9F : 0xBF;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            nLength = 4;
+            lo = c == 0xF0 ? 0x90 : 0x80;
+            hi = c == 0xF4 ? 0x8F : 0xBF;
+        } else {
+            return false;
+        }
+        if (static_cast<size_t>(pEnd - p) < nLength || p[1] < lo || p[1] > hi) {
+            return false;
+        }
+        for (size_t i = 2; i < nLength; ++i) {
+            if ((p[i] & 0xC0) != 0x80) {
+                return false;
+            }
+        }
+        p += nLength;
+    }
+    return true;
+}
+
+}  // namespace
+
 std::string CutAtCharBoundary(const std::string& str, size_t nMaxBytes) {
     if (str.size() <= nMaxBytes) {
         return str;
     }
     size_t nCut = nMaxBytes;
-    // Continuation bytes (10xxxxxx) belong to the character that starts before them.
-    while (nCut > 0 && (static_cast<unsigned char>(str[nCut]) & 0xC0) == 0x80) {
-        --nCut;
+    // Continuation bytes (10xxxxxx) belong to the character that starts before them. In
+    // text that is not UTF-8 they need not follow a lead byte at all, and walking back
+    // over them could eat the whole prefix.
+    if (IsValidUtf8(str)) {
+        while (nCut > 0 && (static_cast<unsigned char>(str[nCut]) & 0xC0) == 0x80) {
+            --nCut;
+        }
     }
     return str.substr(0, nCut);
 }
@@ -98,9 +144,21 @@ int CompareNoCase(const std::string& strLeft, const std::string& strRight) {
 }
 
 void SortStrings(CStringArray& arr) {
-    // A stable sort gives exactly the order of repeated adjacent swaps, without their
-    // quadratic cost.
-    std::stable_sort(arr.begin(), arr.end(), [](const std::string& a, const std::string& b) {
-        return CompareNoCase(a, b) < 0;
+    // Each element is converted once, not at every comparison. A stable sort gives exactly
+    // the order of repeated adjacent swaps, without their quadratic cost.
+    struct CKeyed {
+        QString strKey;
+        std::string str;
+    };
+    std::vector<CKeyed> keyed;
+    keyed.reserve(arr.size());
+    for (std::string& str : arr) {
+        keyed.push_back({QString::fromUtf8(str), std::move(str)});
+    }
+    std::stable_sort(keyed.begin(), keyed.end(), [](const CKeyed& a, const CKeyed& b) {
+        return QString::compare(a.strKey, b.strKey, Qt::CaseInsensitive) < 0;
     });
+    for (size_t i = 0; i < arr.size(); ++i) {
+        arr[i] = std::move(keyed[i].str);
+    }
 }

@@ -25,7 +25,8 @@ std::string ExtractElement(const std::string& strTag, std::string& strSource);
 // Replaces every occurrence of strFrom in str by strTo.
 void ReplaceAll(std::string& str, const std::string& strFrom, const std::string& strTo);
 
-// The longest prefix of at most nMaxBytes that does not end inside a UTF-8 character.
+// The longest prefix of at most nMaxBytes that does not end inside a UTF-8 character; text
+// that is not valid UTF-8 is cut at nMaxBytes itself.
 std::string CutAtCharBoundary(const std::string& str, size_t nMaxBytes);
 
 // Reads a decimal integer the way atoi does: leading blanks, an optional sign, then digits;

@@ -60,9 +60,7 @@ TEST(ParseLoginAnswer, readsAHugePeerListInOnePassKeepingTheFirstThousand) {
                    "." + std::to_string(i % 256) + "</ipaddr>\n";
     }
     strBody += "</iplist>\n";
-    auto start = std::chrono::steady_clock::now();
     CLoginAnswer answer = ParseLoginAnswer(strBody);
-    EXPECT_LT(std::chrono::steady_clock::now() - start, 2s);
     ASSERT_EQ(answer.peerAddresses.size(), MAX_PEER_ADDRESSES);
     EXPECT_EQ(answer.peerAddresses.front(), "10.0.0.0");
     EXPECT_EQ(answer.peerAddresses.back(), "10.0.3.231");

@@ -38,6 +38,7 @@ TEST(ElementCutter, givesTheElementsRepeatedExtractionGives) {
         "<article no gt",
         "<arti<article>x</article>cle>y</article>",
         "<article>1</article><arti<article>2</article>cle>3</article><article>4</article>",
+        "<ar<artic<article>1</article>le>2</article>ticle>3</article>",
         "<articles>x</article>",
         "",
     };
@@ -47,16 +48,31 @@ TEST(ElementCutter, givesTheElementsRepeatedExtractionGives) {
 }
 
 TEST(ElementCutter, agreesWithRepeatedExtractionOnRandomTexts) {
-    // Texts built from pieces of tags, so openings split across cuts come up often.
+    // Texts built from pieces of tags, so openings split across cuts come up often, and
+    // openings split around a text that holds further split openings, which become whole
+    // one after the other as the elements inside are cut out.
     const char* pieces[] = {"<article>", "</article>", "<arti", "cle>", "<", ">", "x", "</",
                             "article", "<article id=1>", "le>", "y"};
+    const std::string strOpen = "<article";
     std::mt19937 random(20261207);
     std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
     std::uniform_int_distribution<int> length(0, 24);
+    std::uniform_int_distribution<int> depth(0, 4);
+    std::uniform_int_distribution<size_t> split(1, strOpen.size() - 1);
+    auto randomPieces = [&](int nMax) {
+        std::string str;
+        for (int i = length(random) % (nMax + 1); i > 0; --i) {
+            str += pieces[pick(random)];
+        }
+        return str;
+    };
     for (int nCase = 0; nCase < 20000; ++nCase) {
-        std::string strText;
-        for (int i = length(random); i > 0; --i) {
-            strText += pieces[pick(random)];
+        std::string strText = randomPieces(24);
+        for (int nLevel = depth(random); nLevel > 0; --nLevel) {
+            size_t nSplit = split(random);
+            strText = randomPieces(2) + strOpen.substr(0, nSplit) + strText +
+                      strOpen.substr(nSplit) + ">" + randomPieces(3) + "</article>" +
+                      randomPieces(2);
         }
         ASSERT_EQ(CutAll("article", strText), CutAllSlowly("article", strText)) << strText;
     }
@@ -85,6 +101,28 @@ TEST(ParseArticle, missingFieldsAreEmptyAndBadTimesAreZero) {
     EXPECT_EQ(pItem->FormatShortDate(), "invalid time");
     EXPECT_EQ(pItem->FormatLongDate(), "invalid time");
     EXPECT_EQ(PastNewsLabel(*pItem), "invalid time - Only a headline");
+}
+
+TEST(ParseArticle, makesHeadlinesOneLineOfAtMostAThousandBytes) {
+    const std::string strLong = std::string(998, 'a') + "\xC3\xA9";   // é ends at 1,000
+    const std::string strSplit = std::string(999, 'a') + "\xC3\xA9";  // é would end at 1,001
+    struct Case {
+        std::string strHeadline, strExpected;
+    } cases[] = {
+        {"Storm\r\n  hits\ncoast", "Storm hits coast"},
+        {"\n\t Lead and tail \r\n", " Lead and tail "},
+        {"Tabs\tand  spaces stay", "Tabs\tand  spaces stay"},
+        {"Tom &amp;\n Jerry", "Tom & Jerry"},
+        {strLong + "b", strLong},
+        {strSplit, std::string(999, 'a')},
+        {std::string(600, 'a') + "\n\n\n" + std::string(600, 'b'),
+         std::string(600, 'a') + " " + std::string(399, 'b')},
+        {std::string(1200, '\x80'), std::string(1000, '\x80')},  // not UTF-8: cut at the byte
+    };
+    for (const Case& c : cases) {
+        auto pItem = ParseArticle("<headline_text>" + c.strHeadline + "</headline_text>");
+        EXPECT_EQ(pItem->m_strHeadline, c.strExpected) << c.strHeadline;
+    }
 }
 
 TEST(NewsItem, formatsDatesInLocalTime) {

@@ -9,9 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
 #include <atomic>
 #include <map>
 #include <thread>
+#include <tuple>
 
 using testing_support::CLocalHttpServer;
 using testing_support::CTempAppDir;
@@ -74,6 +77,9 @@ protected:
         m_server.Server().Get(R"(/feeds/(\w+))", [this](const httplib::Request& req,
                                                          httplib::Response& res) {
             ++m_nRequests;
+            for (int i = 0; req.matches[1] == "slow" && m_bHoldSlow && i < 2000; ++i) {
+                std::this_thread::sleep_for(5ms);
+            }
             auto it = m_feeds.find(req.matches[1]);
             if (it == m_feeds.end()) {
                 res.status = 404;
@@ -109,6 +115,7 @@ protected:
     CNewsReceiver m_receiver;
     std::map<std::string, std::string> m_feeds;
     std::atomic<int> m_nRequests{0};
+    std::atomic<bool> m_bHoldSlow{false};  // the feed "slow" is answered once this is false
     CLocalHttpServer m_server;
 };
 
@@ -284,6 +291,122 @@ TEST_F(NewsCheckTest, parallelDownloadsGiveTheSequentialResult) {
     RunCheck(8);
     EXPECT_EQ(m_receiver.m_headlines, sequential);
     EXPECT_EQ(m_receiver.m_messages, sequentialMessages);
+}
+
+TEST_F(NewsCheckTest, offlineIsPostedAsTheDownloadFailsNotAfterTheSlowestFeed) {
+    m_feeds["slow"] = Feed(Article("Slow", "Late story"));
+    WriteFiles({"slow", "Down"});
+    m_bHoldSlow = true;
+    NewsThreadParams params;
+    params.hWnd = m_receiver.Handle();
+    params.strUser = "kim";
+    std::thread check(NewsThreadProc, params);
+    bool bOfflineWhileSlowHeld = WaitFor([&] { return !m_receiver.m_messages.empty(); }, 5s);
+    m_bHoldSlow = false;
+    check.join();
+    PumpEvents(30ms);
+    EXPECT_TRUE(bOfflineWhileSlowHeld);
+    EXPECT_EQ(m_receiver.m_messages,
+              (std::vector<int>{UM_NEWS_OFFLINE, UM_NEWS_INDEX, UM_NEWS_ITEMS}));
+    EXPECT_EQ(m_receiver.m_headlines, std::vector<std::string>{"Late story"});
+}
+
+TEST_F(NewsCheckTest, downloadsReleaseFailedBodiesAndLendTheArticlesOfTheRest) {
+    std::string strArticles;
+    for (int i = 0; i < 40; ++i) {
+        strArticles += Article("Big", "Story " + std::to_string(i));
+    }
+    m_feeds["big"] = Feed(strArticles);
+    m_feeds["alpha"] = Feed(Article("Alpha", "Fine"));
+    NewsThreadParams params;
+    params.hWnd = m_receiver.Handle();
+    params.httpOptions.nMaxBody = 2048;  // "big" fails after some of its lines
+    std::vector<CFeedDownload> downloads =
+        DownloadFeeds({m_server.Url("/feeds/big"), m_server.Url("/feeds/alpha")}, params);
+    ASSERT_EQ(downloads.size(), 2u);
+    EXPECT_EQ(downloads[0].nStatus, -1);
+    EXPECT_EQ(downloads[0].strBody.capacity(), std::string().capacity());
+    EXPECT_TRUE(downloads[0].Articles().empty());
+    ASSERT_EQ(downloads[1].nStatus, 200);
+    // The articles are read where they lie in the body, not copied out of it.
+    std::string_view articles = downloads[1].Articles();
+    EXPECT_EQ(articles, "\n" + Article("Alpha", "Fine"));
+    const std::string& strBody = downloads[1].strBody;
+    EXPECT_TRUE(articles.data() > strBody.data() &&
+                articles.data() + articles.size() < strBody.data() + strBody.size());
+}
+
+TEST_F(NewsCheckTest, seenTimesOutOfRangeAreClampedWhereRead) {
+    m_dir.Write("kim_seenurls.txt",
+                "Lowest<!!div!!>-9223372036854775808\r\n"
+                "Highest<!!div!!>9223372036854775807\r\n"
+                "Beyond<!!div!!>99999999999999999999999\r\n"
+                "Garbage<!!div!!>12abc\r\n"
+                "Empty<!!div!!>\r\n");
+    m_feeds["alpha"] =
+        Feed(Article("A", "Lowest") + Article("A", "Highest") + Article("A", "Beyond") +
+             Article("A", "Garbage") + Article("A", "Empty"));
+    WriteFiles({"alpha"});
+    RunCheck();
+    // Stored, so seen this time. Times past now read as now; unreadable ones as expired,
+    // which outnumber the live records, so the store is compacted without them.
+    EXPECT_TRUE(m_receiver.m_headlines.empty());
+    CStringMap seen;
+    LoadMapFile("kim_seenurls.txt", seen);
+    ASSERT_EQ(seen.size(), 2u);
+    EXPECT_NEAR(std::stoll(seen["Highest"]), std::time(nullptr), 5);
+    EXPECT_NEAR(std::stoll(seen["Beyond"]), std::time(nullptr), 5);
+    RunCheck();
+    EXPECT_EQ(m_receiver.m_headlines, (std::vector<std::string>{"Lowest", "Garbage", "Empty"}));
+}
+
+TEST_F(NewsCheckTest, seenStoreAppendsOnlyNewRecordsAndCompactsWhenDeadLinesOutweighLive) {
+    const std::string strTime = std::to_string(std::time(nullptr) - 3600);
+    std::string strStore;
+    for (int i = 0; i < 30; ++i) {
+        strStore += "Kept " + std::to_string(i) + "<!!div!!>" + strTime + "\r\n";
+    }
+    strStore += "One<!!div!!>" + strTime + "\r\nTorn<!!div!!>17";  // a killed append's last line
+    m_dir.Write("kim_seenurls.txt", strStore);
+    const std::string strPath = m_dir.FilePath("kim_seenurls.txt");
+    auto fileState = [&] {
+        struct stat st {};
+        ::stat(strPath.c_str(), &st);
+        return std::make_tuple(st.st_ino, st.st_size, st.st_mtim.tv_sec, st.st_mtim.tv_nsec);
+    };
+    m_feeds["alpha"] = Feed(Article("Alpha", "One"));
+    WriteFiles({"alpha"});
+    auto before = fileState();
+    RunCheck();
+    EXPECT_TRUE(m_receiver.m_headlines.empty());
+    EXPECT_EQ(fileState(), before);  // nothing new: not a byte written
+
+    m_feeds["alpha"] = Feed(Article("Alpha", "One") + Article("Alpha", "Two"));
+    RunCheck();
+    EXPECT_EQ(m_receiver.m_headlines, std::vector<std::string>{"Two"});
+    std::string strAfter = m_dir.Read("kim_seenurls.txt");
+    ASSERT_EQ(strAfter.substr(0, strStore.size()), strStore);
+    // On a line of its own, after the torn one.
+    const std::string strAppended = strAfter.substr(strStore.size());
+    const std::string strStart = "\r\nTwo<!!div!!>";
+    ASSERT_EQ(strAppended.substr(0, strStart.size()), strStart);
+    EXPECT_NEAR(std::stoll(strAppended.substr(strStart.size())), std::time(nullptr), 5);
+    EXPECT_EQ(strAppended.substr(strAppended.size() - 2), "\r\n");
+
+    std::string strDead = "Garbage line\r\n";
+    for (int i = 0; i < 5; ++i) {
+        strDead += "One<!!div!!>" + std::to_string(std::time(nullptr) - 100 + i) + "\r\n";
+    }
+    m_dir.Write("kim_seenurls.txt", strDead + "Two<!!div!!>" + strTime + "\r\n");
+    CStringMap expected;
+    LoadMapFile("kim_seenurls.txt", expected);
+    before = fileState();
+    RunCheck();
+    EXPECT_NE(std::get<0>(fileState()), std::get<0>(before));  // replaced whole
+    CStringMap compacted;
+    LoadMapFile("kim_seenurls.txt", compacted);
+    EXPECT_EQ(compacted, expected);
+    EXPECT_EQ(SplitLines(m_dir.Read("kim_seenurls.txt")).size(), 2u);
 }
 
 TEST(NewsCheckService, readsTheReferenceServicesFeeds) {

@@ -33,6 +33,13 @@ TEST(ChannelName, dropsControlCharactersAndNeverSplitsACharacter) {
     EXPECT_EQ(ChannelNameOf(strFits), "#" + std::string(22, 'a') + "\xC3\xA9");
 }
 
+TEST(ChannelName, cutsTextThatIsNotUtf8AtTheByteAndKeepsTheHash) {
+    EXPECT_EQ(ChannelNameOf(std::string(30, '\x80')), "#" + std::string(24, '\x80'));
+    // Two pound signs in Latin-1 look like UTF-8 continuation bytes.
+    EXPECT_EQ(ChannelNameOf(std::string(23, 'a') + "\xA3\xA3" + "b"),
+              "#" + std::string(23, 'a') + "\xA3");
+}
+
 TEST(ChatRequest, joinsChannelTopicAndUrl) {
     EXPECT_EQ(ChatTopicOf("Ham &amp; Eggs", "Tom & Jerry"), "Ham & Eggs - Tom & Jerry");
     EXPECT_EQ(MakeChatRequest("#TomJerry", "Gazette - Tom & Jerry", "http://x/a"),

@@ -7,6 +7,8 @@
 #include <QDir>
 
 #include <csignal>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -128,4 +130,37 @@ TEST(SaveFiles, keepThePermissionsOfTheFileTheyReplace) {
     mode_t mask = ::umask(022);
     ::umask(mask);
     EXPECT_EQ(st.st_mode & 0777, 0666u & ~mask);
+}
+
+TEST(SaveFiles, removeTheTemporariesThatKilledSavesOfTheSameFileLeft) {
+    CTempAppDir dir;
+    struct Case {
+        const char* pszName;
+        bool bOld;
+        bool bRemoved;
+    } cases[] = {
+        {"in_feeds.txt.a1B2c3", true, true},    // a save of in_feeds.txt killed before its rename
+        {"in_feeds.txt.Q9w8E7", true, false},   // locked: a save still writing it
+        {"in_feeds.txt.x7Y6z5", false, false},  // brand new: its save may not have locked it yet
+        {"kim_seenurls.txt.a1B2c3", true, false},  // another file's
+        {"in_feeds.txt.a1B2c", true, false},       // not what mkstemp makes
+        {"in_feeds.txt.a1-2c3", true, false},      // nor this
+        {"in_feeds.txt.a1B2c3.bak", true, false},  // a temporary's name is not a prefix
+        {"xin_feeds.txt.a1B2c3", true, false},     // another file's
+    };
+    for (const Case& c : cases) {
+        dir.Write(c.pszName, std::string(4096, 'x'));
+        if (c.bOld) {
+            timespec times[2] = {{0, UTIME_OMIT}, {std::time(nullptr) - 3600, 0}};
+            ::utimensat(AT_FDCWD, dir.FilePath(c.pszName).c_str(), times, 0);
+        }
+    }
+    int fdWriting = ::open(dir.FilePath("in_feeds.txt.Q9w8E7").c_str(), O_RDWR | O_CLOEXEC);
+    ASSERT_EQ(::flock(fdWriting, LOCK_EX), 0);
+    EXPECT_TRUE(SaveMapFile("in_feeds.txt", {{"a", "b"}}));
+    ::close(fdWriting);
+    for (const Case& c : cases) {
+        EXPECT_EQ(dir.Exists(c.pszName), !c.bRemoved) << c.pszName;
+    }
+    EXPECT_EQ(dir.Read("in_feeds.txt"), "a<!!div!!>b\r\n");
 }

@@ -2,7 +2,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QString>
+
+#include <algorithm>
+#include <chrono>
 #include <climits>
+#include <functional>
+#include <random>
 
 TEST(SplitString, dropsEmptyTokensAroundAndBetweenDelimiters) {
     struct Case {
