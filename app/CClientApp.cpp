@@ -3,8 +3,8 @@
 #include "app/CLoginDlg.h"
 #include "platform/CInstanceLock.h"
 #include "platform/Profile.h"
-#include "util/Net.h"
 #include "platform/gui/ResourceIds.h"
+#include "util/Net.h"
 #include "util/SettingsNames.h"
 
 #include <QDir>

@@ -5,9 +5,9 @@
 // for the session: the tray icon and its menu, the news window, the chat connections and
 // the peer network. Other windows reach it through MainWnd().
 
+#include "hub/CMainWindow.h"
 #include "platform/AppEvent.h"
 #include "platform/CTimerSet.h"
-#include "hub/CMainWindow.h"
 #include "util/Strings.h"
 
 #include <QDialog>

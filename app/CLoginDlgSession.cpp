@@ -29,9 +29,7 @@ bool CLoginDlg::event(QEvent* pEvent) {
         return QDialog::event(pEvent);
     }
     switch (pApp->Message()) {
-        case UM_FIREWALL_ROUTE:
-            m_strFirewallRoute = WParamOf<UM_FIREWALL_ROUTE>(*pApp);
-            break;
+        case UM_FIREWALL_ROUTE: m_strFirewallRoute = WParamOf<UM_FIREWALL_ROUTE>(*pApp); break;
         case UM_PEER_LIST: {
             const std::optional<CStringArray>& addresses = WParamOf<UM_PEER_LIST>(*pApp);
             PeerListArrived(addresses ? &*addresses : nullptr);
@@ -41,17 +39,11 @@ bool CLoginDlg::event(QEvent* pEvent) {
             OnLoginResult(WParamOf<UM_LOGIN_RESULT>(*pApp), LParamOf<UM_LOGIN_RESULT>(*pApp));
             break;
         case UM_VERSION_NOTICE:
-            OnVersionNotice(WParamOf<UM_VERSION_NOTICE>(*pApp),
-                            LParamOf<UM_VERSION_NOTICE>(*pApp));
+            OnVersionNotice(WParamOf<UM_VERSION_NOTICE>(*pApp), LParamOf<UM_VERSION_NOTICE>(*pApp));
             break;
-        case UM_TRAY_NOTIFY:
-            OnTrayNotify(LParamOf<UM_TRAY_NOTIFY>(*pApp));
-            break;
-        case UM_WORKER_MESSAGE:
-            ShowWorkerMessage(WParamOf<UM_WORKER_MESSAGE>(*pApp));
-            break;
-        default:
-            return QDialog::event(pEvent);
+        case UM_TRAY_NOTIFY: OnTrayNotify(LParamOf<UM_TRAY_NOTIFY>(*pApp)); break;
+        case UM_WORKER_MESSAGE: ShowWorkerMessage(WParamOf<UM_WORKER_MESSAGE>(*pApp)); break;
+        default: return QDialog::event(pEvent);
     }
     return true;
 }

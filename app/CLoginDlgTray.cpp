@@ -67,12 +67,8 @@ void CLoginDlg::ShowTrayMenu(const QPoint& ptScreen) {
 
 void CLoginDlg::OnCommand(int nID) {
     switch (nID) {
-        case ID_QUIT:
-            Quit();
-            break;
-        case ID_PREFS:
-            OpenPrefs();
-            break;
+        case ID_QUIT: Quit(); break;
+        case ID_PREFS: OpenPrefs(); break;
         case ID_UPDATE_NEWS:
             if (m_pNewsDlg) {
                 m_pNewsDlg->UpdateNews();
@@ -83,14 +79,9 @@ void CLoginDlg::OnCommand(int nID) {
                 m_pNewsDlg->ShowPastNews();
             }
             break;
-        case ID_SIGN_IN_NEW_USER:
-            SignInNewUser();
-            break;
-        case ID_ABOUT:
-            ShowAbout();
-            break;
-        default:
-            break;
+        case ID_SIGN_IN_NEW_USER: SignInNewUser(); break;
+        case ID_ABOUT: ShowAbout(); break;
+        default: break;
     }
 }
 

@@ -11,8 +11,7 @@
 
 CNewVersionDlg::CNewVersionDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowTitle("New version notification");
-    auto* pText =
-        new QLabel("There is a new version of the Vocalon! Click below to get it.", this);
+    auto* pText = new QLabel("There is a new version of the Vocalon! Click below to get it.", this);
     pText->setAlignment(Qt::AlignCenter);
     pText->setWordWrap(true);
     auto* pDownload = new QPushButton("Download now!", this);

@@ -31,8 +31,8 @@ std::string LowerAscii(std::string str) {
 }
 
 bool IsNameChar(char c) {
-    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') ||
-           c == '_' || c == '-';
+    return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
+           c == '-';
 }
 
 }  // namespace

@@ -41,9 +41,7 @@ QString LoggableCode(const std::string& strCode) {
     return QString::fromStdString(strCode.substr(0, 16));
 }
 
-std::string ServiceUrl(const std::string& strPath) {
-    return "http://" + ServiceHost() + strPath;
-}
+std::string ServiceUrl(const std::string& strPath) { return "http://" + ServiceHost() + strPath; }
 
 // Splits user "::" password; false unless it gives exactly two pieces.
 bool SplitCredentials(const std::string& strCredentials, std::string& strUser,

@@ -20,6 +20,4 @@ std::unique_ptr<QMenu> BuildTrayPopup(int nPopup) {
     return pMenu;
 }
 
-int TrayCommandOf(const QAction* pAction) {
-    return pAction ? pAction->data().toInt() : 0;
-}
+int TrayCommandOf(const QAction* pAction) { return pAction ? pAction->data().toInt() : 0; }

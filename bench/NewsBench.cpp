@@ -46,8 +46,8 @@ std::string MakeFeed(int nFeed, int nArticles) {
     for (int i = 0; i < nArticles; ++i) {
         std::string strId = std::to_string(nFeed) + "-" + std::to_string(i);
         strFeed += "<article id=\"_" + strId + "\">\n<url>http://example.org/a/" + strId +
-                   ".html</url>\n<headline_text>Council weighs plan &amp; budget number " +
-                   strId + "</headline_text>\n<source>Source " + std::to_string(nFeed) +
+                   ".html</url>\n<headline_text>Council weighs plan &amp; budget number " + strId +
+                   "</headline_text>\n<source>Source " + std::to_string(nFeed) +
                    "</source>\n<media_type>text</media_type>\n<cluster>City</cluster>\n"
                    "<harvest_time>Dec 6 2001 5:43PM</harvest_time>\n"
                    "<access_status></access_status>\n</article>\n";
@@ -149,7 +149,8 @@ private:
                                 std::to_string(strBody.size()) + "\r\nConnection: close\r\n\r\n" +
                                 strBody;
         for (size_t nSent = 0; nSent < strAnswer.size();) {
-            ssize_t n = ::send(fd, strAnswer.data() + nSent, strAnswer.size() - nSent, MSG_NOSIGNAL);
+            ssize_t n =
+                ::send(fd, strAnswer.data() + nSent, strAnswer.size() - nSent, MSG_NOSIGNAL);
             if (n <= 0) {
                 break;
             }

@@ -1,7 +1,7 @@
 #include "news/CFeedsPage.h"
 
-#include "news/NewsFiles.h"
 #include "hub/CMainWindow.h"
+#include "news/NewsFiles.h"
 #include "util/AppFiles.h"
 #include "util/Strings.h"
 
@@ -123,21 +123,13 @@ CFeedsPage::CFeedsPage(QWidget* pParent) : QWidget(pParent) {
 
 CFeedsPage::~CFeedsPage() = default;
 
-std::vector<std::string> CFeedsPage::AvailableNames() const {
-    return NamesOf(m_pAvailable);
-}
+std::vector<std::string> CFeedsPage::AvailableNames() const { return NamesOf(m_pAvailable); }
 
-std::vector<std::string> CFeedsPage::ChosenNames() const {
-    return NamesOf(m_pChosen);
-}
+std::vector<std::string> CFeedsPage::ChosenNames() const { return NamesOf(m_pChosen); }
 
-void CFeedsPage::OnAdd() {
-    MoveSelected(m_pAvailable, m_pChosen);
-}
+void CFeedsPage::OnAdd() { MoveSelected(m_pAvailable, m_pChosen); }
 
-void CFeedsPage::OnRemove() {
-    MoveSelected(m_pChosen, m_pAvailable);
-}
+void CFeedsPage::OnRemove() { MoveSelected(m_pChosen, m_pAvailable); }
 
 void CFeedsPage::OnOK() {
     // Without a main window there is no user whose file this would be.

@@ -1,5 +1,6 @@
 #include "news/CNewsDlg.h"
 
+#include "hub/CMainWindow.h"
 #include "news/CPastNewsDlg.h"
 #include "news/NewsCheck.h"
 #include "news/NewsFiles.h"
@@ -7,7 +8,6 @@
 #include "platform/gui/ResourceIds.h"
 #include "platform/gui/Shell.h"
 #include "platform/gui/Tray.h"
-#include "hub/CMainWindow.h"
 #include "ui/MessageBox.h"
 #include "ui/WindowPlacement.h"
 #include "util/SettingsNames.h"
@@ -220,25 +220,20 @@ bool CNewsDlg::event(QEvent* pEvent) {
                 Acknowledge();
             }
             return QDialog::event(pEvent);
-        default:
-            break;
+        default: break;
     }
     auto* pApp = dynamic_cast<CAppEvent*>(pEvent);
     if (!pApp) {
         return QDialog::event(pEvent);
     }
     switch (pApp->Message()) {
-        case UM_NEWS_OFFLINE:
-            TraySet(IDI_OFFLINE, "Offline");
-            break;
+        case UM_NEWS_OFFLINE: TraySet(IDI_OFFLINE, "Offline"); break;
         case UM_NEWS_INDEX:
-            m_pPastNews = std::make_unique<PastNewsIndex>(std::move(WParamOf<UM_NEWS_INDEX>(*pApp)));
+            m_pPastNews =
+                std::make_unique<PastNewsIndex>(std::move(WParamOf<UM_NEWS_INDEX>(*pApp)));
             break;
-        case UM_NEWS_ITEMS:
-            OnNewsItems(&WParamOf<UM_NEWS_ITEMS>(*pApp));
-            break;
-        default:
-            return QDialog::event(pEvent);
+        case UM_NEWS_ITEMS: OnNewsItems(&WParamOf<UM_NEWS_ITEMS>(*pApp)); break;
+        default: return QDialog::event(pEvent);
     }
     return true;
 }
@@ -380,12 +375,8 @@ bool CNewsDlg::OnNavigationKey(const QKeyEvent* pEvent) {
     // something to scroll.
     const bool bPaneScrolls = m_pPane->verticalScrollBar()->maximum() > 0;
     switch (pEvent->key()) {
-        case Qt::Key_Right:
-            OnNext();
-            return true;
-        case Qt::Key_Left:
-            OnPrev();
-            return true;
+        case Qt::Key_Right: OnNext(); return true;
+        case Qt::Key_Left: OnPrev(); return true;
         case Qt::Key_PageDown:
             if (!bPaneScrolls) {
                 OnNext();
@@ -398,8 +389,7 @@ bool CNewsDlg::OnNavigationKey(const QKeyEvent* pEvent) {
                 return true;
             }
             return false;
-        default:
-            return false;
+        default: return false;
     }
 }
 

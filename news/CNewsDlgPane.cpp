@@ -5,9 +5,9 @@
 
 #include "news/CNewsDlg.h"
 
+#include "hub/CMainWindow.h"
 #include "news/NewsFiles.h"
 #include "platform/gui/Shell.h"
-#include "hub/CMainWindow.h"
 #include "util/Net.h"
 
 #include <QAbstractTextDocumentLayout>

@@ -1,7 +1,7 @@
 #include "news/CNewsPage.h"
 
-#include "platform/Profile.h"
 #include "hub/CMainWindow.h"
+#include "platform/Profile.h"
 #include "ui/MessageBox.h"
 #include "util/SettingsNames.h"
 
@@ -24,7 +24,6 @@
 #include <climits>
 
 namespace {
-
 
 const char* const STR_NOT_INTEGER = "Please enter an integer.";
 const char* const STR_OUT_OF_RANGE = "Please enter an integer between 1 and 99.";
@@ -81,8 +80,7 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
         connect(pDialog, &QFontDialog::fontSelected, this, std::move(onChosen));
         pDialog->open();
     };
-    m_fnChooseColor = [this](const QColor& current,
-                             std::function<void(const QColor&)> onChosen) {
+    m_fnChooseColor = [this](const QColor& current, std::function<void(const QColor&)> onChosen) {
         auto* pDialog = new QColorDialog(current, this);
         pDialog->setAttribute(Qt::WA_DeleteOnClose);
         connect(pDialog, &QColorDialog::colorSelected, this, std::move(onChosen));

@@ -1,13 +1,13 @@
 #include "news/CPastNewsDlg.h"
 
+#include "hub/CMainWindow.h"
 #include "news/NewsDisplay.h"
 #include "news/NewsFiles.h"
 #include "platform/gui/ResourceIds.h"
-#include "hub/CMainWindow.h"
 #include "ui/WindowPlacement.h"
 #include "util/Net.h"
-#include "util/Strings.h"
 #include "util/SettingsNames.h"
+#include "util/Strings.h"
 
 #include <QCloseEvent>
 #include <QIcon>
@@ -107,8 +107,7 @@ void CPastNewsDlg::OnItemClicked(QTreeWidgetItem* pItem) {
             : strLabel.substr(nSeparator + std::char_traits<char>::length(STR_HEADLINE_SEPARATOR));
     if (CMainWindow* pMain = MainWnd()) {
         pMain->OpenChatRequest(MakeChatRequest(ChannelNameOf(strHeadline),
-                                               ChatTopicOf(strSource, strHeadline),
-                                               strUrl));
+                                               ChatTopicOf(strSource, strHeadline), strUrl));
     }
 }
 

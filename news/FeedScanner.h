@@ -23,7 +23,7 @@ private:
     std::string m_strOpen;   // "<" + tag
     std::string m_strClose;  // "</" + tag + ">"
     std::string_view m_text;
-    size_t m_nPos = 0;       // start of the part not yet looked at
+    size_t m_nPos = 0;  // start of the part not yet looked at
     // What ExtractElement would have kept of the text before m_nPos: the bytes between the
     // elements cut so far. It never holds a whole opening, but its end can begin one that
     // the rest completes, and cutting that element shortens it, which can bare an earlier

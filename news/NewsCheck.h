@@ -41,8 +41,8 @@ struct CAppMessage<UM_NEWS_ITEMS> {
 struct NewsThreadParams {
     CWindowHandle hWnd = 0;
     std::string strUser;
-    int nMaxParallel = 8;       // downloads at a time
-    CHttpOptions httpOptions;   // limits of each download
+    int nMaxParallel = 8;      // downloads at a time
+    CHttpOptions httpOptions;  // limits of each download
 };
 
 // One feed's download. Only a body of status 200 is kept: a failed download's partial body

@@ -23,7 +23,8 @@ int ColorRefOf(const QColor& color) {
 }
 
 int CheckIntervalMinutes(const std::string& strSection) {
-    return GetProfileIntInRange(strSection, KEY_CHECK_TIME, 5, MIN_CHECK_MINUTES, MAX_CHECK_MINUTES);
+    return GetProfileIntInRange(strSection, KEY_CHECK_TIME, 5, MIN_CHECK_MINUTES,
+                                MAX_CHECK_MINUTES);
 }
 
 namespace {

@@ -130,13 +130,13 @@ bool HasChosenSources(const std::string& strUser) {
 
 std::string ChannelNameOf(const std::string& strHeadline) {
     std::string strChannel = "#" + strHeadline;
-    for (const char* pszRemove : {"&amp;", " ", "\r", "\n", ".", ",", "(", ")", "'", ":", ";", "&"}) {
+    for (const char* pszRemove :
+         {"&amp;", " ", "\r", "\n", ".", ",", "(", ")", "'", ":", ";", "&"}) {
         ReplaceAll(strChannel, pszRemove, "");
     }
     // Any other control character would make the server refuse the channel.
-    std::erase_if(strChannel, [](char c) {
-        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
-    });
+    std::erase_if(strChannel,
+                  [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     return CutAtCharBoundary(strChannel, kMaxChannel);
 }
 

@@ -1,16 +1,16 @@
 #include "platform/CAsyncSocket.h"
 
-#include <QHostAddress>
 #include <QCoreApplication>
+#include <QHostAddress>
 #include <QHostInfo>
 #include <QObject>
 #include <QSocketNotifier>
 
 #include <arpa/inet.h>
-#include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <cerrno>
 
 static_assert(CAsyncSocket::kWouldBlock == EWOULDBLOCK && EWOULDBLOCK == EAGAIN);
 
@@ -79,10 +79,8 @@ void CAsyncSocket::Attach(int fd, State state) {
     m_pWriteNotifier = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Write);
     m_pReadNotifier->setEnabled(false);
     m_pWriteNotifier->setEnabled(false);
-    QObject::connect(m_pReadNotifier.get(), &QSocketNotifier::activated,
-                     [this] { OnReadable(); });
-    QObject::connect(m_pWriteNotifier.get(), &QSocketNotifier::activated,
-                     [this] { OnWritable(); });
+    QObject::connect(m_pReadNotifier.get(), &QSocketNotifier::activated, [this] { OnReadable(); });
+    QObject::connect(m_pWriteNotifier.get(), &QSocketNotifier::activated, [this] { OnWritable(); });
     WatchRead(state == State::Connected);
 }
 

@@ -3,10 +3,10 @@
 #include <QDir>
 #include <QStandardPaths>
 
-#include <cerrno>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <unistd.h>
+#include <cerrno>
 
 CInstanceLock::CInstanceLock(std::string strName) : m_strName(std::move(strName)) {}
 

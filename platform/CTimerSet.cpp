@@ -10,8 +10,7 @@ void CTimerSet::SetTimer(int nIDEvent, int nElapseMs) {
     std::unique_ptr<QTimer>& pTimer = m_timers[nIDEvent];
     if (!pTimer) {
         pTimer = std::make_unique<QTimer>();
-        QObject::connect(pTimer.get(), &QTimer::timeout,
-                         [this, nIDEvent] { m_onTimer(nIDEvent); });
+        QObject::connect(pTimer.get(), &QTimer::timeout, [this, nIDEvent] { m_onTimer(nIDEvent); });
     }
     pTimer->start(nElapseMs);
 }

@@ -111,8 +111,8 @@ std::string GetProfileString(const std::string& strSection, const std::string& s
     if (!value.isValid()) {
         return strDefault;
     }
-    QByteArray bytes = value.typeId() == QMetaType::QByteArray ? value.toByteArray()
-                                                                : value.toString().toUtf8();
+    QByteArray bytes =
+        value.typeId() == QMetaType::QByteArray ? value.toByteArray() : value.toString().toUtf8();
     return bytes.toStdString();
 }
 
@@ -122,9 +122,10 @@ bool WriteProfileInt(const std::string& strSection, const std::string& strEntry,
 
 bool WriteProfileString(const std::string& strSection, const std::string& strEntry,
                         const std::string& strValue) {
-    QVariant value = IsValidUtf8(strValue)
-                         ? QVariant(QString::fromUtf8(strValue))
-                         : QVariant(QByteArray(strValue.data(), static_cast<qsizetype>(strValue.size())));
+    QVariant value =
+        IsValidUtf8(strValue)
+            ? QVariant(QString::fromUtf8(strValue))
+            : QVariant(QByteArray(strValue.data(), static_cast<qsizetype>(strValue.size())));
     return Store(strSection, strEntry, value);
 }
 

@@ -5,9 +5,9 @@
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QPalette>
 #include <QStyle>
 #include <QStyleOptionFocusRect>
-#include <QPalette>
 
 CHyperLink::CHyperLink(const QString& strText, QWidget* pParent) : QLabel(strText, pParent) {
     setCursor(HandCursor());
@@ -20,11 +20,8 @@ void CHyperLink::keyPressEvent(QKeyEvent* pEvent) {
     switch (pEvent->key()) {
         case Qt::Key_Return:
         case Qt::Key_Enter:
-        case Qt::Key_Space:
-            emit activated();
-            return;
-        default:
-            QLabel::keyPressEvent(pEvent);
+        case Qt::Key_Space: emit activated(); return;
+        default: QLabel::keyPressEvent(pEvent);
     }
 }
 

@@ -60,10 +60,10 @@ QRect FitOnScreens(const QRect& rect, const QList<QRect>& screens) {
         }
     }
     QRect fitted(rect.topLeft(), rect.size().boundedTo(pNearest->size()));
-    fitted.moveLeft(std::clamp(fitted.left(), pNearest->left(),
-                               pNearest->right() - fitted.width() + 1));
-    fitted.moveTop(std::clamp(fitted.top(), pNearest->top(),
-                              pNearest->bottom() - fitted.height() + 1));
+    fitted.moveLeft(
+        std::clamp(fitted.left(), pNearest->left(), pNearest->right() - fitted.width() + 1));
+    fitted.moveTop(
+        std::clamp(fitted.top(), pNearest->top(), pNearest->bottom() - fitted.height() + 1));
     return fitted;
 }
 

@@ -13,8 +13,7 @@
 QRect LoadWindowRect(const std::string& strSection, const std::string& strPrefix,
                      const QRect& rcDefault);
 // Writes the four values at once.
-void SaveWindowRect(const std::string& strSection, const std::string& strPrefix,
-                    const QRect& rect);
+void SaveWindowRect(const std::string& strSection, const std::string& strPrefix, const QRect& rect);
 
 // The rectangle, moved (and shrunk if need be) onto the nearest of the screens when it
 // lies on none of them, as after a monitor was unplugged. The second form uses the

@@ -3,14 +3,14 @@
 #include "platform/Profile.h"
 #include "util/SettingsNames.h"
 
-#include <cerrno>
-#include <cstdlib>
-#include <ctime>
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <cerrno>
+#include <cstdlib>
+#include <ctime>
 
 const char* const MAP_SEPARATOR = "<!!div!!>";
 

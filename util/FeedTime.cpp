@@ -49,7 +49,8 @@ std::time_t ParseFeedTime(const std::string& strText) {
     const std::string& strMinute = tokens[4];
     long nMinute = 0;
     if (strMinute.size() > 3) {
-        char cSuffix = static_cast<char>(std::tolower(static_cast<unsigned char>(strMinute[strMinute.size() - 2])));
+        char cSuffix = static_cast<char>(
+            std::tolower(static_cast<unsigned char>(strMinute[strMinute.size() - 2])));
         nMinute = LeadingNumber(strMinute.substr(0, strMinute.size() - 2));
         // 12 AM is the first hour of the day and 12 PM is noon.
         if (cSuffix == 'p' && nHour != 12) {

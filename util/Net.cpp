@@ -252,7 +252,8 @@ std::string UrlEncode(const std::string& strValue) {
     std::string strOut;
     strOut.reserve(strValue.size() * 3);
     for (unsigned char c : strValue) {
-        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '-' || c == '.' || c == '_' || c == '~') {
+        if ((c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') ||
+            c == '-' || c == '.' || c == '_' || c == '~') {
             strOut += static_cast<char>(c);
         } else {
             strOut += '%';

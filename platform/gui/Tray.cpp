@@ -5,8 +5,8 @@
 #include "util/Strings.h"
 
 #include <QApplication>
-#include <QIcon>
 #include <QCloseEvent>
+#include <QIcon>
 #include <QPointer>
 #include <QSystemTrayIcon>
 #include <QToolButton>
@@ -17,9 +17,7 @@ const char* const TRAY_DEFAULT_TIP = "Vocalon 2.0";
 
 namespace {
 
-void PostMouse(int nMouse) {
-    PostMessageToMain<UM_TRAY_NOTIFY>(TRAY_ICON_ID, nMouse);
-}
+void PostMouse(int nMouse) { PostMessageToMain<UM_TRAY_NOTIFY>(TRAY_ICON_ID, nMouse); }
 
 void Notify(QSystemTrayIcon::ActivationReason reason) {
     int nMouse = 0;
@@ -81,7 +79,6 @@ constexpr size_t kMaxTip = 63;
 std::string FitTip(const std::string& strTip) {
     return CutAtCharBoundary(strTip.empty() ? std::string(TRAY_DEFAULT_TIP) : strTip, kMaxTip);
 }
-
 
 void Show() {
     QIcon icon = LoadAppIcon(g_nIconId);

@@ -18,9 +18,9 @@
 // One posted message as the receiver saw it.
 struct CPosted {
     int nMessage = 0;
-    std::string strW, strL;                  // string payloads, when there were any
-    std::optional<CStringArray> addresses;   // UM_PEER_LIST's list, when there was one
-    bool bCatalogueOnDisk = false;           // whether in_feeds.txt existed on arrival
+    std::string strW, strL;                 // string payloads, when there were any
+    std::optional<CStringArray> addresses;  // UM_PEER_LIST's list, when there was one
+    bool bCatalogueOnDisk = false;          // whether in_feeds.txt existed on arrival
 };
 
 class CRecordingWindow final : public QObject {

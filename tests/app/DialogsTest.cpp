@@ -158,7 +158,8 @@ TEST(NewVersionDlg, buttonsEndItAndOneSilencesTheQuestion) {
         const char* pszButton;
         int nResult;
         int nSilenced;
-    } cases[] = {{"download", QDialog::Accepted, 0}, {"later", QDialog::Rejected, 0},
+    } cases[] = {{"download", QDialog::Accepted, 0},
+                 {"later", QDialog::Rejected, 0},
                  {"never", QDialog::Rejected, 1}};
     for (const Case& c : cases) {
         CNewVersionDlg dlg;

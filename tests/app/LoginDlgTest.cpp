@@ -117,8 +117,10 @@ TEST_F(LoginDlgTest, resultCodesPlaceFocusAndStatusAsTheTableSays) {
         const char* pszCode;
         const char* pszPassword;
         const char* pszFocus;
-    } cases[] = {{"1001", "typed", "username"}, {"1001", "", "password"},
-                 {"1002", "typed", "username"}, {"1003", "typed", "password"},
+    } cases[] = {{"1001", "typed", "username"},
+                 {"1001", "", "password"},
+                 {"1002", "typed", "username"},
+                 {"1003", "typed", "password"},
                  {"-1", "typed", "login"}};
     for (const Case& c : cases) {
         Type("kim", "typed");
@@ -264,7 +266,8 @@ TEST_F(LoginDlgTest, newerVersionAsksUnlessSilenced) {
 TEST_F(LoginDlgTest, workerMessageIsShownOnTheWindowThread) {
     Open();
     CModalResponder responder(CModalResponder::Close);
-    PostAppEvent(m_pDlg->Handle(), UM_WORKER_MESSAGE, MakeParam(std::string("Can't write file /x")));
+    PostAppEvent(m_pDlg->Handle(), UM_WORKER_MESSAGE,
+                 MakeParam(std::string("Can't write file /x")));
     ASSERT_TRUE(WaitFor([&] { return responder.Seen(); }));
     EXPECT_EQ(responder.Text(), "Can't write file /x");
 }
@@ -275,7 +278,8 @@ TEST_F(LoginDlgTest, trayClickShowsTheLoginWindowAndMenusDifferBySession) {
     LoginButton()->click();
     Post(UM_LOGIN_RESULT, "-2", "Can't connect to server.");
     ASSERT_FALSE(m_pDlg->isVisible());
-    PostAppEvent(m_pDlg->Handle(), UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID), MakeParam(WM_LBUTTONDOWN));
+    PostAppEvent(m_pDlg->Handle(), UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID),
+                 MakeParam(WM_LBUTTONDOWN));
     PumpEvents(20ms);
     EXPECT_TRUE(m_pDlg->isVisible());
     EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
@@ -300,7 +304,8 @@ TEST(TrayMenu, popupsListTheCommandsWithTheirIdsAndStates) {
     std::vector<Entry> loggedOut = entries(1);
     ASSERT_EQ(loggedIn.size(), 8u);
     ASSERT_EQ(loggedOut.size(), 8u);
-    const char* texts[] = {"About us...", "-", "Prefs...", "Review Past News", "Update News", "-",
+    const char* texts[] = {"About us...",         "-",           "Prefs...",
+                           "Review Past News",    "Update News", "-",
                            "Sign in new user...", "Quit"};
     const int ids[] = {32780, 0, 32778, 32776, 32775, 0, 32779, 32774};
     for (size_t i = 0; i < 8; ++i) {

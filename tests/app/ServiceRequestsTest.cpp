@@ -45,11 +45,13 @@ TEST(ParseLoginAnswer, skipsAttributesAndReadsMissingKeysAsEmpty) {
 
 TEST(ParseLoginAnswer, emptyAddressEndsThePeerList) {
     EXPECT_EQ(ParseLoginAnswer("<iplist><ipaddr>a</ipaddr><ipaddr></ipaddr><ipaddr>b</ipaddr>"
-                               "</iplist>").peerAddresses,
+                               "</iplist>")
+                  .peerAddresses,
               CStringArray{"a"});
     EXPECT_TRUE(ParseLoginAnswer("<iplist></iplist>").peerAddresses.empty());
     EXPECT_EQ(ParseLoginAnswer("<iplist>\n<ipaddr>1.2.3.4</ipaddr>\n<ipaddr>h.example</ipaddr>\n"
-                               "</iplist>").peerAddresses,
+                               "</iplist>")
+                  .peerAddresses,
               (CStringArray{"1.2.3.4", "h.example"}));
 }
 
@@ -239,15 +241,16 @@ TEST_F(ScriptedServiceTest, unwritableCatalogueAsksTheWindowThreadForAMessage) {
     RunLogin("kim", "pw");
     ASSERT_TRUE(m_window.WaitForMessage(UM_VERSION_NOTICE));
     EXPECT_EQ(m_window.Messages(),
-              (std::vector<int>{UM_FIREWALL_ROUTE, UM_PEER_LIST, UM_WORKER_MESSAGE,
-                                UM_LOGIN_RESULT, UM_VERSION_NOTICE}));
+              (std::vector<int>{UM_FIREWALL_ROUTE, UM_PEER_LIST, UM_WORKER_MESSAGE, UM_LOGIN_RESULT,
+                                UM_VERSION_NOTICE}));
     EXPECT_EQ(m_window.Find(UM_WORKER_MESSAGE)->strW,
               "Can't write file " + m_appDir.Path() + "/missing-dir/in_feeds.txt");
 }
 
 TEST_F(ScriptedServiceTest, peerListThreadPostsTheListOrNone) {
-    m_strAnswer = "<errorcode>1003</errorcode><iplist><ipaddr>10.1.1.1</ipaddr>"
-                  "<ipaddr>10.1.1.2</ipaddr></iplist>";
+    m_strAnswer =
+        "<errorcode>1003</errorcode><iplist><ipaddr>10.1.1.1</ipaddr>"
+        "<ipaddr>10.1.1.2</ipaddr></iplist>";
     std::thread(PeerListThreadProc, MakeCredentials("kim", "pw")).join();
     ASSERT_TRUE(m_window.WaitForMessage(UM_PEER_LIST));
     ASSERT_TRUE(m_window.m_posted[0].addresses.has_value());

@@ -46,9 +46,8 @@ QString AppDirIn(const QTemporaryDir& home) {
 TEST(Startup, recordsTheWorkingDirectoryAndRefusesASecondCopy) {
     QTemporaryDir home;
     QDir(home.path()).mkpath("runtime");
-    QFile::setPermissions(home.path() + "/runtime", QFileDevice::ReadOwner |
-                                                        QFileDevice::WriteOwner |
-                                                        QFileDevice::ExeOwner);
+    QFile::setPermissions(home.path() + "/runtime",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
     QTemporaryDir dirA, dirB;
     {
         CClient first(home, dirA.path());

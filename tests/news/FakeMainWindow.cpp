@@ -8,9 +8,7 @@ CFakeMainWindow::CFakeMainWindow(std::string strUser)
     SetMainWnd(this);
 }
 
-CFakeMainWindow::~CFakeMainWindow() {
-    SetMainWnd(m_pPrevious);
-}
+CFakeMainWindow::~CFakeMainWindow() { SetMainWnd(m_pPrevious); }
 
 void CFakeMainWindow::OpenChatRequest(const std::string& strRequest) {
     m_chatRequests.push_back(strRequest);

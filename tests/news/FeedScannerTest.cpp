@@ -51,8 +51,8 @@ TEST(ElementCutter, agreesWithRepeatedExtractionOnRandomTexts) {
     // Texts built from pieces of tags, so openings split across cuts come up often, and
     // openings split around a text that holds further split openings, which become whole
     // one after the other as the elements inside are cut out.
-    const char* pieces[] = {"<article>", "</article>", "<arti", "cle>", "<", ">", "x", "</",
-                            "article", "<article id=1>", "le>", "y"};
+    const char* pieces[] = {"<article>", "</article>", "<arti",   "cle>",           "<",   ">",
+                            "x",         "</",         "article", "<article id=1>", "le>", "y"};
     const std::string strOpen = "<article";
     std::mt19937 random(20261207);
     std::uniform_int_distribution<size_t> pick(0, std::size(pieces) - 1);
@@ -92,8 +92,9 @@ TEST(ParseArticle, cutsFieldsInOrderAndDecodesAmpersandsInTheHeadlineOnly) {
 }
 
 TEST(ParseArticle, missingFieldsAreEmptyAndBadTimesAreZero) {
-    auto pItem = ParseArticle("<headline_text>Only a headline</headline_text>"
-                              "<harvest_time>yesterday</harvest_time>");
+    auto pItem = ParseArticle(
+        "<headline_text>Only a headline</headline_text>"
+        "<harvest_time>yesterday</harvest_time>");
     EXPECT_EQ(pItem->m_strHeadline, "Only a headline");
     EXPECT_EQ(pItem->m_strUrl, "");
     EXPECT_EQ(pItem->m_strSource, "");

@@ -63,7 +63,8 @@ std::string Article(const std::string& strSource, const std::string& strHeadline
                     const std::string& strTime = "Dec 6 2001 5:43PM") {
     return "<article id=\"x\">\n<url>http://example.org/" + strHeadline.substr(0, 3) +
            "</url>\n<headline_text>" + strHeadline + "</headline_text>\n<source>" + strSource +
-           "</source>\n<harvest_time>" + strTime + "</harvest_time>\n<cluster>c</cluster>\n"
+           "</source>\n<harvest_time>" + strTime +
+           "</harvest_time>\n<cluster>c</cluster>\n"
            "</article>\n";
 }
 
@@ -74,19 +75,19 @@ std::string Feed(const std::string& strArticles) {
 class NewsCheckTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        m_server.Server().Get(R"(/feeds/(\w+))", [this](const httplib::Request& req,
-                                                         httplib::Response& res) {
-            ++m_nRequests;
-            for (int i = 0; req.matches[1] == "slow" && m_bHoldSlow && i < 2000; ++i) {
-                std::this_thread::sleep_for(5ms);
-            }
-            auto it = m_feeds.find(req.matches[1]);
-            if (it == m_feeds.end()) {
-                res.status = 404;
-                return;
-            }
-            res.set_content(it->second, "text/xml");
-        });
+        m_server.Server().Get(
+            R"(/feeds/(\w+))", [this](const httplib::Request& req, httplib::Response& res) {
+                ++m_nRequests;
+                for (int i = 0; req.matches[1] == "slow" && m_bHoldSlow && i < 2000; ++i) {
+                    std::this_thread::sleep_for(5ms);
+                }
+                auto it = m_feeds.find(req.matches[1]);
+                if (it == m_feeds.end()) {
+                    res.status = 404;
+                    return;
+                }
+                res.set_content(it->second, "text/xml");
+            });
         m_server.Start();
     }
 
@@ -127,8 +128,7 @@ TEST_F(NewsCheckTest, keepsNewHeadlinesInFileOrderAndMarksThemSeen) {
     WriteFiles({"beta", "Unknown", "alpha"});
     RunCheck();
     EXPECT_EQ(m_receiver.m_messages, (std::vector<int>{UM_NEWS_INDEX, UM_NEWS_ITEMS}));
-    EXPECT_EQ(m_receiver.m_headlines,
-              (std::vector<std::string>{"B one & more", "A one", "A two"}));
+    EXPECT_EQ(m_receiver.m_headlines, (std::vector<std::string>{"B one & more", "A one", "A two"}));
     CStringMap seen;
     LoadMapFile("kim_seenurls.txt", seen);
     EXPECT_EQ(seen.size(), 3u);
@@ -169,24 +169,23 @@ TEST_F(NewsCheckTest, keepsTwentyAndLeavesTheRestUnmarkedForNextTime) {
 
     m_receiver.m_headlines.clear();
     RunCheck();
-    EXPECT_EQ(m_receiver.m_headlines,
-              (std::vector<std::string>{"Story 20", "Story 21", "Story 22", "Story 23",
-                                        "Story 24"}));
+    EXPECT_EQ(m_receiver.m_headlines, (std::vector<std::string>{"Story 20", "Story 21", "Story 22",
+                                                                "Story 23", "Story 24"}));
 }
 
 TEST_F(NewsCheckTest, unreachableSourcesPostOfflineAndErrorsAreSkipped) {
     m_feeds["alpha"] = Feed(Article("Alpha", "Fine"));
     WriteFiles({"Down", "Missing", "alpha", "Down"});
     RunCheck();
-    EXPECT_EQ(m_receiver.m_messages, (std::vector<int>{UM_NEWS_OFFLINE, UM_NEWS_OFFLINE,
-                                                       UM_NEWS_INDEX, UM_NEWS_ITEMS}));
+    EXPECT_EQ(m_receiver.m_messages,
+              (std::vector<int>{UM_NEWS_OFFLINE, UM_NEWS_OFFLINE, UM_NEWS_INDEX, UM_NEWS_ITEMS}));
     EXPECT_EQ(m_receiver.m_headlines, std::vector<std::string>{"Fine"});
 }
 
 TEST_F(NewsCheckTest, brokenArticlesEndTheLoopAsTheCutterSays) {
     m_feeds["alpha"] = Feed(Article("A", "First") + "<article></article>\n" + Article("A", "Lost"));
-    m_feeds["beta"] = Feed("<article><headline_text>Open</headline_text>\n" +
-                           Article("B", "Joined"));
+    m_feeds["beta"] =
+        Feed("<article><headline_text>Open</headline_text>\n" + Article("B", "Joined"));
     m_feeds["gamma"] = "no feed element here";
     WriteFiles({"alpha"});
     RunCheck();
@@ -228,10 +227,9 @@ TEST_F(NewsCheckTest, windowGoneStopsWithoutWritingOrPosting) {
 
 TEST_F(NewsCheckTest, oldSeenRecordsArePrunedAndTheStoreStaysWellFormed) {
     const long long now = std::time(nullptr);
-    m_dir.Write("kim_seenurls.txt",
-                "Old<!!div!!>" + std::to_string(now - 61LL * 86400) + "\r\n" +
-                "Recent<!!div!!>" + std::to_string(now - 59LL * 86400) + "\r\n" +
-                "Garbage line\r\n");
+    m_dir.Write("kim_seenurls.txt", "Old<!!div!!>" + std::to_string(now - 61LL * 86400) + "\r\n" +
+                                        "Recent<!!div!!>" + std::to_string(now - 59LL * 86400) +
+                                        "\r\n" + "Garbage line\r\n");
     m_feeds["alpha"] = Feed(Article("Alpha", "Old") + Article("Alpha", "Recent"));
     WriteFiles({"alpha"});
     RunCheck();

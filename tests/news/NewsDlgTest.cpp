@@ -15,8 +15,8 @@
 #include <QApplication>
 #include <QLabel>
 #include <QPushButton>
-#include <QTextBlock>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 
 #include <climits>
@@ -273,8 +273,8 @@ TEST_F(NewsDlgTest, checkAskedForDuringACheckRunsOnceAfterIt) {
 TEST_F(NewsDlgTest, clickOnTheHeadlineAsksForItsChatRoom) {
     Open();
     std::vector<std::unique_ptr<CNewsItem>> items;
-    items.push_back(Item("Stocks fall: Dow (INDU) down 2.5%", "http://example.org/dow",
-                         "Tom &amp; Co"));
+    items.push_back(
+        Item("Stocks fall: Dow (INDU) down 2.5%", "http://example.org/dow", "Tom &amp; Co"));
     PostItems(std::move(items));
     m_pDlg->show();
     ASSERT_EQ(m_pDlg->Links().size(), 1u);
@@ -420,7 +420,8 @@ TEST(DisplayText, decodesTheCommonCharacterReferencesOnly) {
     const std::pair<const char*, const char*> cases[] = {
         {"a &lt;b&gt; &quot;c&quot; &#39;d&#39;", "a <b> \"c\" 'd'"},
         {"&#233;&#xE9;&#x1F600;", "\u00e9\u00e9\U0001F600"},
-        {"&amp; &nbsp; &#0; &#xD800; &#1114112; &#; &#x; &lt", "&amp; &nbsp; &#0; &#xD800; &#1114112; &#; &#x; &lt"},
+        {"&amp; &nbsp; &#0; &#xD800; &#1114112; &#; &#x; &lt",
+         "&amp; &nbsp; &#0; &#xD800; &#1114112; &#; &#x; &lt"},
         {"&&&&lt;", "&&&<"},
     };
     for (const auto& [pszIn, pszOut] : cases) {

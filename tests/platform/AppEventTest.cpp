@@ -104,9 +104,11 @@ TEST(AppEvent, wrongPayloadTypeReadsAsAbsent) {
 TEST(AppEvent, mainWindowReceivesWhatWorkersPost) {
     CReceiver receiver;
     SetMainWindowHandle(receiver.m_handle.Handle());
-    std::thread([] { PostToMainWindow(UM_FIREWALL_ROUTE, MakeParam(std::string("route"))); })
-        .join();
-    EXPECT_TRUE(WaitFor([&] { return receiver.m_messages == std::vector<int>{UM_FIREWALL_ROUTE}; }));
+    std::thread([] {
+        PostToMainWindow(UM_FIREWALL_ROUTE, MakeParam(std::string("route")));
+    }).join();
+    EXPECT_TRUE(
+        WaitFor([&] { return receiver.m_messages == std::vector<int>{UM_FIREWALL_ROUTE}; }));
     SetMainWindowHandle(0);
     EXPECT_FALSE(PostToMainWindow(UM_FIREWALL_ROUTE));
 }

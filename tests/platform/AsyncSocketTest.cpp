@@ -56,8 +56,7 @@ struct CPair {
         if (!listener.Create(0, "127.0.0.1") || !listener.Listen()) {
             return false;
         }
-        if (!client.Create() ||
-            client.Connect("127.0.0.1", listener.GetLocalPort()) ||
+        if (!client.Create() || client.Connect("127.0.0.1", listener.GetLocalPort()) ||
             client.GetLastError() != CAsyncSocket::kWouldBlock) {
             return false;
         }

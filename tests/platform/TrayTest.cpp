@@ -1,10 +1,10 @@
 #include "platform/gui/ResourceIds.h"
 #include "platform/gui/Tray.h"
 
+#include <QApplication>
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
-#include <QApplication>
 #include <QToolButton>
 
 #include "platform/AppEvent.h"

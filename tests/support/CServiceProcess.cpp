@@ -129,9 +129,7 @@ std::string CServiceProcess::WriteFile(const std::string& strRelativePath,
     return path.string();
 }
 
-std::string CServiceProcess::HostPort() const {
-    return "127.0.0.1:" + std::to_string(m_nPort);
-}
+std::string CServiceProcess::HostPort() const { return "127.0.0.1:" + std::to_string(m_nPort); }
 
 bool CServiceProcess::Start(const std::vector<std::string>& arrExtraArgs) {
     if (m_strDir.empty() || IsRunning()) {
@@ -139,8 +137,8 @@ bool CServiceProcess::Start(const std::vector<std::string>& arrExtraArgs) {
     }
     m_strStartupLine.clear();
     m_nPort = 0;
-    std::vector<std::string> arrArgs = {"--port", "0", "--bind", "127.0.0.1", "--db",
-                                        Path("accounts.db"), "--hash-cost", "min"};
+    std::vector<std::string> arrArgs = {
+        "--port", "0", "--bind", "127.0.0.1", "--db", Path("accounts.db"), "--hash-cost", "min"};
     arrArgs.insert(arrArgs.end(), arrExtraArgs.begin(), arrExtraArgs.end());
 
     int fdPipe[2];
@@ -178,9 +176,9 @@ bool CServiceProcess::Start(const std::vector<std::string>& arrExtraArgs) {
     bool bWellFormed = strLine.size() > strPrefix.size() + 1 &&
                        strLine.compare(0, strPrefix.size(), strPrefix) == 0 &&
                        strLine.back() == '\n';
-    std::string strPort = bWellFormed ? strLine.substr(strPrefix.size(),
-                                                       strLine.size() - strPrefix.size() - 1)
-                                      : std::string();
+    std::string strPort =
+        bWellFormed ? strLine.substr(strPrefix.size(), strLine.size() - strPrefix.size() - 1)
+                    : std::string();
     if (!bWellFormed || strPort.size() > 5 ||
         strPort.find_first_not_of("0123456789") != std::string::npos) {
         Stop(SIGKILL);
@@ -228,8 +226,8 @@ int CServiceProcess::RunToExit(const std::vector<std::string>& arrArgs, std::str
     }
     close(fdOut[1]);
     close(fdErr[1]);
-    bool bEnded = ReadBoth(fdOut[0], fdErr[0], strStdout, strStderr,
-                           Clock::now() + std::chrono::seconds(5));
+    bool bEnded =
+        ReadBoth(fdOut[0], fdErr[0], strStdout, strStderr, Clock::now() + std::chrono::seconds(5));
     close(fdOut[0]);
     close(fdErr[0]);
     if (pid < 0) {

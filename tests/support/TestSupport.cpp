@@ -7,9 +7,9 @@
 #include <QApplication>
 #include <QCoreApplication>
 #include <QDialog>
+#include <QElapsedTimer>
 #include <QMessageBox>
 #include <QSettings>
-#include <QElapsedTimer>
 #include <QThread>
 
 #include <httplib.h>

@@ -9,8 +9,8 @@
 #include <chrono>
 #include <functional>
 #include <memory>
-#include <thread>
 #include <string>
+#include <thread>
 
 namespace httplib {
 class Server;

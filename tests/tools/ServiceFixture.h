@@ -3,8 +3,8 @@
 // The fixture the service suites share: one service process per suite, started with the
 // suite's flags, plus the requests most tests make.
 
-#include "tests/support/CServiceProcess.h"
 #include "ServiceHttp.h"
+#include "tests/support/CServiceProcess.h"
 
 #include <gtest/gtest.h>
 

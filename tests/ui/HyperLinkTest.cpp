@@ -54,6 +54,6 @@ TEST(HyperLink, wrapsLongTextFromTheTop) {
         }
     }
     ASSERT_GE(nFirstBlueRow, 0);
-    EXPECT_LT(nFirstBlueRow, 10);                           // drawn from the top
+    EXPECT_LT(nFirstBlueRow, 10);                                          // drawn from the top
     EXPECT_GT(nLastBlueRow - nFirstBlueRow, link.fontMetrics().height());  // several lines
 }

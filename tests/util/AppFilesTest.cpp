@@ -6,12 +6,12 @@
 
 #include <QDir>
 
-#include <csignal>
 #include <fcntl.h>
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#include <csignal>
 
 using testing_support::CTempAppDir;
 

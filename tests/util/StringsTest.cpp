@@ -63,7 +63,8 @@ TEST(ExtractElement, leavesSourceUntouchedWhenIncomplete) {
 }
 
 TEST(ExtractElement, returnsRepeatedElementsInOrder) {
-    std::string strSource = "<p><param>a</param><param>b</param><param></param><param>c</param></p>";
+    std::string strSource =
+        "<p><param>a</param><param>b</param><param></param><param>c</param></p>";
     EXPECT_EQ(ExtractElement("param", strSource), "a");
     EXPECT_EQ(ExtractElement("param", strSource), "b");
     EXPECT_EQ(ExtractElement("param", strSource), "");  // empty content reads like absence
@@ -127,8 +128,16 @@ TEST(ParseInt, readsLeadingDecimalNumbersLikeAtoi) {
     struct Case {
         const char* psz;
         int nExpected;
-    } cases[] = {{"1", 1}, {"2", 2}, {" 42abc", 42}, {"-7", -7}, {"+3", 3}, {"", 0},
-                 {"abc", 0}, {"v2", 0}, {"99999999999999", INT_MAX}, {"-99999999999999", INT_MIN}};
+    } cases[] = {{"1", 1},
+                 {"2", 2},
+                 {" 42abc", 42},
+                 {"-7", -7},
+                 {"+3", 3},
+                 {"", 0},
+                 {"abc", 0},
+                 {"v2", 0},
+                 {"99999999999999", INT_MAX},
+                 {"-99999999999999", INT_MIN}};
     for (const Case& c : cases) {
         EXPECT_EQ(ParseInt(c.psz), c.nExpected) << c.psz;
     }
@@ -137,8 +146,8 @@ TEST(ParseInt, readsLeadingDecimalNumbersLikeAtoi) {
 TEST(CutAtCharBoundary, neverEndsInsideACharacter) {
     EXPECT_EQ(CutAtCharBoundary("short", 10), "short");
     EXPECT_EQ(CutAtCharBoundary("abcdef", 3), "abc");
-    EXPECT_EQ(CutAtCharBoundary("ab\xC3\xA9", 3), "ab");          // é would be cut in half
+    EXPECT_EQ(CutAtCharBoundary("ab\xC3\xA9", 3), "ab");  // é would be cut in half
     EXPECT_EQ(CutAtCharBoundary("ab\xC3\xA9", 4), "ab\xC3\xA9");
-    EXPECT_EQ(CutAtCharBoundary("a\xE2\x82\xAC", 3), "a");         // the euro sign needs 3 bytes
+    EXPECT_EQ(CutAtCharBoundary("a\xE2\x82\xAC", 3), "a");  // the euro sign needs 3 bytes
     EXPECT_EQ(CutAtCharBoundary("", 0), "");
 }

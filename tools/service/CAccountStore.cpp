@@ -42,9 +42,7 @@ CAccountStore::CAccountStore(HashCost cost)
       m_nMemLimit(cost == HashCost::Min ? crypto_pwhash_MEMLIMIT_MIN
                                         : crypto_pwhash_MEMLIMIT_INTERACTIVE) {}
 
-CAccountStore::~CAccountStore() {
-    Close();
-}
+CAccountStore::~CAccountStore() { Close(); }
 
 void CAccountStore::Close() {
     sqlite3_finalize(m_pInsert);

@@ -108,9 +108,7 @@ CGatedHttpServer::CGatedHttpServer(size_t nWorkers, const CHeadGate::CLimits& li
         });
 }
 
-CGatedHttpServer::~CGatedHttpServer() {
-    Drain();
-}
+CGatedHttpServer::~CGatedHttpServer() { Drain(); }
 
 void CGatedHttpServer::Drain() {
     if (m_bDrained) {

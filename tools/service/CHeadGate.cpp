@@ -17,14 +17,10 @@ constexpr std::chrono::milliseconds kMaxPollWait{1000};
 
 const char* ReasonPhrase(int nStatus) {
     switch (nStatus) {
-        case 408:
-            return "Request Timeout";
-        case 431:
-            return "Request Header Fields Too Large";
-        case 503:
-            return "Service Unavailable";
-        default:
-            return "Error";
+        case 408: return "Request Timeout";
+        case 431: return "Request Header Fields Too Large";
+        case 503: return "Service Unavailable";
+        default: return "Error";
     }
 }
 

@@ -23,9 +23,7 @@ std::uint64_t Mix(std::uint64_t nValue) {
     return nValue ^ (nValue >> 31);
 }
 
-std::uint64_t Mix(std::uint64_t nSeed, std::uint64_t nSalt) {
-    return Mix(nSeed ^ Mix(nSalt));
-}
+std::uint64_t Mix(std::uint64_t nSeed, std::uint64_t nSalt) { return Mix(nSeed ^ Mix(nSalt)); }
 
 const std::string& Pick(const std::vector<std::string>& arr, std::uint64_t nHash) {
     return arr[nHash % arr.size()];

@@ -72,24 +72,15 @@ std::string Element(const std::string& strName, const std::string& strValue) {
 
 std::string StatusText(int nStatus) {
     switch (nStatus) {
-        case 400:
-            return "Bad request";
-        case 403:
-            return "Forbidden";
-        case 404:
-            return "Not found";
-        case 405:
-            return "Method not allowed";
-        case 413:
-            return "Request too large";
-        case 414:
-            return "Request URI too long";
-        case 500:
-            return "Internal error";
-        case 503:
-            return "Service stopping";
-        default:
-            return "Error";
+        case 400: return "Bad request";
+        case 403: return "Forbidden";
+        case 404: return "Not found";
+        case 405: return "Method not allowed";
+        case 413: return "Request too large";
+        case 414: return "Request URI too long";
+        case 500: return "Internal error";
+        case 503: return "Service stopping";
+        default: return "Error";
     }
 }
 
@@ -263,9 +254,7 @@ void CVocalonServer::HandleLogin(const httplib::Request& req, httplib::Response&
             strCode = "1003";
             strMessage = "Wrong password. Please try again.";
             break;
-        case CAccountStore::CheckResult::Failed:
-            res.status = 500;
-            return;
+        case CAccountStore::CheckResult::Failed: res.status = 500; return;
     }
     std::string strVersionUrl = m_options.strVersionUrl.empty()
                                     ? "http://" + RequestHost(req) + "/download/"
@@ -305,9 +294,7 @@ void CVocalonServer::HandleRegister(const httplib::Request& req, httplib::Respon
             case CAccountStore::CreateResult::NameTaken:
                 strMessage = "That user name is already taken.";
                 break;
-            case CAccountStore::CreateResult::Failed:
-                res.status = 500;
-                return;
+            case CAccountStore::CreateResult::Failed: res.status = 500; return;
         }
     }
     res.set_content(Element("errorcode", strCode) + Element("error", strMessage), kPlain);

@@ -39,17 +39,10 @@ std::string XmlEscape(const std::string& strText) {
     strOut.reserve(strText.size());
     for (char c : strText) {
         switch (c) {
-            case '&':
-                strOut += "&amp;";
-                break;
-            case '<':
-                strOut += "&lt;";
-                break;
-            case '>':
-                strOut += "&gt;";
-                break;
-            default:
-                strOut += c;
+            case '&': strOut += "&amp;"; break;
+            case '<': strOut += "&lt;"; break;
+            case '>': strOut += "&gt;"; break;
+            default: strOut += c;
         }
     }
     return strOut;
