@@ -135,22 +135,22 @@ bool PostMessageTo(CWindowHandle hWnd, typename CAppMessage<nMessage>::WParam wP
 // Reports a payload that does not match its message's declared type, and aborts.
 [[noreturn]] void BadAppEventPayload(int nMessage);
 
-// The payloads of an event that is message nMessage (check Message() first).
-template <int nMessage>
-typename CAppMessage<nMessage>::WParam& WParamOf(const CAppEvent& event) {
-    auto* pValue = event.WParam<typename CAppMessage<nMessage>::WParam>();
+template <int nMessage, class T>
+T& CheckedPayload(const CAppEvent& event, T* pValue) {
     if (event.Message() != nMessage || !pValue) {
         BadAppEventPayload(nMessage);
     }
     return *pValue;
 }
+
+// The payloads of an event that is message nMessage (check Message() first).
+template <int nMessage>
+typename CAppMessage<nMessage>::WParam& WParamOf(const CAppEvent& event) {
+    return CheckedPayload<nMessage>(event, event.WParam<typename CAppMessage<nMessage>::WParam>());
+}
 template <int nMessage>
 typename CAppMessage<nMessage>::LParam& LParamOf(const CAppEvent& event) {
-    auto* pValue = event.LParam<typename CAppMessage<nMessage>::LParam>();
-    if (event.Message() != nMessage || !pValue) {
-        BadAppEventPayload(nMessage);
-    }
-    return *pValue;
+    return CheckedPayload<nMessage>(event, event.LParam<typename CAppMessage<nMessage>::LParam>());
 }
 
 // The application's main window, which workers find at the time they post.

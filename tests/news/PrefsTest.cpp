@@ -8,6 +8,7 @@
 #include "tests/news/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
 #include "util/AppFiles.h"
+#include "util/Strings.h"
 
 #include <QCheckBox>
 #include <QLineEdit>
@@ -226,6 +227,26 @@ TEST_F(FeedsPageTest, startUpSplitsCatalogueAndChosenSourcesSortedIgnoringCase) 
         EXPECT_EQ(Control<QListWidget>(pszList)->selectionMode(),
                   QAbstractItemView::SingleSelection);
     }
+}
+
+TEST_F(FeedsPageTest, aCatalogueOfManyThousandsOpensSortedAndMovesStaySorted) {
+    // Inserting each name by a linear search took seconds at this size.
+    std::vector<std::string> names;
+    for (int i = 20000; i > 0; --i) {
+        names.push_back((i % 2 ? "Source " : "source ") + std::to_string(i));
+    }
+    WriteCatalogue(names);
+    Open();
+    const Names available = ListNames("available");
+    ASSERT_EQ(available.size(), names.size());
+    EXPECT_TRUE(std::is_sorted(
+        available.begin(), available.end(),
+        [](const std::string& a, const std::string& b) { return CompareNoCase(a, b) < 0; }));
+    Select("available", "source 5000");
+    Click("add");
+    Select("chosen", "source 5000");
+    Click("remove");
+    EXPECT_EQ(ListNames("available"), available);
 }
 
 TEST_F(FeedsPageTest, missingFilesGiveEmptyListsAndOkWritesAnEmptyFile) {
