@@ -11,6 +11,7 @@
 #include "platform/gui/Tray.h"
 #include "ui/CHyperLink.h"
 #include "ui/FixedWindow.h"
+#include "ui/WindowPlacement.h"
 #include "util/SettingsNames.h"
 
 #include <QCheckBox>
@@ -233,9 +234,7 @@ void CLoginDlg::mouseReleaseEvent(QMouseEvent* pEvent) {
 }
 
 void CLoginDlg::RunSignup() {
-    if (m_pSignupDlg) {
-        m_pSignupDlg->raise();
-        m_pSignupDlg->activateWindow();
+    if (RaiseIfOpen(m_pSignupDlg)) {
         return;
     }
     m_pSignupDlg = new CSignupDlg(this);

@@ -13,6 +13,7 @@
 #include "platform/gui/Shell.h"
 #include "platform/gui/Tray.h"
 #include "ui/MessageBox.h"
+#include "ui/WindowPlacement.h"
 #include "util/Net.h"
 #include "util/SettingsNames.h"
 
@@ -108,9 +109,7 @@ void CLoginDlg::Quit() {
 CPrefSheet* CLoginDlg::PrefSheet() const { return m_pPrefSheet; }
 
 void CLoginDlg::OpenPrefs() {
-    if (m_pPrefSheet) {
-        m_pPrefSheet->raise();
-        m_pPrefSheet->activateWindow();
+    if (RaiseIfOpen(m_pPrefSheet)) {
         return;
     }
     m_pPrefSheet = new CPrefSheet(this);

@@ -7,6 +7,7 @@
 #include "news/CNewsDlg.h"
 #include "platform/gui/ResourceIds.h"
 #include "platform/gui/Tray.h"
+#include "ui/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -86,13 +87,12 @@ void CLoginDlg::OnCommand(int nID) {
 }
 
 void CLoginDlg::ShowAbout() {
-    if (!m_pAboutDlg) {
-        m_pAboutDlg = new CAboutDlg(this);
-        m_pAboutDlg->setAttribute(Qt::WA_DeleteOnClose);
-        m_pAboutDlg->open();
+    if (RaiseIfOpen(m_pAboutDlg)) {
+        return;
     }
-    m_pAboutDlg->raise();
-    m_pAboutDlg->activateWindow();
+    m_pAboutDlg = new CAboutDlg(this);
+    m_pAboutDlg->setAttribute(Qt::WA_DeleteOnClose);
+    m_pAboutDlg->open();
 }
 
 void CLoginDlg::closeEvent(QCloseEvent* pEvent) {

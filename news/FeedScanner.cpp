@@ -49,27 +49,6 @@ std::string CElementCutter::Next() {
     return std::string(m_text.substr(nGt + 1, nClose - nGt - 1));
 }
 
-std::string_view FirstElementContent(std::string_view strTag, std::string_view strText) {
-    std::string strOpen = "<";
-    strOpen += strTag;
-    std::string strClose = "</";
-    strClose += strTag;
-    strClose += '>';
-    size_t nOpen = strText.find(strOpen);
-    if (nOpen == std::string_view::npos) {
-        return {};
-    }
-    size_t nGt = strText.find('>', nOpen + strOpen.size());
-    if (nGt == std::string_view::npos) {
-        return {};
-    }
-    size_t nClose = strText.find(strClose, nGt + 1);
-    if (nClose == std::string_view::npos) {
-        return {};
-    }
-    return strText.substr(nGt + 1, nClose - nGt - 1);
-}
-
 namespace {
 
 bool IsBlank(char c) {

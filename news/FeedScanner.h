@@ -6,6 +6,8 @@
 
 #include "news/CNewsItem.h"
 
+#include "util/Strings.h"
+
 #include <memory>
 #include <string>
 #include <string_view>
@@ -31,10 +33,6 @@ private:
     std::string m_strKept;
     bool m_bDone = false;
 };
-
-// The content of the first element named strTag in strText, found as ExtractElement finds
-// it; empty when the element is incomplete. A view into strText, nothing is copied.
-std::string_view FirstElementContent(std::string_view strTag, std::string_view strText);
 
 // Builds an item from the content of one article element: the fields are cut in the
 // order access_status, url, headline_text, source, harvest_time, cluster, and "&amp;" in

@@ -35,10 +35,7 @@ long long ReadSeenTime(std::string_view strValue, std::time_t now) {
 }
 
 void AppendRecord(std::string& strText, std::string_view strHeadline, long long nTime) {
-    strText += strHeadline;
-    strText += MAP_SEPARATOR;
-    strText += std::to_string(nTime);
-    strText += "\r\n";
+    AppendMapLine(strText, strHeadline, std::to_string(nTime));
 }
 
 }  // namespace
@@ -47,30 +44,22 @@ CSeenStore::CSeenStore(const std::string& strUser, std::time_t now)
     : m_strPath(AppDirPath(SeenStoreFile(strUser))), m_now(now) {
     m_bFileExists = ReadTextFile(m_strPath, m_strFileText);
     const std::string_view text = m_strFileText;
-    const std::string_view separator = MAP_SEPARATOR;
     m_records.reserve(static_cast<size_t>(std::count(text.begin(), text.end(), '\n')) + 1);
-    // Lines as LoadMapFile splits them, so the store reads as the same map.
-    for (size_t nPos = 0; nPos < text.size();) {
-        size_t nEnd = text.find('\n', nPos);
-        std::string_view line =
-            text.substr(nPos, nEnd == std::string_view::npos ? nEnd : nEnd - nPos);
-        nPos = nEnd == std::string_view::npos ? text.size() : nEnd + 1;
-        if (nEnd != std::string_view::npos && !line.empty() && line.back() == '\r') {
-            line.remove_suffix(1);
-        }
+    // Lines as LoadMapFile reads them, so the store reads as the same map.
+    ForEachLine(text, [&](std::string_view line) {
         ++m_nFileLines;
-        size_t nSplit = line.find(separator);
-        if (nSplit == std::string_view::npos) {
-            continue;
+        std::string_view headline, time;
+        if (!SplitMapLine(line, headline, time)) {
+            return;
         }
-        long long nTime = ReadSeenTime(line.substr(nSplit + separator.size()), now);
-        auto [it, bNew] = m_records.try_emplace(line.substr(0, nSplit), nTime);
+        const long long nTime = ReadSeenTime(time, now);
+        auto [it, bNew] = m_records.try_emplace(headline, nTime);
         if (!bNew) {
             m_nLive -= IsLive(it->second) ? 1 : 0;
             it->second = nTime;
         }
         m_nLive += IsLive(nTime) ? 1 : 0;
-    }
+    });
 }
 
 bool CSeenStore::IsLive(long long nTime) const {

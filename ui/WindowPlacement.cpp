@@ -4,6 +4,7 @@
 
 #include <QGuiApplication>
 #include <QScreen>
+#include <QWidget>
 
 #include <algorithm>
 #include <climits>
@@ -73,4 +74,13 @@ QRect FitOnScreens(const QRect& rect) {
         screens.push_back(pScreen->availableGeometry());
     }
     return FitOnScreens(rect, screens);
+}
+
+bool RaiseIfOpen(QWidget* pWindow) {
+    if (!pWindow) {
+        return false;
+    }
+    pWindow->raise();
+    pWindow->activateWindow();
+    return true;
 }

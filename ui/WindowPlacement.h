@@ -6,6 +6,8 @@
 #include <QList>
 #include <QRect>
 
+class QWidget;
+
 #include <string>
 
 // The stored rectangle; each absent value takes the one of rcDefault. Values are clamped
@@ -20,3 +22,7 @@ void SaveWindowRect(const std::string& strSection, const std::string& strPrefix,
 // desktop's screens' work areas.
 QRect FitOnScreens(const QRect& rect, const QList<QRect>& screens);
 QRect FitOnScreens(const QRect& rect);
+
+// Brings an open window to the front and returns true; false when there is none, so the
+// caller opens one: windows opened once are raised when asked for again.
+bool RaiseIfOpen(QWidget* pWindow);

@@ -184,18 +184,26 @@ bool ReadTextFile(const std::string& strPath, std::string& strText) {
 
 std::vector<std::string> SplitLines(const std::string& strText) {
     std::vector<std::string> lines;
-    size_t nPos = 0;
-    while (nPos < strText.size()) {
-        size_t nEnd = strText.find('\n', nPos);
-        size_t nNext = nEnd == std::string::npos ? strText.size() : nEnd + 1;
-        size_t nLineEnd = nEnd == std::string::npos ? strText.size() : nEnd;
-        if (nEnd != std::string::npos && nLineEnd > nPos && strText[nLineEnd - 1] == '\r') {
-            --nLineEnd;
-        }
-        lines.emplace_back(strText, nPos, nLineEnd - nPos);
-        nPos = nNext;
-    }
+    ForEachLine(strText, [&](std::string_view line) { lines.emplace_back(line); });
     return lines;
+}
+
+bool SplitMapLine(std::string_view strLine, std::string_view& strKey, std::string_view& strValue) {
+    const std::string_view separator = MAP_SEPARATOR;
+    const size_t nSplit = strLine.find(separator);
+    if (nSplit == std::string_view::npos) {
+        return false;
+    }
+    strKey = strLine.substr(0, nSplit);
+    strValue = strLine.substr(nSplit + separator.size());
+    return true;
+}
+
+void AppendMapLine(std::string& strText, std::string_view strKey, std::string_view strValue) {
+    strText += strKey;
+    strText += MAP_SEPARATOR;
+    strText += strValue;
+    strText += "\r\n";
 }
 
 std::string ToCrLf(const std::string& strText) {
@@ -213,10 +221,7 @@ std::string ToCrLf(const std::string& strText) {
 bool SaveMapFile(const std::string& strFileName, const CStringMap& map) {
     std::string strText;
     for (const auto& [strKey, strValue] : map) {
-        strText += strKey;
-        strText += MAP_SEPARATOR;
-        strText += strValue;
-        strText += "\r\n";
+        AppendMapLine(strText, strKey, strValue);
     }
     return SaveTextFile(AppDirPath(strFileName), strText);
 }
@@ -226,14 +231,12 @@ void LoadMapFile(const std::string& strFileName, CStringMap& map) {
     if (!ReadTextFile(AppDirPath(strFileName), strText)) {
         return;
     }
-    const std::string strSeparator = MAP_SEPARATOR;
-    for (std::string& strLine : SplitLines(strText)) {
-        size_t nSplit = strLine.find(strSeparator);
-        if (nSplit == std::string::npos) {
-            continue;
+    ForEachLine(strText, [&](std::string_view line) {
+        std::string_view key, value;
+        if (SplitMapLine(line, key, value)) {
+            map[std::string(key)] = value;
         }
-        map[strLine.substr(0, nSplit)] = strLine.substr(nSplit + strSeparator.size());
-    }
+    });
 }
 
 bool SaveListFile(const std::string& strFileName, const std::vector<std::string>& arr) {

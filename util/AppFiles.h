@@ -11,6 +11,7 @@
 
 #include <map>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using CStringMap = std::map<std::string, std::string>;
@@ -34,5 +35,23 @@ bool ReadTextFile(const std::string& strPath, std::string& strText);
 bool AppendTextFile(const std::string& strPath, const std::string& strText);
 // Splits text into lines at LF, dropping one CR before each LF.
 std::vector<std::string> SplitLines(const std::string& strText);
+// The same lines as views into the text, handed to fn one by one.
+template <class F>
+void ForEachLine(std::string_view strText, F&& fn) {
+    for (size_t nPos = 0; nPos < strText.size();) {
+        const size_t nEnd = strText.find('\n', nPos);
+        std::string_view line =
+            strText.substr(nPos, nEnd == std::string_view::npos ? nEnd : nEnd - nPos);
+        nPos = nEnd == std::string_view::npos ? strText.size() : nEnd + 1;
+        if (nEnd != std::string_view::npos && !line.empty() && line.back() == '\r') {
+            line.remove_suffix(1);
+        }
+        fn(line);
+    }
+}
+// Splits a map-file line at its first separator; false when it has none.
+bool SplitMapLine(std::string_view strLine, std::string_view& strKey, std::string_view& strValue);
+// Appends one map-file line: key, separator, value, CR LF.
+void AppendMapLine(std::string& strText, std::string_view strKey, std::string_view strValue);
 // Turns every LF into CR LF.
 std::string ToCrLf(const std::string& strText);

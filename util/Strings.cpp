@@ -25,23 +25,43 @@ std::string JoinStrings(const CStringArray& arr, size_t nStart, const std::strin
     return strOut;
 }
 
+std::optional<CElementSpan> FindElement(std::string_view strTag, std::string_view strText) {
+    std::string strOpen = "<";
+    strOpen += strTag;
+    CElementSpan span;
+    span.nOpen = strText.find(strOpen);
+    if (span.nOpen == std::string_view::npos) {
+        return std::nullopt;
+    }
+    const size_t nGt = strText.find('>', span.nOpen + strOpen.size());
+    if (nGt == std::string_view::npos) {
+        return std::nullopt;
+    }
+    span.nContent = nGt + 1;
+    std::string strClose = "</";
+    strClose += strTag;
+    strClose += '>';
+    span.nClose = strText.find(strClose, span.nContent);
+    if (span.nClose == std::string_view::npos) {
+        return std::nullopt;
+    }
+    span.nEnd = span.nClose + strClose.size();
+    return span;
+}
+
+std::string_view FirstElementContent(std::string_view strTag, std::string_view strText) {
+    std::optional<CElementSpan> span = FindElement(strTag, strText);
+    return span ? strText.substr(span->nContent, span->nClose - span->nContent)
+                : std::string_view();
+}
+
 std::string ExtractElement(const std::string& strTag, std::string& strSource) {
-    size_t nOpen = strSource.find("<" + strTag);
-    if (nOpen == std::string::npos) {
+    std::optional<CElementSpan> span = FindElement(strTag, strSource);
+    if (!span) {
         return {};
     }
-    size_t nContent = strSource.find('>', nOpen + 1 + strTag.size());
-    if (nContent == std::string::npos) {
-        return {};
-    }
-    ++nContent;
-    std::string strClose = "</" + strTag + ">";
-    size_t nClose = strSource.find(strClose, nContent);
-    if (nClose == std::string::npos) {
-        return {};
-    }
-    std::string strValue = strSource.substr(nContent, nClose - nContent);
-    strSource.erase(nOpen, nClose + strClose.size() - nOpen);
+    std::string strValue = strSource.substr(span->nContent, span->nClose - span->nContent);
+    strSource.erase(span->nOpen, span->nEnd - span->nOpen);
     return strValue;
 }
 

@@ -3,7 +3,9 @@
 // Text helpers shared by every protocol reader. Text is bytes; comparisons are byte-wise
 // and case-sensitive unless a function says otherwise. All are safe in any thread.
 
+#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 using CStringArray = std::vector<std::string>;
@@ -21,6 +23,18 @@ std::string JoinStrings(const CStringArray& arr, size_t nStart, const std::strin
 // too), its content at the next ">", and it ends at the first "</" + strTag + ">". When any
 // of the three is missing the result is empty and strSource is left as it was.
 std::string ExtractElement(const std::string& strTag, std::string& strSource);
+
+// Where ExtractElement finds the element: the offsets of its opening "<", of its content,
+// of its closing tag and just past it. Nothing when ExtractElement would fail.
+struct CElementSpan {
+    size_t nOpen = 0;
+    size_t nContent = 0;
+    size_t nClose = 0;
+    size_t nEnd = 0;
+};
+std::optional<CElementSpan> FindElement(std::string_view strTag, std::string_view strText);
+// The content ExtractElement would return, as a view into strText; empty when it fails.
+std::string_view FirstElementContent(std::string_view strTag, std::string_view strText);
 
 // Replaces every occurrence of strFrom in str by strTo.
 void ReplaceAll(std::string& str, const std::string& strFrom, const std::string& strTo);

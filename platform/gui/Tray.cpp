@@ -138,9 +138,17 @@ bool TrayNotify(const std::string& strTitle, const std::string& strText) {
     if (!g_pTray || !TrayAvailable()) {
         return false;
     }
-    g_pTray->showMessage(QString::fromUtf8(strTitle), QString::fromUtf8(strText),
+    g_pTray->showMessage(NotificationText(strTitle), NotificationText(strText),
                          QSystemTrayIcon::Information);
     return true;
+}
+
+QString NotificationText(const std::string& strText) {
+    // Notifications carry the service's own texts; some desktops read markup in them, so
+    // the angle brackets that would open a tag become look-alike quotes.
+    QString str = QString::fromUtf8(strText);
+    str.replace('<', QChar(0x2039)).replace('>', QChar(0x203A));
+    return str;
 }
 
 bool TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }

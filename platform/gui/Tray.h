@@ -7,6 +7,8 @@
 
 #include "platform/AppEvent.h"
 
+#include <QString>
+
 #include <string>
 
 constexpr int TRAY_ICON_ID = 128;
@@ -25,6 +27,8 @@ bool TrayRemove();
 // Shows a notification beside the icon, where the desktop has a tray host; a click on it
 // reaches the main window as UM_TRAY_NOTIFY with NIN_BALLOONUSERCLICK. False without one.
 bool TrayNotify(const std::string& strTitle, const std::string& strText);
+// A text as a notification shows it: never read as markup.
+QString NotificationText(const std::string& strText);
 
 // Whether the desktop has a tray host that shows the icon. Without one, TrayAdd shows
 // the icon in a small window of its own that takes the same clicks, so the program can

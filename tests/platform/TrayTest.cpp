@@ -5,6 +5,7 @@
 #include <QIcon>
 #include <QImage>
 #include <QPixmap>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include "platform/AppEvent.h"
@@ -103,4 +104,12 @@ TEST(Tray, standInWindowTakesClicksForTheMainWindow) {
     EXPECT_TRUE(pButton->window()->isVisible());
     TrayRemove();
     SetMainWindowHandle(0);
+}
+
+TEST(Tray, notificationTextsAreNeverMarkup) {
+    const QString str = NotificationText("Refused: <img src=http://x/a.png> & <b>bold</b>");
+    EXPECT_FALSE(str.contains('<'));
+    EXPECT_FALSE(str.contains('>'));
+    EXPECT_FALSE(Qt::mightBeRichText(str));
+    EXPECT_TRUE(str.startsWith("Refused: "));
 }
