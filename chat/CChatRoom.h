@@ -1,0 +1,82 @@
+#pragma once
+
+// One chat room as the IRC side sees it: its channel, topic, users and guests, and what
+// each IRC event does to it. The chat window derives from it and draws what the hooks
+// report; without a window (tests, benchmarks) the room keeps the same state.
+
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class CIrcClient;
+
+// The four character formats of the chat pane.
+enum class EChatStyle { Normal, OwnNick, OtherNick, Status };
+
+// The key every client joins and locks its channels with.
+constexpr const char* CHANNEL_KEY = "marigold";
+// Shown before every system line: tab, the character », a blank.
+constexpr const char* STATUS_PREFIX = "\t\u00bb ";
+
+class CChatRoom {
+public:
+    explicit CChatRoom(std::string strChannel);
+    // Leaves its client's room list.
+    virtual ~CChatRoom();
+    CChatRoom(const CChatRoom&) = delete;
+    CChatRoom& operator=(const CChatRoom&) = delete;
+
+    const std::string& Channel() const { return m_strChannel; }
+    const std::string& Topic() const { return m_strTopic; }
+    // Display names of the non-guest users, in the order they came.
+    const std::vector<std::string>& Users() const { return m_users; }
+    int GuestCount() const { return static_cast<int>(m_guests.size()); }
+    // " Total users: %d" with users and guests.
+    std::string CountText() const;
+    bool ControlsEnabled() const { return m_bControlsEnabled; }
+
+    // The client this room sends through; set by the room list that takes it.
+    CIrcClient* Client() const { return m_pClient; }
+    void SetClient(CIrcClient* pClient) { m_pClient = pClient; }
+
+    // Sends the join lines (and the topic when not empty) and waits, controls disabled,
+    // for the client's own JOIN echo.
+    void Join(const std::string& strChannel, const std::string& strTopic);
+    // Forgets who is in the room, as when it moves to the other client.
+    void ClearUsers();
+
+    // What the IRC events do to the room.
+    void SetTopic(std::string_view strText);
+    void SetNames(std::string_view strNames);
+    void ShowMessage(const std::string& strNick, std::string_view strText);
+    void UserJoined(const std::string& strNick);
+    void UserLeft(const std::string& strNick);
+    void UserKicked(const std::string& strNick);
+    void UserRenamed(const std::string& strOldNick, const std::string& strNewNick);
+    void ServerDisconnected(const std::string& strReason);
+
+    void AppendSystemLine(const std::string& strText);
+
+protected:
+    // Hooks for the window.
+    virtual void AppendLine(const std::string& /*strText*/, EChatStyle /*style*/) {}
+    virtual void OnTopicChanged() {}
+    virtual void OnUsersChanged() {}
+    virtual void OnControlsEnabled(bool /*bEnabled*/) {}
+    // A message arrived; the window flashes when it is not active.
+    virtual void OnMessageShown() {}
+
+private:
+    void SetControlsEnabled(bool bEnabled);
+    // Removes a user by nickname; true when a listed (non-guest) user went.
+    bool RemoveUser(const std::string& strNick);
+
+    std::string m_strChannel;
+    std::string m_strTopic;
+    std::vector<std::string> m_users;
+    // Guests are counted, never listed; their nicknames tell which guest leaves.
+    std::multiset<std::string> m_guests;
+    bool m_bControlsEnabled = true;
+    CIrcClient* m_pClient = nullptr;
+};

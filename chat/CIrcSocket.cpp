@@ -1,0 +1,124 @@
+#include "chat/CIrcSocket.h"
+
+#include "chat/CIrcClient.h"
+#include "chat/CIrcProtocol.h"
+#include "platform/Logging.h"
+
+namespace {
+
+constexpr int kReceiveChunk = 4096;
+// Reads per notification: enough to keep up with a busy channel, few enough that one
+// flood never holds the window thread for long.
+constexpr int kReadsPerNotification = 16;
+
+}  // namespace
+
+bool CIrcSocket::Open(const std::string& strHost, unsigned nPort) {
+    CAsyncSocket::Close();
+    m_bConnected = false;
+    if (!Create()) {
+        return false;
+    }
+    if (!Connect(strHost, nPort) && GetLastError() != kWouldBlock) {
+        CAsyncSocket::Close();
+        return false;
+    }
+    return true;
+}
+
+void CIrcSocket::Close() {
+    m_bConnected = false;
+    CAsyncSocket::Close();
+}
+
+void CIrcSocket::SendLine(std::string strLine) {
+    if (!m_bConnected || strLine.empty()) {
+        return;
+    }
+    if (strLine.back() != '\n') {
+        strLine += '\n';
+    }
+    m_sendQueue.push_back(std::move(strLine));
+    Flush();
+}
+
+void CIrcSocket::Flush() {
+    while (m_bConnected && !m_sendQueue.empty()) {
+        const std::string& strHead = m_sendQueue.front();
+        while (m_nHeadSent < strHead.size()) {
+            const int nSent =
+                Send(strHead.data() + m_nHeadSent, static_cast<int>(strHead.size() - m_nHeadSent));
+            if (nSent == kError) {
+                if (GetLastError() != kWouldBlock) {
+                    Lost("connection lost");
+                }
+                return;  // OnSend resumes it
+            }
+            m_nHeadSent += static_cast<size_t>(nSent);
+        }
+        m_sendQueue.pop_front();
+        m_nHeadSent = 0;
+    }
+}
+
+void CIrcSocket::OnSend() { Flush(); }
+
+void CIrcSocket::OnConnect(int nErrorCode) {
+    if (nErrorCode != 0) {
+        qCInfo(NetLog) << "irc: connect failed" << nErrorCode;
+        return;
+    }
+    m_bConnected = true;
+    // Nothing of an earlier connection belongs to this one.
+    m_reader = CIrcLineReader();
+    m_sendQueue.clear();
+    m_nHeadSent = 0;
+    if (m_pHandler) {
+        m_pHandler->Register();
+    }
+}
+
+void CIrcSocket::OnReceive() {
+    char buffer[kReceiveChunk];
+    for (int nRead = 0; nRead < kReadsPerNotification && m_bConnected; ++nRead) {
+        const int nReceived = Receive(buffer, sizeof buffer);
+        if (nReceived == kError) {
+            if (GetLastError() != kWouldBlock) {
+                Lost("connection lost");
+            }
+            return;
+        }
+        if (nReceived == 0) {
+            return;  // the peer closed: OnClose follows
+        }
+        m_reader.Append(std::string_view(buffer, static_cast<size_t>(nReceived)));
+        std::string strLine;
+        // A handler may close the connection; the lines after that are not ours to read.
+        for (CIrcLineReader::EStatus status;
+             m_bConnected &&
+             (status = m_reader.Next(strLine)) != CIrcLineReader::EStatus::Incomplete;) {
+            if (status == CIrcLineReader::EStatus::Bad) {
+                qCInfo(NetLog) << "irc: dropped an over-long line";
+                continue;
+            }
+            if (std::optional<std::string> pong = PongFor(strLine)) {
+                SendLine(std::move(*pong));
+            } else if (m_pHandler) {
+                m_pHandler->HandleLine(strLine);
+            }
+        }
+        if (nReceived < kReceiveChunk) {
+            return;
+        }
+    }
+}
+
+void CIrcSocket::OnClose() { Lost("connection closed by the server"); }
+
+void CIrcSocket::Lost(const std::string& strReason) {
+    const bool bWasConnected = m_bConnected;
+    Close();
+    if (bWasConnected) {
+        m_client.OnConnectionLost(strReason);
+    }
+}

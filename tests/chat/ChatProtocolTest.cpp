@@ -1,0 +1,163 @@
+#include "chat/CChatRoom.h"
+#include "chat/CIrcClient.h"
+#include "chat/CIrcProtocol.h"
+#include "chat/IrcLines.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// A room that writes its pane as text, styles marked: <o>other nick, <s>status.
+class CRecordingRoom final : public CChatRoom {
+public:
+    using CChatRoom::CChatRoom;
+    std::string m_strPane;
+    int m_nMessages = 0;
+
+protected:
+    void AppendLine(const std::string& strText, EChatStyle style) override {
+        static const char* const kMarks[] = {"", "<me>", "<o>", "<s>"};
+        m_strPane += kMarks[static_cast<int>(style)] + strText;
+    }
+    void OnMessageShown() override { ++m_nMessages; }
+};
+
+std::vector<std::string> Lines(CIrcLineReader& reader) {
+    std::vector<std::string> lines;
+    std::string strLine;
+    for (CIrcLineReader::EStatus status;
+         (status = reader.Next(strLine)) != CIrcLineReader::EStatus::Incomplete;) {
+        lines.push_back(status == CIrcLineReader::EStatus::Bad ? "<bad>" : strLine);
+    }
+    return lines;
+}
+
+}  // namespace
+
+TEST(IrcLineReader, framesLinesAcrossReadsAndDropsOverlongOnes) {
+    CIrcLineReader reader;
+    reader.Append("one\r");
+    EXPECT_TRUE(Lines(reader).empty());
+    reader.Append("\ntw");
+    reader.Append("o\rx\n\nthree");
+    EXPECT_EQ(Lines(reader), (std::vector<std::string>{"one", "two\rx", ""}));
+    EXPECT_EQ(reader.Pending(), 5u);
+    reader.Append("\n" + std::string(CIrcLineReader::MAX_IRC_LINE + 10, 'x'));
+    reader.Append(std::string(100000, 'y'));
+    EXPECT_EQ(Lines(reader), (std::vector<std::string>{"three", "<bad>"}));
+    EXPECT_LE(reader.Pending(), CIrcLineReader::MAX_IRC_LINE + 1);
+    reader.Append("yyy\nafter\n");
+    EXPECT_EQ(Lines(reader), (std::vector<std::string>{"after"}));
+}
+
+TEST(IrcLines, answerOnlyPingCommandsAndKeepValuesOnOneLine) {
+    EXPECT_EQ(PongFor("PING :irc.local"), "PONG :irc.local\r\n");
+    EXPECT_EQ(PongFor(":irc.local PING tok"), "PONG tok\r\n");
+    EXPECT_EQ(PongFor(":kim0!u@h PRIVMSG #c :PING me"), std::nullopt);
+    EXPECT_EQ(PongFor("PINGS x"), std::nullopt);
+    EXPECT_EQ(LineSafe(std::string_view("a\r\nb\0c", 6)), "abc");
+    for (const char* psz : {"#ok", "#Top-News!?"}) {
+        EXPECT_TRUE(IsValidChannel(psz)) << psz;
+    }
+    for (const char* psz : {"", "#", "chan", "#a b", "#a,b", "#a\x07", "#a\r\n: QUIT"}) {
+        EXPECT_FALSE(IsValidChannel(psz)) << psz;
+    }
+    // A long text goes as several lines that fit a relayed 512-byte line, cut between
+    // characters, and read back as the text.
+    std::string strText;
+    for (int i = 0; i < 300; ++i) {
+        strText += "\u00e9\u20ac ";
+    }
+    std::string strJoined;
+    for (const std::string& strLine : PrivmsgLines("#c", strText + "\r\nx")) {
+        ASSERT_EQ(strLine.rfind(": PRIVMSG #c :", 0), 0u);
+        EXPECT_LE(strLine.size() + 2, 512u - 100u);
+        strJoined += strLine.substr(14);
+    }
+    EXPECT_EQ(strJoined, strText + "x");
+}
+
+class ChatProtocolTest : public ::testing::Test {
+protected:
+    ChatProtocolTest() {
+        m_client.SetNick("kim0");
+        m_client.Rooms().AddRoom(&m_room);
+        m_client.Rooms().AddRoom(&m_other);
+        m_client.m_fnShowMessage = [this](const std::string& str) { m_messages.push_back(str); };
+    }
+    void Handle(const std::string& strLine) { m_client.Protocol().HandleLine(strLine); }
+
+    CIrcClient m_client;
+    CRecordingRoom m_room{"#Chan"};
+    CRecordingRoom m_other{"#other"};
+    std::vector<std::string> m_messages;
+};
+
+TEST_F(ChatProtocolTest, roomEventsChangeUsersGuestsPaneAndTopic) {
+    Handle(":kim0!u@h JOIN :#Chan");
+    EXPECT_EQ(m_room.m_strPane, "<s>\t\u00bb Successful join!\r\n");
+    Handle(":irc.local 353 kim0 = #Chan :@kim0 +ann1 guest bob3");
+    EXPECT_EQ(m_room.Users(), (std::vector<std::string>{"kim", "ann", "bob"}));
+    EXPECT_EQ(m_room.CountText(), " Total users: 4");
+    Handle(":irc.local 332 kim0 #Chan :Some  -  topic");
+    EXPECT_EQ(m_room.Topic(), "Some - topic");
+    m_room.m_strPane.clear();
+
+    Handle(":ann1!u@h PRIVMSG #Chan :hello  there");
+    Handle(":ann1!u@h PRIVMSG kim0 :private");  // to a nickname: no room
+    Handle(":ann1!u@h PRIVMSG #chan :case");    // names are case-sensitive
+    Handle(":zed2!u@h JOIN #Chan");
+    Handle(":guestb!u@h JOIN #Chan");
+    Handle(":guest!u@h PART #Chan");
+    Handle(":bob3!u@h PART #Chan");
+    EXPECT_EQ(m_room.m_strPane,
+              "<o>ann: hello there\r\n<s>\t\u00bb zed joined.\r\n<s>\t\u00bb bob left.\r\n");
+    EXPECT_EQ(m_room.m_nMessages, 1);
+    EXPECT_EQ(m_room.Users(), (std::vector<std::string>{"kim", "ann", "zed"}));
+    EXPECT_EQ(m_room.GuestCount(), 1);
+
+    // Another user's rename and quit change the lists; the rooms stay connected.
+    Handle(":zed2!u@h NICK :max2");
+    Handle(":ann1!u@h QUIT :bye");
+    EXPECT_EQ(m_room.Users(), (std::vector<std::string>{"kim", "max"}));
+    EXPECT_TRUE(m_room.ControlsEnabled());
+    EXPECT_EQ(m_other.m_strPane, "");
+    EXPECT_EQ(m_client.GetNick(), "kim0");
+
+    Handle(":op9!u@h KICK #Chan kim0 :out");
+    EXPECT_FALSE(m_room.ControlsEnabled());
+    EXPECT_NE(m_room.m_strPane.find("kim got booted."), std::string::npos);
+}
+
+TEST_F(ChatProtocolTest, shortAndUnknownLinesAreIgnoredAndOwnLossDisconnectsEveryRoom) {
+    for (const char* psz : {"", "JOIN", ":a JOIN", ":a KICK #Chan", ":s 332 kim0", ":s 353 kim0 = ",
+                            ":s 999 kim0 #Chan x", ":a FOO #Chan x", "\x01\x02 \xff\xfe x"}) {
+        Handle(psz);
+    }
+    EXPECT_EQ(m_room.m_strPane, "");
+    EXPECT_TRUE(m_messages.empty());
+
+    Handle(":kim0!u@h NICK :kim5");
+    EXPECT_EQ(m_client.GetNick(), "kim5");
+    Handle(":kim5!u@h QUIT :Quit: gone");
+    for (const CRecordingRoom* pRoom : {&m_room, &m_other}) {
+        EXPECT_EQ(pRoom->m_strPane, "<s>\t\u00bb Server disconnected you: :Quit: gone\r\n");
+        EXPECT_FALSE(pRoom->ControlsEnabled());
+    }
+}
+
+TEST_F(ChatProtocolTest, nicknameInUseCountsUpAndGivesUpOnceAfterNine) {
+    Handle(":s 433 * kim0 :Nickname is already in use");
+    EXPECT_EQ(m_client.GetNick(), "kim1");
+    m_client.SetNick("guest");
+    Handle(":s 433 * guest :in use");
+    EXPECT_EQ(m_client.GetNick(), "gues1");
+    m_client.SetNick("kim9");
+    Handle(":s 433 * kim9 :in use");
+    EXPECT_EQ(m_client.GetNick(), "kim9");
+    Handle(":s 461 kim9 JOIN :Not enough parameters");
+    EXPECT_EQ(m_messages, (std::vector<std::string>{STR_NICK_UNUSABLE, STR_BAD_COMMAND}));
+}

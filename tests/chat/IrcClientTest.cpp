@@ -1,0 +1,90 @@
+#include "chat/CChatRoom.h"
+#include "chat/CIrcClient.h"
+#include "tests/support/CIrcServer.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+
+using testing_support::CIrcServer;
+using testing_support::CScopedEnv;
+using testing_support::WaitFor;
+
+namespace {
+
+class CPaneRoom final : public CChatRoom {
+public:
+    using CChatRoom::CChatRoom;
+    bool Shows(const std::string& strText) const {
+        return m_strPane.find(strText) != std::string::npos;
+    }
+    std::string m_strPane;
+
+protected:
+    void AppendLine(const std::string& strText, EChatStyle) override { m_strPane += strText; }
+};
+
+// Two clients of a real InspIRCd, each with a room; they connect the way the login window
+// connects its clients.
+class IrcClientTest : public ::testing::Test {
+protected:
+    void SetUp() override { ASSERT_TRUE(m_server.Running()) << m_server.Log(); }
+
+    // A client with one room in #chan, joined and confirmed by its JOIN echo.
+    std::unique_ptr<CIrcClient> Joined(const std::string& strNick, CPaneRoom& room) {
+        auto pClient = std::make_unique<CIrcClient>();
+        pClient->SetNick(strNick);
+        pClient->Rooms().AddRoom(&room);
+        pClient->Connect();
+        EXPECT_TRUE(WaitFor([&] { return room.Shows("Successful join!"); })) << m_server.Log();
+        return pClient;
+    }
+
+    CIrcServer m_server;
+    CScopedEnv m_host{"VOCALON_IRC_HOST", m_server.Host()};
+    CScopedEnv m_port{"VOCALON_IRC_PORT", std::to_string(m_server.Port())};
+    testing_support::CCleanProfile m_profile;
+};
+
+}  // namespace
+
+TEST_F(IrcClientTest, twoUsersAndAGuestMeetAndTalkInAKeyedChannel) {
+    CPaneRoom kimRoom("#chan"), annRoom("#chan"), guestRoom("#chan");
+    auto pKim = Joined("kim0", kimRoom);
+    auto pAnn = Joined("ann0", annRoom);
+    auto pGuest = Joined("guest", guestRoom);
+    ASSERT_TRUE(WaitFor([&] { return kimRoom.Users().size() == 2 && kimRoom.GuestCount() == 1; }));
+    EXPECT_EQ(kimRoom.Users(), (std::vector<std::string>{"kim", "ann"}));
+    EXPECT_EQ(annRoom.Users(), (std::vector<std::string>{"kim", "ann"}));
+    EXPECT_EQ(guestRoom.GuestCount(), 1);
+    EXPECT_TRUE(kimRoom.Shows("ann joined."));
+
+    for (const std::string& strLine : PrivmsgLines("#chan", "hello ann, PING me")) {
+        pKim->Send(strLine);
+    }
+    pAnn->Send(": PRIVMSG #chan :hi kim");
+    EXPECT_TRUE(WaitFor([&] { return annRoom.Shows("kim: hello ann, PING me\r\n"); }));
+    EXPECT_TRUE(WaitFor([&] { return kimRoom.Shows("ann: hi kim\r\n"); }));
+    EXPECT_TRUE(WaitFor([&] { return guestRoom.Shows("kim: hello ann, PING me\r\n"); }));
+
+    pAnn->Send(": PART #chan");
+    EXPECT_TRUE(WaitFor([&] { return kimRoom.Shows("ann left."); }));
+    EXPECT_EQ(kimRoom.Users(), (std::vector<std::string>{"kim"}));
+}
+
+TEST_F(IrcClientTest, takenNicknameMovesToTheNextAndAServerRestartIsShownThenRejoined) {
+    CPaneRoom firstRoom("#chan"), secondRoom("#chan");
+    auto pFirst = Joined("kim0", firstRoom);
+    auto pSecond = Joined("kim0", secondRoom);
+    EXPECT_EQ(pSecond->GetNick(), "kim1");
+
+    ASSERT_TRUE(m_server.Restart()) << m_server.Log();
+    EXPECT_TRUE(WaitFor([&] { return firstRoom.Shows("Server disconnected you: "); }));
+    EXPECT_FALSE(firstRoom.ControlsEnabled());
+    firstRoom.m_strPane.clear();
+    pFirst->Connect();
+    EXPECT_TRUE(WaitFor([&] { return firstRoom.Shows("Successful join!"); })) << m_server.Log();
+    EXPECT_TRUE(firstRoom.ControlsEnabled());
+}
