@@ -1,11 +1,12 @@
 #!/usr/bin/env bash
 # Builds the benchmarks optimised and runs them: the news check, then the desktop's idle
-# work (tray blink, settings writes). Arguments go to the news benchmark:
+# work (tray blink, settings writes), the IRC line handling. Arguments go to the news benchmark:
 #   bash tools/bench.sh [feeds=200] [articles=50] [delay_ms=50] [parallel=8]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOCALON_SANITIZE=OFF -DVOCALON_TESTS=OFF >/dev/null
-cmake --build build-bench --target bench_news bench_desktop
+cmake --build build-bench --target bench_news bench_desktop bench_chat
 ./build-bench/bench/bench_news "$@"
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} ./build-bench/bench/bench_desktop
+./build-bench/bench/bench_chat
