@@ -41,6 +41,7 @@ CLoginDlg::CLoginDlg(QWidget* pParent)
     setModal(false);
     BuildForm();
     MakeFixedWindow(this, true);
+    InitChatClients();
     SetMainWindowHandle(Handle());
     SetMainWnd(this);
 }
@@ -50,6 +51,7 @@ CLoginDlg::~CLoginDlg() {
     delete m_pNewsDlg;
     m_pNewsDlg = nullptr;
     EndSession();
+    CloseChatWindows();
     TrayRemove();
     if (MainWnd() == this) {
         SetMainWnd(nullptr);

@@ -5,6 +5,7 @@
 // for the session: the tray icon and its menu, the news window, the chat connections and
 // the peer network. Other windows reach it through MainWnd().
 
+#include "chat/CIrcClient.h"
 #include "hub/CMainWindow.h"
 #include "platform/AppEvent.h"
 #include "platform/CTimerSet.h"
@@ -17,6 +18,7 @@
 #include <string>
 
 class CAboutDlg;
+class CChatDlg;
 class CHyperLink;
 class CNewVersionDlg;
 class CNewsDlg;
@@ -58,6 +60,11 @@ public:
     // Raises or opens the chat window of a channel.
     void OpenChat(const std::string& strChannel, const std::string& strTopic,
                   const std::string& strUrl);
+    // Moves a chat window to the user's own connection, or back to the guest's.
+    void MoveChatToUser(CChatDlg* pDlg) override;
+    void MoveChatToGuest(CChatDlg* pDlg) override;
+    CIrcClient& UserClient() { return m_ircUser; }
+    CIrcClient& GuestClient() { return m_ircGuest; }
 
     // Runs a tray-menu command.
     void OnCommand(int nID);
@@ -105,8 +112,14 @@ private:
     void OnPrefsClosed(int nResult);
     void ShowAbout();
     void ShowWorkerMessage(const std::string& strText);
+    void InitChatClients();
+    void CloseChatWindows();
+    void MoveChat(CChatDlg* pDlg, CIrcClient& from, CIrcClient& to);
 
     CHandleRegistration m_handle{this};
+    // The chat connections; their windows are closed before they go.
+    CIrcClient m_ircUser;
+    CIrcClient m_ircGuest;
     CTimerSet m_timers;
 
     QLineEdit* m_pUserEdit = nullptr;

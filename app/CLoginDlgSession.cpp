@@ -72,6 +72,10 @@ void CLoginDlg::StartSession() {
     hide();
     m_strSection = SECTION_USER_PREFIX + m_strUsername;
     m_pNewsDlg->ApplyDisplaySettings();
+    m_ircUser.SetNick(m_strUsername + "0");
+    m_ircUser.Connect();
+    m_ircGuest.SetNick("guest");
+    m_ircGuest.Connect();
     if (!HasChosenSources(m_strUsername)) {
         m_notice = ENotice::ChooseSources;
         TrayNotify("Vocalon", "Choose the news sources you want to follow: click here.");
@@ -82,6 +86,8 @@ void CLoginDlg::StartSession() {
 
 void CLoginDlg::EndSession() {
     m_bSession = false;
+    m_ircUser.Close();
+    m_ircGuest.Close();
     m_timers.KillTimer(TIMER_LOGIN_RETRY);
     if (m_pNewsDlg) {
         m_pNewsDlg->Destroy();
@@ -170,18 +176,4 @@ void CLoginDlg::OnTimer(int nIDEvent) {
             StartPeerListThread(MakeCredentials(m_strUsername, m_strPassword));
         }
     }
-}
-
-void CLoginDlg::OpenChatRequest(const std::string& strRequest) {
-    CStringArray pieces;
-    SplitString(strRequest, pieces, "!!");
-    if (pieces.size() != 3) {
-        return;
-    }
-    OpenChat(pieces[0], pieces[1], pieces[2]);
-}
-
-void CLoginDlg::OpenChat(const std::string& /*strChannel*/, const std::string& /*strTopic*/,
-                         const std::string& /*strUrl*/) {
-    // Chat windows arrive with the chat subsystem.
 }

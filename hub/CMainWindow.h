@@ -15,6 +15,7 @@
 class CIrcClient;
 class CPeerNet;
 class CChatEvent;
+class CChatDlg;
 
 class CMainWindow {
 public:
@@ -30,6 +31,10 @@ public:
     virtual void OpenChatRequest(const std::string& strRequest) = 0;
     // Pops up the tray menu at a screen position; the chosen command runs later.
     virtual void ShowTrayMenu(const QPoint& ptScreen) = 0;
+    // Move a chat window to the user's own IRC client (to take part), or back to the
+    // guest's (to watch); the window has already left its channel on the old one.
+    virtual void MoveChatToUser(CChatDlg* pDlg) = 0;
+    virtual void MoveChatToGuest(CChatDlg* pDlg) = 0;
 
     // The user and password of the form, as last read.
     virtual std::string UserName() const = 0;

@@ -28,6 +28,7 @@ constexpr const char* KEY_NEWS_DATE_COLOR = "news_date_color";
 // Window places: prefix + "x", "y", "cx", "cy".
 constexpr const char* PLACE_NEWS = "news_";
 constexpr const char* PLACE_PAST_NEWS = "past_news_";
+constexpr const char* PLACE_CHAT = "irc_";
 
 // The catalogue of news sources in the application directory, shared by every user.
 constexpr const char* CATALOGUE_FILE = "in_feeds.txt";

@@ -3,6 +3,7 @@
 #include "app/CSignupDlg.h"
 #include "app/ServiceRequests.h"
 #include "app/TrayMenu.h"
+#include "chat/CChatDlg.h"
 #include "news/CNewsDlg.h"
 #include "platform/Profile.h"
 #include "platform/gui/ResourceIds.h"
@@ -67,6 +68,9 @@ protected:
     // Login requests hang here, so the results a test posts are the only ones.
     testing_support::CBlackHole m_silentService;
     CScopedEnv m_serviceHost{"VOCALON_SERVICE_HOST", m_silentService.HostPort()};
+    // A session's chat connections go to a closed local port, never out.
+    CScopedEnv m_ircHost{"VOCALON_IRC_HOST", "127.0.0.1"};
+    CScopedEnv m_ircPort{"VOCALON_IRC_PORT", std::to_string(UnusedPort())};
     CTempAppDir m_appDir;
     std::unique_ptr<CLoginDlg> m_pDlg;
 };
@@ -466,4 +470,35 @@ TEST_F(LoginDlgTest, notificationAfterLoginWithoutSourcesOpensThePrefs) {
     PostAppEvent(m_pDlg->Handle(), UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID),
                  MakeParam(NIN_BALLOONUSERCLICK));
     EXPECT_TRUE(WaitFor([&] { return m_pDlg->PrefSheet() != nullptr; }));
+}
+
+TEST_F(LoginDlgTest, chatRequestsOpenOneWindowPerValidChannelOnTheGuestConnection) {
+    CScopedEnv noEngine("VOCALON_NO_WEBENGINE", "1");
+    Open();
+    Type("kim", "pw");
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "0", "");
+    EXPECT_EQ(m_pDlg->UserClient().GetNick(), "kim0");
+    EXPECT_EQ(m_pDlg->GuestClient().GetNick(), "guest");
+
+    // Not a channel token, a record of more or fewer pieces: nothing opens.
+    for (const char* psz : {"#a b!!Topic!!http://x/a", "#a\r\n: QUIT!!T!!http://x",
+                            "chan!!T!!http://x", "#ok!!Topic", "#ok!!Top!c!!http://x"}) {
+        m_pDlg->OpenChatRequest(psz);
+    }
+    EXPECT_TRUE(m_pDlg->GuestClient().Rooms().Rooms().empty());
+
+    m_pDlg->OpenChatRequest("#Budget!!Gazette - Budget!!http://x/a");
+    m_pDlg->OpenChatRequest("#Budget!!Gazette - Budget!!http://x/a");
+    ASSERT_EQ(m_pDlg->GuestClient().Rooms().Rooms().size(), 1u);
+    auto* pChat = dynamic_cast<CChatDlg*>(m_pDlg->GuestClient().Rooms().Rooms().front());
+    ASSERT_NE(pChat, nullptr);
+    EXPECT_TRUE(pChat->isVisible());
+    EXPECT_EQ(pChat->Channel(), "#Budget");
+
+    m_pDlg->MoveChatToUser(pChat);
+    EXPECT_TRUE(m_pDlg->GuestClient().Rooms().Rooms().empty());
+    EXPECT_EQ(m_pDlg->UserClient().Rooms().FindRoom("#Budget"), pChat);
+    // The window ends with the login window.
+    m_pDlg.reset();
 }

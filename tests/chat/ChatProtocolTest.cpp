@@ -2,6 +2,7 @@
 #include "chat/CIrcClient.h"
 #include "chat/CIrcProtocol.h"
 #include "chat/IrcLines.h"
+#include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -90,6 +91,10 @@ protected:
     }
     void Handle(const std::string& strLine) { m_client.Protocol().HandleLine(strLine); }
 
+    // Reconnects after a taken nickname go to a closed local port, never out.
+    testing_support::CScopedEnv m_host{"VOCALON_IRC_HOST", "127.0.0.1"};
+    testing_support::CScopedEnv m_port{"VOCALON_IRC_PORT",
+                                       std::to_string(testing_support::UnusedPort())};
     CIrcClient m_client;
     CRecordingRoom m_room{"#Chan"};
     CRecordingRoom m_other{"#other"};

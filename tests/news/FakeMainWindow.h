@@ -20,11 +20,15 @@ public:
     void ShowMain() override {}
     void OpenChatRequest(const std::string& strRequest) override;
     void ShowTrayMenu(const QPoint&) override {}
+    void MoveChatToUser(CChatDlg* pDlg) override { m_movedToUser.push_back(pDlg); }
+    void MoveChatToGuest(CChatDlg* pDlg) override { m_movedToGuest.push_back(pDlg); }
     std::string UserName() const override { return m_strUser; }
     std::string Password() const override { return {}; }
 
     std::string m_strUser;
     std::vector<std::string> m_chatRequests;
+    std::vector<CChatDlg*> m_movedToUser;
+    std::vector<CChatDlg*> m_movedToGuest;
     int m_nPrefsOpened = 0;
 
 private:

@@ -1,0 +1,384 @@
+#include "chat/CChatDlg.h"
+
+#include "chat/BrowserPane.h"
+#include "chat/CIrcClient.h"
+#include "chat/IrcLines.h"
+#include "hub/CMainWindow.h"
+#include "platform/gui/ResourceIds.h"
+#include "platform/gui/Shell.h"
+#include "ui/WindowPlacement.h"
+#include "util/Config.h"
+#include "util/Net.h"
+#include "util/SettingsNames.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <QTextEdit>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+
+namespace {
+
+constexpr int kFlashPeriodMs = 1000;
+constexpr int kUserListWidth = 150;
+constexpr int kUserListHeight = 100;
+
+std::string Encoded(const std::string& strValue) {
+    return QUrl::toPercentEncoding(QString::fromStdString(strValue)).toStdString();
+}
+
+QTextCharFormat ChatFormat(const QColor& color, bool bBold) {
+    QTextCharFormat format;
+    format.setFontFamilies({QStringLiteral("Arial")});
+    format.setFontPointSize(12);
+    format.setFontWeight(bBold ? QFont::Bold : QFont::Normal);
+    format.setFontItalic(false);
+    format.setFontUnderline(false);
+    format.setForeground(color);
+    return format;
+}
+
+// A CR would start a block of its own in the pane, so "\r\n" line ends (and stray CRs
+// from the server) become plain line breaks.
+QString PaneString(const std::string& strText) {
+    QString str = QString::fromStdString(strText);
+    str.remove(QLatin1Char('\r'));
+    return str;
+}
+
+}  // namespace
+
+std::string MailtoUrl(const std::string& strTopic, const std::string& strPageUrl) {
+    const std::string strSubject = "Alert! " + strTopic + "...";
+    const std::string strBody = "I thought you might find this link interesting:\r\n" + strPageUrl +
+                                "\r\n\r\n" + std::string(38, '-') +
+                                "\r\nDownload Vocalon 2.0 and Pick Your Own News Community!\r\n" +
+                                ProductWebSite();
+    return "mailto:?subject=" + Encoded(strSubject) + "&body=" + Encoded(strBody);
+}
+
+std::string InstantMessageUrl(const std::string& strPageUrl) {
+    return "aim:goim?screenname=&message=" +
+           Encoded("I got this hot link from the vocalon. Check it: " + strPageUrl);
+}
+
+CChatDlg::CChatDlg(CIrcClient* pClient, const std::string& strChannel, const std::string& strUrl)
+    : QDialog(nullptr),
+      CChatRoom(strChannel),
+      m_timers([this](int nIDEvent) { OnTimer(nIDEvent); }),
+      m_strUrl(strUrl) {
+    SetClient(pClient);
+    setWindowTitle("Chat");
+    setWindowIcon(LoadAppIcon(IDI_MAIN));
+    setWindowFlag(Qt::WindowMinMaxButtonsHint);
+    setSizeGripEnabled(true);
+    m_formats[static_cast<int>(EChatStyle::Normal)] = ChatFormat(QColor(0, 0, 0), false);
+    m_formats[static_cast<int>(EChatStyle::OwnNick)] = ChatFormat(QColor(255, 0, 0), true);
+    m_formats[static_cast<int>(EChatStyle::OtherNick)] = ChatFormat(QColor(0, 0, 255), true);
+    m_formats[static_cast<int>(EChatStyle::Status)] = ChatFormat(QColor(128, 128, 128), false);
+    BuildControls();
+
+    m_nLW = kUserListWidth;
+    m_nLH = kUserListHeight;
+    m_nP = m_pProgress->sizeHint().height();
+    m_nLo = m_pLocation->sizeHint().height();
+    m_nLbW = m_pLocationLabel->sizeHint().width();
+    m_nEW = std::max(m_pEmail->sizeHint().width(), m_pInstant->sizeHint().width());
+    m_nJH = m_pJoin->sizeHint().height();
+    m_nTH = m_pCount->sizeHint().height();
+    setMinimumSize(2 * m_nEW + m_nLbW + m_nLW, m_nLo + 2 * m_nLH + m_nP + m_nS + 40);
+    resize(640, 600);
+
+    OnControlsEnabled(true);
+    m_pCount->setText(QString::fromStdString(CountText()));
+    LayOut();
+
+    if (IsWebUrl(strUrl)) {
+        m_pBrowser->Navigate(strUrl);
+    } else {
+        // Without a page to load no page ever completes, and the room must stay usable:
+        // joining is possible at once. The sharing buttons stay off, as there is no page
+        // to pass on.
+        m_pJoin->setEnabled(true);
+    }
+}
+
+CChatDlg::~CChatDlg() = default;
+
+void CChatDlg::BuildControls() {
+    m_pBrowser = CBrowserPane::Create(this);
+    m_pPane = new QTextEdit(this);
+    m_pPane->setObjectName("pane");
+    m_pPane->setReadOnly(true);
+    m_pPane->setAcceptRichText(false);
+    m_pPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    // Old lines drop off the top, so a busy room neither grows without end nor slows
+    // every append; a capped document keeps no undo history either.
+    m_pPane->document()->setMaximumBlockCount(MAX_PANE_LINES);
+    m_pUsers = new QListWidget(this);
+    m_pUsers->setObjectName("users");
+    m_pUsers->setToolTip("Active users");
+    m_pUsers->setSelectionMode(QAbstractItemView::SingleSelection);
+    m_pUsers->setUniformItemSizes(true);
+    m_pCount = new QLabel(this);
+    m_pCount->setObjectName("count");
+    m_pCount->setTextFormat(Qt::PlainText);
+    m_pInput = new QLineEdit(this);
+    m_pInput->setObjectName("input");
+    m_pSend = new QPushButton(LoadAppIcon(IDI_SEND), QString(), this);
+    m_pSend->setObjectName("send");
+    m_pJoin = new QPushButton("Join...", this);
+    m_pJoin->setObjectName("join");
+    m_pEmail = new QPushButton("Email...", this);
+    m_pEmail->setObjectName("email");
+    m_pInstant = new QPushButton("AIM...", this);
+    m_pInstant->setObjectName("instant");
+    m_pProgress = new QProgressBar(this);
+    m_pProgress->setObjectName("progress");
+    m_pProgress->setRange(0, 100);
+    m_pProgress->setValue(0);
+    m_pProgress->setTextVisible(false);
+    m_pLocationLabel = new QLabel("Location: ", this);
+    m_pLocation = new QLineEdit(this);
+    m_pLocation->setObjectName("location");
+    m_pLocation->setReadOnly(true);
+    for (QPushButton* pButton : {m_pSend, m_pJoin, m_pEmail, m_pInstant}) {
+        // Enter belongs to the input box alone: no button is pressed by it.
+        pButton->setAutoDefault(false);
+        pButton->setDefault(false);
+    }
+    for (QPushButton* pButton : {m_pJoin, m_pEmail, m_pInstant}) {
+        pButton->setEnabled(false);
+    }
+
+    connect(m_pSend, &QPushButton::clicked, this, &CChatDlg::OnSend);
+    connect(m_pInput, &QLineEdit::returnPressed, this, &CChatDlg::OnSend);
+    connect(m_pJoin, &QPushButton::clicked, this, &CChatDlg::OnJoinOrLeave);
+    connect(m_pEmail, &QPushButton::clicked, this, &CChatDlg::OnEmail);
+    connect(m_pInstant, &QPushButton::clicked, this, &CChatDlg::OnInstantMessage);
+    connect(m_pBrowser, &CBrowserPane::BeforeNavigate, this,
+            [this](const QString& strUrl) { m_pLocation->setText(strUrl); });
+    connect(m_pBrowser, &CBrowserPane::ProgressChange, m_pProgress, &QProgressBar::setValue);
+    connect(m_pBrowser, &CBrowserPane::DocumentComplete, this, &CChatDlg::OnDocumentComplete);
+}
+
+void CChatDlg::OnDocumentComplete(const QString& strUrl) {
+    m_pLocation->setText(strUrl);
+    m_strPageUrl = strUrl.toStdString();
+    for (QPushButton* pButton : {m_pEmail, m_pInstant, m_pJoin}) {
+        pButton->setEnabled(true);
+    }
+}
+
+void CChatDlg::LayOut() {
+    const bool bJoined = m_nMode == MODE_JOINED;
+    m_pInput->setVisible(bJoined);
+    m_pSend->setVisible(bJoined);
+
+    const int W = width();
+    const int H = height();
+    const int LW = m_nLW, LH = m_nLH, S = m_nS, P = m_nP, Lo = m_nLo, EW = m_nEW;
+    const int JH = m_nJH, TH = m_nTH;
+    // Watching shows one user-list height of chat; taking part two, plus the input row.
+    const int nBottom = bJoined ? P + S : P;
+    const int nChatH = bJoined ? 2 * LH : LH;
+    const int nChatY = H - nChatH - nBottom;
+    m_pBrowser->setGeometry(0, Lo, W, std::max(0, nChatY - Lo));
+    m_pPane->setGeometry(0, nChatY, std::max(0, W - LW), nChatH);
+    m_pUsers->setGeometry(W - LW, nChatY, LW, std::max(0, nChatH - TH - JH));
+    if (bJoined) {
+        m_pInput->setGeometry(0, H - S - P, std::max(0, W - S), S);
+        m_pSend->setGeometry(W - S, H - S - P, S, S);
+    }
+    m_pCount->setGeometry(W - LW, H - TH - JH - nBottom, LW, TH);
+    m_pJoin->setGeometry(W - LW, H - JH - nBottom, LW, JH);
+    m_pProgress->setGeometry(0, H - P, W, P);
+    m_pLocationLabel->setGeometry(0, 0, m_nLbW, Lo);
+    m_pLocation->setGeometry(m_nLbW, 0, std::max(0, W - 2 * EW - m_nLbW), Lo);
+    m_pEmail->setGeometry(W - 2 * EW, 0, EW, Lo);
+    m_pInstant->setGeometry(W - EW, 0, EW, Lo);
+}
+
+void CChatDlg::resizeEvent(QResizeEvent* pEvent) {
+    QDialog::resizeEvent(pEvent);
+    LayOut();
+}
+
+void CChatDlg::showEvent(QShowEvent* pEvent) {
+    QDialog::showEvent(pEvent);
+    if (!m_bFirstPaint) {
+        return;
+    }
+    // The first time it appears the window goes where the user's last chat window was
+    // closed, with its size.
+    m_bFirstPaint = false;
+    setGeometry(FitOnScreens(LoadWindowRect(UserSection(), PLACE_CHAT, geometry())));
+    m_pBrowser->setFocus();
+}
+
+void CChatDlg::changeEvent(QEvent* pEvent) {
+    QDialog::changeEvent(pEvent);
+    if (pEvent->type() == QEvent::ActivationChange && isActiveWindow()) {
+        StopFlashing();
+    }
+}
+
+void CChatDlg::closeEvent(QCloseEvent* pEvent) {
+    pEvent->accept();
+    if (m_bClosed) {
+        return;
+    }
+    m_bClosed = true;
+    if (Client()) {
+        Client()->Send(": PART " + LineSafe(Channel()));
+    }
+    SaveWindowRect(UserSection(), PLACE_CHAT, geometry());
+    // Out of the list now, not when the event loop deletes the window: until then the
+    // client could rejoin the channel for it, or the login window raise it again.
+    if (Client()) {
+        Client()->Rooms().RemoveRoom(this);
+        SetClient(nullptr);
+    }
+    m_timers.KillTimer(TIMER_FLASH);
+    hide();
+    deleteLater();
+}
+
+QString CChatDlg::PaneText() const { return m_pPane->toPlainText(); }
+
+int CChatDlg::PaneLines() const { return m_pPane->document()->blockCount(); }
+
+void CChatDlg::AppendLine(const std::string& strText, EChatStyle style) {
+    QTextCursor cursor(m_pPane->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(PaneString(strText), m_formats[static_cast<int>(style)]);
+    m_pPane->setTextCursor(cursor);
+    m_pPane->ensureCursorVisible();
+}
+
+QString CChatDlg::Title() const {
+    return QString::fromStdString(Topic().empty() ? "Chat" : Topic());
+}
+
+void CChatDlg::OnTopicChanged() {
+    m_bFlashPhase = false;
+    setWindowTitle(Title());
+}
+
+void CChatDlg::OnUsersChanged() {
+    if (m_bUsersPending) {
+        return;
+    }
+    m_bUsersPending = true;
+    QTimer::singleShot(0, this, &CChatDlg::SyncUsers);
+}
+
+void CChatDlg::SyncUsers() {
+    m_bUsersPending = false;
+    QStringList names;
+    names.reserve(static_cast<qsizetype>(Users().size()));
+    for (const std::string& strUser : Users()) {
+        names.append(QString::fromStdString(strUser));
+    }
+    m_pUsers->setUpdatesEnabled(false);
+    m_pUsers->clear();
+    m_pUsers->addItems(names);
+    m_pUsers->setUpdatesEnabled(true);
+    m_pCount->setText(QString::fromStdString(CountText()));
+}
+
+void CChatDlg::OnControlsEnabled(bool bEnabled) {
+    for (QWidget* pControl : {static_cast<QWidget*>(m_pPane), static_cast<QWidget*>(m_pUsers),
+                              static_cast<QWidget*>(m_pInput), static_cast<QWidget*>(m_pSend)}) {
+        pControl->setEnabled(bEnabled);
+    }
+    if (bEnabled) {
+        m_pInput->setFocus();
+    }
+}
+
+void CChatDlg::OnMessageShown() {
+    if (isActiveWindow() || m_bFlashing) {
+        return;
+    }
+    m_bFlashing = true;
+    QApplication::alert(this);
+    m_timers.SetTimer(TIMER_FLASH, kFlashPeriodMs);
+}
+
+void CChatDlg::StopFlashing() {
+    if (!m_bFlashing) {
+        return;
+    }
+    m_bFlashing = false;
+    m_timers.KillTimer(TIMER_FLASH);
+    OnTopicChanged();
+}
+
+void CChatDlg::OnTimer(int nIDEvent) {
+    if (nIDEvent != TIMER_FLASH) {
+        return;
+    }
+    // The caption flips between the topic and a marked topic, once a second.
+    m_bFlashPhase = !m_bFlashPhase;
+    setWindowTitle(m_bFlashPhase ? QStringLiteral("\u25cf ") + Title() : Title());
+}
+
+void CChatDlg::OnSend() {
+    const std::string strText = m_pInput->text().toStdString();
+    if (strText.empty()) {
+        return;
+    }
+    if (Client()) {
+        for (const std::string& strLine : PrivmsgLines(Channel(), strText)) {
+            Client()->Send(strLine);
+        }
+    }
+    m_pInput->clear();
+    AppendLine((Client() ? Client()->DisplayName() : std::string()) + ": ", EChatStyle::OwnNick);
+    AppendLine(LineSafe(strText) + "\r\n", EChatStyle::Normal);
+    m_pInput->setFocus();
+}
+
+void CChatDlg::OnJoinOrLeave() {
+    const std::string strPart = ": PART " + LineSafe(Channel());
+    if (m_nMode == MODE_JOINED) {
+        m_nMode = MODE_GUEST;
+        m_pJoin->setText("Join...");
+        LayOut();
+        if (Client()) {
+            Client()->Send(strPart);
+        }
+        ClearUsers();
+        if (CMainWindow* pMain = MainWnd()) {
+            pMain->MoveChatToGuest(this);
+        }
+        return;
+    }
+    m_nMode = MODE_JOINED;
+    m_pJoin->setText("Leave...");
+    LayOut();
+    if (Client()) {
+        Client()->Send(strPart);
+    }
+    // Joining a room with nobody listed invites the peers (a CHAT event) once the peer
+    // network exists.
+    ClearUsers();
+    if (CMainWindow* pMain = MainWnd()) {
+        pMain->MoveChatToUser(this);
+    }
+}
+
+void CChatDlg::OnEmail() { ShellOpen(MailtoUrl(Topic(), m_strPageUrl)); }
+
+void CChatDlg::OnInstantMessage() { ShellOpen(InstantMessageUrl(m_strPageUrl)); }

@@ -1,0 +1,223 @@
+#include "chat/CChatDlg.h"
+
+#include "chat/BrowserPane.h"
+#include "chat/CIrcClient.h"
+#include "platform/Profile.h"
+#include "tests/news/FakeMainWindow.h"
+#include "tests/support/TestSupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <QTextEdit>
+#include <QUrl>
+#include <QUrlQuery>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using testing_support::CCleanProfile;
+using testing_support::CScopedEnv;
+using testing_support::WaitFor;
+
+namespace {
+
+// A chat window on an unconnected guest client (what it sends is dropped), with the plain
+// browser pane and a fake login window that records the moves between clients.
+class ChatDlgTest : public ::testing::Test {
+protected:
+    ChatDlgTest() { m_client.SetNick("kim0"); }
+    ~ChatDlgTest() override { delete m_pDlg.data(); }
+
+    CChatDlg& Open(const std::string& strUrl = "http://example.org/a?x=1") {
+        m_pDlg = new CChatDlg(&m_client, "#chan", strUrl);
+        m_client.Rooms().AddRoom(m_pDlg);
+        m_pDlg->show();
+        return *m_pDlg;
+    }
+    template <typename T>
+    T* Child(const char* pszName) const {
+        return m_pDlg->findChild<T*>(pszName);
+    }
+    bool PageLoaded() const { return Child<QPushButton>("join")->isEnabled(); }
+
+    CCleanProfile m_profile;
+    CScopedEnv m_noEngine{"VOCALON_NO_WEBENGINE", "1"};
+    CFakeMainWindow m_main{"kim"};
+    CIrcClient m_client;
+    QPointer<CChatDlg> m_pDlg;
+};
+
+TEST_F(ChatDlgTest, layoutFollowsTheModeAndTheWindowSize) {
+    CChatDlg& dlg = Open();
+    ASSERT_TRUE(WaitFor([&] { return PageLoaded(); }));
+    int nGuestPaneHeight = 0;
+    for (bool bJoined : {false, true}) {
+        SCOPED_TRACE(bJoined ? "joined" : "guest");
+        if (bJoined) {
+            dlg.OnJoinOrLeave();
+        }
+        dlg.resize(700 + (bJoined ? 50 : 0), 650);
+        const int W = dlg.width();
+        const int H = dlg.height();
+        const QRect progress = Child<QProgressBar>("progress")->geometry();
+        const QRect pane = Child<QTextEdit>("pane")->geometry();
+        const QRect users = Child<QListWidget>("users")->geometry();
+        const QRect join = Child<QPushButton>("join")->geometry();
+        const QRect count = Child<QLabel>("count")->geometry();
+        const QRect browser = dlg.Browser()->geometry();
+        const QRect location = Child<QLineEdit>("location")->geometry();
+        QLineEdit* pInput = Child<QLineEdit>("input");
+        QPushButton* pSend = Child<QPushButton>("send");
+
+        EXPECT_EQ(dlg.Mode(), bJoined ? CChatDlg::MODE_JOINED : CChatDlg::MODE_GUEST);
+        EXPECT_EQ(Child<QPushButton>("join")->text(), bJoined ? "Leave..." : "Join...");
+        EXPECT_EQ(pInput->isVisible(), bJoined);
+        EXPECT_EQ(pSend->isVisible(), bJoined);
+        EXPECT_EQ(progress, QRect(0, H - progress.height(), W, progress.height()));
+        EXPECT_EQ(browser.top(), location.bottom() + 1);
+        EXPECT_EQ(browser.bottom() + 1, pane.top());
+        EXPECT_EQ(browser.width(), W);
+        EXPECT_EQ(users.left(), pane.right() + 1);
+        EXPECT_EQ(users.right(), W - 1);
+        EXPECT_EQ(users.top(), pane.top());
+        EXPECT_EQ(users.bottom() + 1, count.top());
+        EXPECT_EQ(count.bottom() + 1, join.top());
+        const int nChatBottom = bJoined ? pInput->geometry().top() : progress.top();
+        EXPECT_EQ(pane.bottom() + 1, nChatBottom);
+        EXPECT_EQ(join.bottom() + 1, nChatBottom);
+        if (bJoined) {
+            EXPECT_EQ(pane.height(), 2 * nGuestPaneHeight);
+            EXPECT_EQ(pSend->geometry(), QRect(W - 32, progress.top() - 32, 32, 32));
+            EXPECT_EQ(pInput->geometry(), QRect(0, progress.top() - 32, W - 32, 32));
+        } else {
+            nGuestPaneHeight = pane.height();
+        }
+    }
+}
+
+TEST_F(ChatDlgTest, joinAndLeaveMoveTheWindowAndForgetTheUsers) {
+    CChatDlg& dlg = Open();
+    EXPECT_FALSE(PageLoaded());
+    ASSERT_TRUE(WaitFor([&] { return PageLoaded(); }));
+    EXPECT_EQ(dlg.PageUrl(), "http://example.org/a?x=1");
+    EXPECT_EQ(Child<QLineEdit>("location")->text(), "http://example.org/a?x=1");
+    EXPECT_EQ(Child<QProgressBar>("progress")->value(), 100);
+
+    dlg.SetNames(":@ann0 +bob1 guest");
+    ASSERT_TRUE(WaitFor([&] { return Child<QListWidget>("users")->count() == 2; }));
+    EXPECT_EQ(Child<QListWidget>("users")->item(1)->text(), "bob");
+    EXPECT_EQ(Child<QLabel>("count")->text(), " Total users: 3");
+
+    QTest::mouseClick(Child<QPushButton>("join"), Qt::LeftButton);
+    EXPECT_EQ(m_main.m_movedToUser, std::vector<CChatDlg*>{&dlg});
+    EXPECT_TRUE(m_main.m_movedToGuest.empty());
+    EXPECT_TRUE(dlg.Users().empty());
+    EXPECT_EQ(dlg.GuestCount(), 0);
+    EXPECT_TRUE(WaitFor([&] { return Child<QListWidget>("users")->count() == 0; }));
+    EXPECT_EQ(Child<QLabel>("count")->text(), " Total users: 0");
+
+    dlg.UserJoined("cat2");
+    QTest::mouseClick(Child<QPushButton>("join"), Qt::LeftButton);
+    EXPECT_EQ(dlg.Mode(), CChatDlg::MODE_GUEST);
+    EXPECT_EQ(m_main.m_movedToGuest, std::vector<CChatDlg*>{&dlg});
+    EXPECT_TRUE(dlg.Users().empty());
+}
+
+TEST_F(ChatDlgTest, addressThatIsNotAWebPageLoadsNothingButTheRoomCanBeJoined) {
+    for (const char* pszUrl : {"file:///etc/passwd", "javascript:alert(1)", ""}) {
+        SCOPED_TRACE(pszUrl);
+        CChatDlg& dlg = Open(pszUrl);
+        EXPECT_TRUE(PageLoaded());
+        testing_support::PumpEvents(std::chrono::milliseconds(50));
+        EXPECT_EQ(Child<QLineEdit>("location")->text(), "");
+        EXPECT_EQ(dlg.PageUrl(), "");
+        EXPECT_FALSE(Child<QPushButton>("email")->isEnabled());
+        delete m_pDlg.data();
+    }
+}
+
+TEST_F(ChatDlgTest, sendingEchoesTheTextAndEmptiesTheInput) {
+    CChatDlg& dlg = Open();
+    dlg.OnJoinOrLeave();
+    QLineEdit* pInput = Child<QLineEdit>("input");
+    const QString strBefore = dlg.PaneText();
+    dlg.OnSend();
+    EXPECT_EQ(dlg.PaneText(), strBefore);
+
+    pInput->setText("hello there");
+    QTest::keyClick(pInput, Qt::Key_Return);
+    EXPECT_TRUE(dlg.PaneText().endsWith("kim: hello there\n")) << dlg.PaneText().toStdString();
+    EXPECT_TRUE(pInput->text().isEmpty());
+    // Neither Enter (now on an empty input) nor Escape closes the window or sends again.
+    QTest::keyClick(pInput, Qt::Key_Return);
+    QTest::keyClick(pInput, Qt::Key_Escape);
+    EXPECT_TRUE(dlg.isVisible());
+    EXPECT_EQ(dlg.PaneText().count("hello there"), 1);
+}
+
+TEST_F(ChatDlgTest, chatPaneKeepsOnlyTheNewestLines) {
+    CChatDlg& dlg = Open();
+    const int nMessages = CChatDlg::MAX_PANE_LINES + 100;
+    for (int i = 0; i < nMessages; ++i) {
+        dlg.ShowMessage("ann0", ":line " + std::to_string(i));
+    }
+    EXPECT_LE(dlg.PaneLines(), CChatDlg::MAX_PANE_LINES);
+    EXPECT_FALSE(dlg.PaneText().contains("line 99\n"));
+    EXPECT_TRUE(dlg.PaneText().endsWith("ann: line " + QString::number(nMessages - 1) + "\n"))
+        << dlg.PaneText().right(60).toStdString();
+}
+
+TEST_F(ChatDlgTest, sharingLinksEncodeEveryValue) {
+    const std::string strPage = "http://example.org/a?x=1&y=2#part";
+    const std::string strTopic = "Gazette - Bread & butter #1";
+
+    const QUrl mail(QString::fromStdString(MailtoUrl(strTopic, strPage)));
+    ASSERT_TRUE(mail.isValid());
+    EXPECT_EQ(mail.scheme(), "mailto");
+    EXPECT_FALSE(mail.hasFragment());
+    const QUrlQuery mailQuery(mail);
+    EXPECT_EQ(mailQuery.queryItems().size(), 2);
+    EXPECT_EQ(mailQuery.queryItemValue("subject", QUrl::FullyDecoded),
+              "Alert! Gazette - Bread & butter #1...");
+    EXPECT_EQ(mailQuery.queryItemValue("body", QUrl::FullyDecoded),
+              "I thought you might find this link interesting:\r\n" +
+                  QString::fromStdString(strPage) + "\r\n\r\n" + QString(38, '-') +
+                  "\r\nDownload Vocalon 2.0 and Pick Your Own News Community!\r\n"
+                  "http://www.vocalon.net/");
+
+    const QUrl im(QString::fromStdString(InstantMessageUrl(strPage)));
+    ASSERT_TRUE(im.isValid());
+    EXPECT_EQ(im.scheme(), "aim");
+    EXPECT_FALSE(im.hasFragment());
+    const QUrlQuery imQuery(im);
+    EXPECT_EQ(imQuery.queryItemValue("screenname"), "");
+    EXPECT_EQ(imQuery.queryItemValue("message", QUrl::FullyDecoded),
+              "I got this hot link from the vocalon. Check it: " + QString::fromStdString(strPage));
+}
+
+TEST_F(ChatDlgTest, closingLeavesTheRoomListSavesThePlaceAndDeletesTheWindow) {
+    CChatDlg& dlg = Open();
+    dlg.setGeometry(110, 120, 630, 540);
+    const QRect placed = dlg.geometry();
+    dlg.close();
+    EXPECT_EQ(m_client.Rooms().FindRoom("#chan"), nullptr);
+    EXPECT_TRUE(m_client.Rooms().Rooms().empty());
+    EXPECT_FALSE(dlg.isVisible());
+    EXPECT_EQ(GetProfileInt("Prefs-kim", "irc_x", -1), placed.x());
+    EXPECT_EQ(GetProfileInt("Prefs-kim", "irc_y", -1), placed.y());
+    EXPECT_EQ(GetProfileInt("Prefs-kim", "irc_cx", -1), placed.width());
+    EXPECT_EQ(GetProfileInt("Prefs-kim", "irc_cy", -1), placed.height());
+    EXPECT_TRUE(WaitFor([&] { return m_pDlg.isNull(); }));
+
+    // The next window opens where this one closed.
+    CChatDlg& next = Open();
+    EXPECT_EQ(next.geometry(), placed);
+}
+
+}  // namespace
