@@ -18,6 +18,27 @@ start_service() {
     [ -n "$SERVICE_HOST" ] || { echo "the reference service did not start" >&2; exit 1; }
 }
 
+# start_irc_server DIR: a local InspIRCd on a free loopback port, in the foreground of its
+# own process, with the tests' configuration; sets IRC_PORT.
+start_irc_server() {
+    local dir=$1 port
+    for port in 6667 $(seq 16667 16767); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
+    done
+    mkdir -p "$dir/irc"
+    sed -e "s|@PORT@|$port|g" -e "s|@DIR@|$dir/irc|g" "$ROOT/tests/chat/inspircd.conf.in" \
+        >"$dir/irc/inspircd.conf"
+    local args=(--config="$dir/irc/inspircd.conf" --nofork)
+    [ "$(id -u)" -eq 0 ] && args+=(--runasroot)
+    PATH="$PATH:/usr/sbin" inspircd "${args[@]}" >"$dir/irc/server.log" 2>&1 &
+    DEMO_PIDS+=("$!")
+    for _ in $(seq 100); do
+        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+        sleep 0.1
+    done
+    IRC_PORT=$port
+}
+
 # register_demo_user NAME PASSWORD: an account on the service (an existing one is fine).
 register_demo_user() {
     curl -fsS "http://$SERVICE_HOST/cgi-local/register2.pl?username=$1&password=$2&email=$1@example.org" >/dev/null
