@@ -139,6 +139,9 @@ void CIrcProtocol::OnNickInUse() {
         m_client.ShowMessage(STR_NICK_UNUSABLE);
         return;
     }
-    m_client.SetNick(DisplayNameOf(strNick) + std::to_string(k));
+    // A guest keeps the "guest" that tells others not to list it: "guest" becomes
+    // "guest1", not "gues1", which every client would show as a user named "gues".
+    const bool bKeepWhole = IsGuestNick(strNick) && !(cLast >= '0' && cLast <= '9');
+    m_client.SetNick((bKeepWhole ? strNick : DisplayNameOf(strNick)) + std::to_string(k));
     m_client.Connect();
 }

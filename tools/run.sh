@@ -36,11 +36,23 @@ if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
 fi
 
 start_virtual_desktop
+# Every headless run starts as a first day: nothing seen yet, no second user's files.
+rm -rf "$DEMO_DIR"/*_seenurls.txt "$DEMO_DIR/ann" "$DEMO_DIR/config"
 # A throwaway settings store with a registered demo user who logs in by himself.
 export XDG_CONFIG_HOME="$DEMO_DIR/config"
 register_demo_user demo demo-password
 write_demo_settings "$XDG_CONFIG_HOME" demo demo-password "$DEMO_DIR"
 choose_demo_sources demo "$DEMO_DIR"
+
+# wait_for_window REGEX [SECONDS]: until a window of that name exists (the news arrives
+# only when every source has answered or timed out).
+wait_for_window() {
+    for _ in $(seq $((${2:-40} * 2))); do
+        xdotool search --name "$1" >/dev/null 2>&1 && return 0
+        sleep 0.5
+    done
+    return 0
+}
 
 "$ROOT/build/app/vocalon" &
 APP_PID=$!
@@ -48,6 +60,7 @@ sleep 6
 # A click on the blinking tray icon shows the news window; the menu button opens the menu.
 xdotool mousemove 1262 784 click 1 2>/dev/null || true
 sleep 2
+wait_for_window "^Latest News - "
 xdotool key --clearmodifiers Delete 2>/dev/null || true
 sleep 1
 # A click on the headline opens its chat room: the article's page beside the channel.
@@ -56,8 +69,65 @@ if [ -n "$NEWS_WINDOW" ]; then
     xdotool mousemove --window "$NEWS_WINDOW" 40 64 click 1 2>/dev/null || true
     sleep 8
 fi
+# A second user, with settings, runtime and working directories of her own, opens the same
+# headline's room, joins it and says hello.
+DEMO_CHAT=$(xdotool search --class vocalon 2>/dev/null | while read -r w; do
+    name=$(xdotool getwindowname "$w" 2>/dev/null)
+    case $name in vocalon | Vocalon | "Latest News"*) ;; *) echo "$w" ;; esac
+done | head -n 1 || true)
+DEMO_ICON=""
+for w in $(xdotool search --class vocalon 2>/dev/null || true); do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)"
+    [ "${WIDTH:-999}" -lt 64 ] && [ "${WIDTH:-0}" -gt 8 ] && DEMO_ICON=$w
+done
+ANN_DIR="$DEMO_DIR/ann"
+mkdir -p "$ANN_DIR/run"
+chmod 700 "$ANN_DIR/run"
+register_demo_user ann ann-password
+write_demo_settings "$ANN_DIR/config" ann ann-password "$ANN_DIR"
+choose_demo_sources ann "$ANN_DIR"
+(cd "$ANN_DIR" && XDG_CONFIG_HOME="$ANN_DIR/config" XDG_RUNTIME_DIR="$ANN_DIR/run" \
+    exec "$ROOT/build/app/vocalon") &
+ANN_PID=$!
+sleep 6
+# ann_window NAME: her newest window of that name.
+ann_window() {
+    { xdotool search --all --pid "$ANN_PID" --name "$1" 2>/dev/null || true; } | tail -n 1
+}
+# Her tray icon: the small window named like the program that was not there before.
+ANN_ICON=""
+for w in $(xdotool search --class vocalon 2>/dev/null || true); do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)"
+    [ "${WIDTH:-999}" -lt 64 ] && [ "${WIDTH:-0}" -gt 8 ] && [ "$w" != "$DEMO_ICON" ] && ANN_ICON=$w
+done
+if [ -n "$ANN_ICON" ]; then
+    # Until she is logged in with her news, a click shows her login form; so click again.
+    eval "$(xdotool getwindowgeometry --shell "$ANN_ICON" 2>/dev/null)"
+    for _ in $(seq 8); do
+        xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1 2>/dev/null || true
+        sleep 5
+        ANN_NEWS=$(ann_window "^Latest News - ")
+        [ -n "$ANN_NEWS" ] && break
+    done
+    xdotool key --window "$ANN_NEWS" --clearmodifiers Delete 2>/dev/null || true
+    sleep 1
+    xdotool mousemove --window "$ANN_NEWS" 40 64 click 1 2>/dev/null || true
+    sleep 8
+    ANN_CHAT=$(ann_window "$(xdotool getwindowname "$DEMO_CHAT" 2>/dev/null)")
+    WIDTH=640 HEIGHT=600
+    [ -n "$ANN_CHAT" ] && eval "$(xdotool getwindowgeometry --shell "$ANN_CHAT" 2>/dev/null)"
+    # "Join...", then the input box that joining shows, below the chat pane.
+    xdotool mousemove --window "$ANN_CHAT" $((WIDTH - 75)) $((HEIGHT - 36)) click 1 2>/dev/null || true
+    sleep 3
+    xdotool mousemove --window "$ANN_CHAT" 100 $((HEIGHT - 40)) click 1 2>/dev/null || true
+    xdotool type --delay 20 "Hello from ann! Nice article." 2>/dev/null || true
+    xdotool key Return 2>/dev/null || true
+    sleep 2
+    xdotool windowactivate "$DEMO_CHAT" 2>/dev/null || true
+    sleep 1
+fi
 SHOT="$DEMO_DIR/vocalon-screen.png"
 import -display "$DISPLAY" -window root "$SHOT"
-kill "$APP_PID" 2>/dev/null || true
-wait "$APP_PID" 2>/dev/null || true
+kill "$APP_PID" "$ANN_PID" 2>/dev/null || true
+wait "$APP_PID" "$ANN_PID" 2>/dev/null || true
 echo "No display here: the demo ran on a virtual screen. Screenshot: $SHOT"

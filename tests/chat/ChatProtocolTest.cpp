@@ -159,7 +159,9 @@ TEST_F(ChatProtocolTest, nicknameInUseCountsUpAndGivesUpOnceAfterNine) {
     EXPECT_EQ(m_client.GetNick(), "kim1");
     m_client.SetNick("guest");
     Handle(":s 433 * guest :in use");
-    EXPECT_EQ(m_client.GetNick(), "gues1");
+    EXPECT_EQ(m_client.GetNick(), "guest1");
+    Handle(":s 433 * guest1 :in use");
+    EXPECT_EQ(m_client.GetNick(), "guest2");
     m_client.SetNick("kim9");
     Handle(":s 433 * kim9 :in use");
     EXPECT_EQ(m_client.GetNick(), "kim9");
