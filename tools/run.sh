@@ -30,7 +30,25 @@ echo "IRC server on 127.0.0.1:$IRC_PORT (log: $DEMO_DIR/irc/inspircd.log)"
 # The web pages of the chat windows: as root the engine runs without its sandbox.
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 
+# A second user, ann, with settings, runtime and working directories of her own, who logs
+# in by herself: someone to talk to in the rooms. Sets ANN_PID.
+start_ann() {
+    ANN_DIR="$DEMO_DIR/ann"
+    rm -rf "$ANN_DIR"  # she starts each demo as a new user
+    mkdir -p "$ANN_DIR/run"
+    chmod 700 "$ANN_DIR/run"
+    register_demo_user ann ann-password
+    write_demo_settings "$ANN_DIR/config" ann ann-password "$ANN_DIR"
+    choose_demo_sources ann "$ANN_DIR"
+    (cd "$ANN_DIR" && XDG_CONFIG_HOME="$ANN_DIR/config" XDG_RUNTIME_DIR="$ANN_DIR/run" \
+        exec "$ROOT/build/app/vocalon") &
+    ANN_PID=$!
+    DEMO_PIDS+=("$ANN_PID")
+}
+
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
+    start_ann
+    echo "A second client is logged in as ann (tray icon); open the same headline in both."
     "$ROOT/build/app/vocalon"
     exit 0
 fi
@@ -69,8 +87,7 @@ if [ -n "$NEWS_WINDOW" ]; then
     xdotool mousemove --window "$NEWS_WINDOW" 40 64 click 1 2>/dev/null || true
     sleep 8
 fi
-# A second user, with settings, runtime and working directories of her own, opens the same
-# headline's room, joins it and says hello.
+# The second user opens the same headline's room, joins it and says hello.
 DEMO_CHAT=$(xdotool search --class vocalon 2>/dev/null | while read -r w; do
     name=$(xdotool getwindowname "$w" 2>/dev/null)
     case $name in vocalon | Vocalon | "Latest News"*) ;; *) echo "$w" ;; esac
@@ -80,15 +97,7 @@ for w in $(xdotool search --class vocalon 2>/dev/null || true); do
     eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)"
     [ "${WIDTH:-999}" -lt 64 ] && [ "${WIDTH:-0}" -gt 8 ] && DEMO_ICON=$w
 done
-ANN_DIR="$DEMO_DIR/ann"
-mkdir -p "$ANN_DIR/run"
-chmod 700 "$ANN_DIR/run"
-register_demo_user ann ann-password
-write_demo_settings "$ANN_DIR/config" ann ann-password "$ANN_DIR"
-choose_demo_sources ann "$ANN_DIR"
-(cd "$ANN_DIR" && XDG_CONFIG_HOME="$ANN_DIR/config" XDG_RUNTIME_DIR="$ANN_DIR/run" \
-    exec "$ROOT/build/app/vocalon") &
-ANN_PID=$!
+start_ann
 sleep 6
 # ann_window NAME: her newest window of that name.
 ann_window() {
