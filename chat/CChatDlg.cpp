@@ -351,31 +351,23 @@ void CChatDlg::OnSend() {
 }
 
 void CChatDlg::OnJoinOrLeave() {
-    const std::string strPart = ": PART " + LineSafe(Channel());
-    if (m_nMode == MODE_JOINED) {
-        m_nMode = MODE_GUEST;
-        m_pJoin->setText("Join...");
-        LayOut();
-        if (Client()) {
-            Client()->Send(strPart);
-        }
-        ClearUsers();
-        if (CMainWindow* pMain = MainWnd()) {
-            pMain->MoveChatToGuest(this);
-        }
-        return;
-    }
-    m_nMode = MODE_JOINED;
-    m_pJoin->setText("Leave...");
+    // Either way the room is left on the current connection and joined on the other.
+    const bool bJoining = m_nMode == MODE_GUEST;
+    m_nMode = bJoining ? MODE_JOINED : MODE_GUEST;
+    m_pJoin->setText(bJoining ? "Leave..." : "Join...");
     LayOut();
     if (Client()) {
-        Client()->Send(strPart);
+        Client()->Send(": PART " + LineSafe(Channel()));
     }
     // Joining a room with nobody listed invites the peers (a CHAT event) once the peer
     // network exists.
     ClearUsers();
     if (CMainWindow* pMain = MainWnd()) {
-        pMain->MoveChatToUser(this);
+        if (bJoining) {
+            pMain->MoveChatToUser(this);
+        } else {
+            pMain->MoveChatToGuest(this);
+        }
     }
 }
 

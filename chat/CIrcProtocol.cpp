@@ -7,18 +7,7 @@
 
 #include <cctype>
 
-bool IsGuestNick(std::string_view strNick) {
-    constexpr std::string_view kGuest = "guest";
-    if (strNick.size() < kGuest.size()) {
-        return false;
-    }
-    for (size_t i = 0; i < kGuest.size(); ++i) {
-        if (std::tolower(static_cast<unsigned char>(strNick[i])) != kGuest[i]) {
-            return false;
-        }
-    }
-    return true;
-}
+bool IsGuestNick(std::string_view strNick) { return StartsWithNoCase(strNick, "guest"); }
 
 std::string DisplayNameOf(std::string_view strNick) {
     return std::string(strNick.substr(0, strNick.empty() ? 0 : strNick.size() - 1));

@@ -1,6 +1,7 @@
 #include "util/Net.h"
 
 #include "platform/Logging.h"
+#include "util/Strings.h"
 
 #include <curl/curl.h>
 
@@ -233,18 +234,7 @@ int HttpGet(const std::string& strUrl, std::string& strBody, const CHttpOptions&
 }
 
 bool IsWebUrl(const std::string& strUrl) {
-    auto startsWith = [&](std::string_view prefix) {
-        if (strUrl.size() < prefix.size()) {
-            return false;
-        }
-        for (size_t i = 0; i < prefix.size(); ++i) {
-            if (std::tolower(static_cast<unsigned char>(strUrl[i])) != prefix[i]) {
-                return false;
-            }
-        }
-        return true;
-    };
-    return startsWith("http://") || startsWith("https://");
+    return StartsWithNoCase(strUrl, "http://") || StartsWithNoCase(strUrl, "https://");
 }
 
 std::string UrlEncode(const std::string& strValue) {

@@ -1,5 +1,7 @@
 #include "util/Strings.h"
 
+#include <cctype>
+
 #include <QString>
 
 #include <algorithm>
@@ -63,6 +65,18 @@ std::string ExtractElement(const std::string& strTag, std::string& strSource) {
     std::string strValue = strSource.substr(span->nContent, span->nClose - span->nContent);
     strSource.erase(span->nOpen, span->nEnd - span->nOpen);
     return strValue;
+}
+
+bool StartsWithNoCase(std::string_view str, std::string_view strPrefix) {
+    if (str.size() < strPrefix.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < strPrefix.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(str[i])) != strPrefix[i]) {
+            return false;
+        }
+    }
+    return true;
 }
 
 void ReplaceAll(std::string& str, const std::string& strFrom, const std::string& strTo) {

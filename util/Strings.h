@@ -36,6 +36,10 @@ std::optional<CElementSpan> FindElement(std::string_view strTag, std::string_vie
 // The content ExtractElement would return, as a view into strText; empty when it fails.
 std::string_view FirstElementContent(std::string_view strTag, std::string_view strText);
 
+// Whether str begins with strPrefix, ASCII letters compared without case (strPrefix given
+// in lower case).
+bool StartsWithNoCase(std::string_view str, std::string_view strPrefix);
+
 // Replaces every occurrence of strFrom in str by strTo.
 void ReplaceAll(std::string& str, const std::string& strFrom, const std::string& strTo);
 
