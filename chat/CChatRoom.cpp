@@ -71,10 +71,8 @@ void CChatRoom::SetNames(std::string_view strNames) {
         if (strName.front() == '@' || strName.front() == '+') {
             strName.erase(0, 1);
         }
-        if (IsGuestNick(strName)) {
-            m_guests.insert(strName);
-        } else if (!strName.empty()) {
-            m_users.push_back(DisplayNameOf(strName));
+        if (!strName.empty()) {
+            AddUser(strName);
         }
     }
     OnUsersChanged();
@@ -90,13 +88,23 @@ void CChatRoom::UserJoined(const std::string& strNick) {
     if (m_pClient && strNick == m_pClient->GetNick()) {
         AppendSystemLine("Successful join!");
         SetControlsEnabled(true);
-    } else if (IsGuestNick(strNick)) {
-        m_guests.insert(strNick);
     } else {
-        m_users.push_back(DisplayNameOf(strNick));
-        AppendSystemLine(DisplayNameOf(strNick) + " joined.");
+        AddUser(strNick);
+        if (!IsGuestNick(strNick)) {
+            AppendSystemLine(DisplayNameOf(strNick) + " joined.");
+        }
     }
     OnUsersChanged();
+}
+
+void CChatRoom::AddUser(const std::string& strNick) {
+    if (IsGuestNick(strNick)) {
+        if (m_guests.size() < MAX_ROOM_USERS) {
+            m_guests.insert(strNick);
+        }
+    } else if (m_users.size() < MAX_ROOM_USERS) {
+        m_users.push_back(DisplayNameOf(strNick));
+    }
 }
 
 bool CChatRoom::RemoveUser(const std::string& strNick) {
@@ -140,11 +148,7 @@ void CChatRoom::UserRenamed(const std::string& strOldNick, const std::string& st
         *listed = DisplayNameOf(strNewNick);  // keeps its place in the list
     } else if (bListed || (IsGuestNick(strOldNick) && m_guests.count(strOldNick) != 0)) {
         RemoveUser(strOldNick);
-        if (IsGuestNick(strNewNick)) {
-            m_guests.insert(strNewNick);
-        } else {
-            m_users.push_back(DisplayNameOf(strNewNick));
-        }
+        AddUser(strNewNick);
     } else {
         return;  // not in this room
     }

@@ -16,6 +16,9 @@ enum class EChatStyle { Normal, OwnNick, OtherNick, Status };
 
 // The key every client joins and locks its channels with.
 constexpr const char* CHANNEL_KEY = "marigold";
+// A room lists at most this many users and counts at most this many guests: a server
+// that repeats its names replies must not grow them without end.
+constexpr size_t MAX_ROOM_USERS = 10000;
 // Shown before every system line: tab, the character », a blank.
 constexpr const char* STATUS_PREFIX = "\t\u00bb ";
 
@@ -69,6 +72,8 @@ protected:
 
 private:
     void SetControlsEnabled(bool bEnabled);
+    // Adds a user (listed) or a guest (counted), up to MAX_ROOM_USERS of each.
+    void AddUser(const std::string& strNick);
     // Removes a user by nickname; true when a listed (non-guest) user went.
     bool RemoveUser(const std::string& strNick);
 

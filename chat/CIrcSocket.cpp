@@ -38,7 +38,14 @@ void CIrcSocket::SendLine(std::string strLine) {
     if (strLine.back() != '\n') {
         strLine += '\n';
     }
+    m_nQueuedBytes += strLine.size();
     m_sendQueue.push_back(std::move(strLine));
+    // A server that sends faster than it reads (pings answered into a full buffer) must
+    // not hold our memory: past the cap the connection is given up.
+    if (m_nQueuedBytes > MAX_SEND_QUEUE) {
+        Lost("the server stopped reading");
+        return;
+    }
     Flush();
 }
 
@@ -56,6 +63,7 @@ void CIrcSocket::Flush() {
             }
             m_nHeadSent += static_cast<size_t>(nSent);
         }
+        m_nQueuedBytes -= strHead.size();
         m_sendQueue.pop_front();
         m_nHeadSent = 0;
     }
@@ -72,6 +80,7 @@ void CIrcSocket::OnConnect(int nErrorCode) {
     // Nothing of an earlier connection belongs to this one.
     m_reader = CIrcLineReader();
     m_sendQueue.clear();
+    m_nQueuedBytes = 0;
     m_nHeadSent = 0;
     if (m_pHandler) {
         m_pHandler->Register();

@@ -15,6 +15,8 @@ class CIrcProtocol;
 
 class CIrcSocket final : public CAsyncSocket {
 public:
+    static constexpr size_t MAX_SEND_QUEUE = 1 << 20;
+
     CIrcSocket(CIrcClient& client, CIrcProtocol* pHandler)
         : m_client(client), m_pHandler(pHandler) {}
 
@@ -42,6 +44,7 @@ private:
     CIrcProtocol* m_pHandler;
     CIrcLineReader m_reader;
     std::deque<std::string> m_sendQueue;
-    size_t m_nHeadSent = 0;  // bytes of the first queued line already sent
+    size_t m_nHeadSent = 0;     // bytes of the first queued line already sent
+    size_t m_nQueuedBytes = 0;  // bytes of every queued line
     bool m_bConnected = false;
 };

@@ -132,6 +132,13 @@ TEST_F(ChatProtocolTest, roomEventsChangeUsersGuestsPaneAndTopic) {
     EXPECT_EQ(m_other.m_strPane, "");
     EXPECT_EQ(m_client.GetNick(), "kim0");
 
+    // Endless names replies stop adding at the cap.
+    const std::string strNames = ":irc.local 353 kim0 = #Chan :" + std::string(2000, 'a') + "1";
+    for (size_t i = 0; i < MAX_ROOM_USERS + 5; ++i) {
+        Handle(strNames);
+    }
+    EXPECT_EQ(m_room.Users().size(), MAX_ROOM_USERS);
+
     Handle(":op9!u@h KICK #Chan kim0 :out");
     EXPECT_FALSE(m_room.ControlsEnabled());
     EXPECT_NE(m_room.m_strPane.find("kim got booted."), std::string::npos);
