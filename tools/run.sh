@@ -75,6 +75,14 @@ wait_for_window() {
 "$ROOT/build/app/vocalon" &
 APP_PID=$!
 sleep 6
+# The second user starts now, so her first news check brings the same headlines.
+DEMO_ICON=""
+for w in $(xdotool search --class vocalon 2>/dev/null || true); do
+    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)"
+    [ "${WIDTH:-999}" -lt 64 ] && [ "${WIDTH:-0}" -gt 8 ] && DEMO_ICON=$w
+done
+start_ann
+sleep 2
 # A click on the blinking tray icon shows the news window; the menu button opens the menu.
 xdotool mousemove 1262 784 click 1 2>/dev/null || true
 sleep 2
@@ -92,12 +100,6 @@ DEMO_CHAT=$(xdotool search --class vocalon 2>/dev/null | while read -r w; do
     name=$(xdotool getwindowname "$w" 2>/dev/null)
     case $name in vocalon | Vocalon | "Latest News"*) ;; *) echo "$w" ;; esac
 done | head -n 1 || true)
-DEMO_ICON=""
-for w in $(xdotool search --class vocalon 2>/dev/null || true); do
-    eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)"
-    [ "${WIDTH:-999}" -lt 64 ] && [ "${WIDTH:-0}" -gt 8 ] && DEMO_ICON=$w
-done
-start_ann
 sleep 6
 # ann_window NAME: her newest window of that name.
 ann_window() {
