@@ -254,14 +254,43 @@ void CChatDlg::closeEvent(QCloseEvent* pEvent) {
     deleteLater();
 }
 
-QString CChatDlg::PaneText() const { return m_pPane->toPlainText(); }
+QString CChatDlg::PaneText() {
+    FlushPane();
+    return m_pPane->toPlainText();
+}
 
-int CChatDlg::PaneLines() const { return m_pPane->document()->blockCount(); }
+int CChatDlg::PaneLines() {
+    FlushPane();
+    return m_pPane->document()->blockCount();
+}
 
 void CChatDlg::AppendLine(const std::string& strText, EChatStyle style) {
+    // Lines are gathered and drawn once per turn of the event loop: a busy room delivers
+    // hundreds per read, and laying the pane out for each kept the window from answering.
+    m_pendingRuns.emplace_back(PaneString(strText), static_cast<int>(style));
+    // More than the pane keeps would only be removed again.
+    if (m_pendingRuns.size() > 4 * static_cast<size_t>(MAX_PANE_LINES)) {
+        m_pendingRuns.pop_front();
+    }
+    if (!m_bPanePending) {
+        m_bPanePending = true;
+        QTimer::singleShot(0, this, &CChatDlg::FlushPane);
+    }
+}
+
+void CChatDlg::FlushPane() {
+    m_bPanePending = false;
+    if (m_pendingRuns.empty()) {
+        return;
+    }
     QTextCursor cursor(m_pPane->document());
     cursor.movePosition(QTextCursor::End);
-    cursor.insertText(PaneString(strText), m_formats[static_cast<int>(style)]);
+    cursor.beginEditBlock();
+    for (const auto& [strText, nStyle] : m_pendingRuns) {
+        cursor.insertText(strText, m_formats[nStyle]);
+    }
+    cursor.endEditBlock();
+    m_pendingRuns.clear();
     m_pPane->setTextCursor(cursor);
     m_pPane->ensureCursorVisible();
 }

@@ -11,7 +11,9 @@
 #include <QDialog>
 #include <QTextCharFormat>
 
+#include <deque>
 #include <string>
+#include <utility>
 
 class CBrowserPane;
 class QLabel;
@@ -56,8 +58,8 @@ public:
     void OnInstantMessage();
 
     // For tests: the chat pane's text, the browser pane.
-    QString PaneText() const;
-    int PaneLines() const;
+    QString PaneText();
+    int PaneLines();
     CBrowserPane* Browser() const { return m_pBrowser; }
 
 protected:
@@ -78,6 +80,8 @@ protected:
 private:
     void BuildControls();
     void LayOut();
+    // Draws the lines gathered since the last turn of the event loop.
+    void FlushPane();
     void OnTimer(int nIDEvent);
     void StopFlashing();
     // The topic, or "Chat" before the server has named one.
@@ -105,6 +109,8 @@ private:
     std::string m_strPageUrl;
     int m_nMode = MODE_GUEST;
     bool m_bFirstPaint = true;
+    std::deque<std::pair<QString, int>> m_pendingRuns;
+    bool m_bPanePending = false;
     bool m_bFlashing = false;
     bool m_bFlashPhase = false;
     bool m_bUsersPending = false;

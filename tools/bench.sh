@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOCALON_SANITIZE=OFF -DVOCALON_TESTS=OFF >/dev/null
-cmake --build build-bench --target bench_news bench_desktop bench_chat
+cmake --build build-bench --target bench_news bench_desktop bench_chat bench_chat_flood
 ./build-bench/bench/bench_news "$@"
 QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} ./build-bench/bench/bench_desktop
 ./build-bench/bench/bench_chat
+QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} ./build-bench/bench/bench_chat_flood
