@@ -12,6 +12,7 @@
 #include "ui/CHyperLink.h"
 #include "ui/FixedWindow.h"
 #include "ui/WindowPlacement.h"
+#include "util/Config.h"
 #include "util/SettingsNames.h"
 
 #include <QCheckBox>
@@ -34,7 +35,9 @@ std::string Text(const QLineEdit* pEdit) { return pEdit->text().toStdString(); }
 }  // namespace
 
 CLoginDlg::CLoginDlg(QWidget* pParent)
-    : QDialog(pParent), m_timers([this](int nIDEvent) { OnTimer(nIDEvent); }) {
+    : QDialog(pParent),
+      m_peerNet(*this, PeerBindAddress(), PeerPort()),
+      m_timers([this](int nIDEvent) { OnTimer(nIDEvent); }) {
     setWindowTitle("Vocalon");
     setWindowIcon(LoadAppIcon(IDI_MAIN));
     // Only the process lives inside this window's loop; other windows stay usable.

@@ -7,6 +7,7 @@
 
 #include "chat/CIrcClient.h"
 #include "hub/CMainWindow.h"
+#include "peer/CPeerNet.h"
 #include "platform/AppEvent.h"
 #include "platform/CTimerSet.h"
 #include "util/Strings.h"
@@ -33,7 +34,7 @@ class QPushButton;
 // The version of this build, compared with the service's announced latest version.
 extern const char* const STR_VERSION_COUNT;
 
-class CLoginDlg final : public QDialog, public CMainWindow {
+class CLoginDlg final : public QDialog, public CMainWindow, private CPeerHost {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(CLoginDlg)
 
@@ -65,6 +66,9 @@ public:
     void MoveChatToGuest(CChatDlg* pDlg) override;
     CIrcClient& UserClient() { return m_ircUser; }
     CIrcClient& GuestClient() { return m_ircGuest; }
+    void BroadcastEvent(const CChatEvent& event) override;
+    void AlertClicked(const CChatEvent& event) override;
+    CPeerNet& PeerNet() { return m_peerNet; }
 
     // Runs a tray-menu command.
     void OnCommand(int nID);
@@ -78,7 +82,6 @@ public:
 
     // The news window while a user is logged in.
     CNewsDlg* NewsWindow() const { return m_pNewsDlg; }
-    CStringArray m_pendingAddresses;
 
 protected:
     bool event(QEvent* pEvent) override;
@@ -100,7 +103,6 @@ private:
     void OnCancelLogin();
     void OnLoginResult(const std::string& strCode, const std::string& strText);
     void OnVersionNotice(const std::string& strLatest, const std::string& strUrl);
-    void PeerListArrived(const CStringArray* pAddresses);
     void StartSession();
     void SignInNewUser();
     void EndSession();
@@ -115,11 +117,16 @@ private:
     void InitChatClients();
     void CloseChatWindows();
     void MoveChat(CChatDlg* pDlg, CIrcClient& from, CIrcClient& to);
+    // CPeerHost
+    void PeerCountChanged(int nPeers) override;
+    void ChatInvitation(const CChatEvent& event) override;
+    void RefreshPeerList() override;
 
     CHandleRegistration m_handle{this};
     // The chat connections; their windows are closed before they go.
     CIrcClient m_ircUser;
     CIrcClient m_ircGuest;
+    CPeerNet m_peerNet;
     CTimerSet m_timers;
 
     QLineEdit* m_pUserEdit = nullptr;

@@ -1,5 +1,5 @@
 // The login window's session: what starts with a successful login and ends with "Sign in
-// new user..." or Quit, the preferences, the version notice, peers and chat requests.
+// new user..." or Quit, the preferences and the version notice.
 
 #include "app/CLoginDlg.h"
 
@@ -20,7 +20,6 @@
 namespace {
 
 constexpr int kRetryPeriodMs = 300000;
-constexpr int kPeerRefreshPeriodMs = 300000;
 
 }  // namespace
 
@@ -33,7 +32,7 @@ bool CLoginDlg::event(QEvent* pEvent) {
         case UM_FIREWALL_ROUTE: m_strFirewallRoute = WParamOf<UM_FIREWALL_ROUTE>(*pApp); break;
         case UM_PEER_LIST: {
             const std::optional<CStringArray>& addresses = WParamOf<UM_PEER_LIST>(*pApp);
-            PeerListArrived(addresses ? &*addresses : nullptr);
+            m_peerNet.PeerListArrived(addresses ? &*addresses : nullptr);
             break;
         }
         case UM_LOGIN_RESULT:
@@ -76,6 +75,7 @@ void CLoginDlg::StartSession() {
     m_ircUser.Connect();
     m_ircGuest.SetNick("guest");
     m_ircGuest.Connect();
+    m_peerNet.StartListening();
     if (!HasChosenSources(m_strUsername)) {
         m_notice = ENotice::ChooseSources;
         TrayNotify("Vocalon", "Choose the news sources you want to follow: click here.");
@@ -88,6 +88,7 @@ void CLoginDlg::EndSession() {
     m_bSession = false;
     m_ircUser.Close();
     m_ircGuest.Close();
+    m_peerNet.Shutdown();
     m_timers.KillTimer(TIMER_LOGIN_RETRY);
     if (m_pNewsDlg) {
         m_pNewsDlg->Destroy();
@@ -152,14 +153,6 @@ void CLoginDlg::OnVersionNotice(const std::string& strLatest, const std::string&
     m_pNewVersionDlg->open();
 }
 
-void CLoginDlg::PeerListArrived(const CStringArray* pAddresses) {
-    m_timers.KillTimer(TIMER_PEER_REFRESH);
-    if (pAddresses) {
-        m_pendingAddresses = *pAddresses;
-    }
-    m_timers.SetTimer(TIMER_PEER_REFRESH, kPeerRefreshPeriodMs);
-}
-
 void CLoginDlg::OnTimer(int nIDEvent) {
     if (nIDEvent == TIMER_LOGIN_RETRY) {
         m_timers.KillTimer(TIMER_LOGIN_RETRY);
@@ -170,10 +163,5 @@ void CLoginDlg::OnTimer(int nIDEvent) {
             OnLogin();
         }
         m_timers.SetTimer(TIMER_LOGIN_RETRY, kRetryPeriodMs);
-    } else if (nIDEvent == TIMER_PEER_REFRESH) {
-        if (m_pendingAddresses.empty()) {
-            m_timers.KillTimer(TIMER_PEER_REFRESH);
-            StartPeerListThread(MakeCredentials(m_strUsername, m_strPassword));
-        }
     }
 }

@@ -4,6 +4,7 @@
 #include "chat/CIrcClient.h"
 #include "chat/IrcLines.h"
 #include "hub/CMainWindow.h"
+#include "peer/CChatEvent.h"
 #include "platform/gui/ResourceIds.h"
 #include "platform/gui/Shell.h"
 #include "ui/WindowPlacement.h"
@@ -388,15 +389,25 @@ void CChatDlg::OnJoinOrLeave() {
     if (Client()) {
         Client()->Send(": PART " + LineSafe(Channel()));
     }
-    // Joining a room with nobody listed invites the peers (a CHAT event) once the peer
-    // network exists.
+    CMainWindow* pMain = MainWnd();
+    // Nobody to talk to yet: the peers are invited into the room.
+    const bool bInvite = bJoining && pMain && Users().empty();
+    if (bInvite) {
+        CChatEvent event;
+        event.type = CChatEvent::TYPE_CHAT;
+        event.params = {Channel(), Topic(), m_strUrl, CurrentUser()};
+        pMain->BroadcastEvent(event);
+    }
     ClearUsers();
-    if (CMainWindow* pMain = MainWnd()) {
+    if (pMain) {
         if (bJoining) {
             pMain->MoveChatToUser(this);
         } else {
             pMain->MoveChatToGuest(this);
         }
+    }
+    if (bInvite) {
+        AppendSystemLine("Inviting some friends to chat...");
     }
 }
 

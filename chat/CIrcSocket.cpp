@@ -28,6 +28,7 @@ bool CIrcSocket::Open(const std::string& strHost, unsigned nPort) {
 
 void CIrcSocket::Close() {
     m_bConnected = false;
+    m_sendQueue.Clear();
     CAsyncSocket::Close();
 }
 
@@ -38,11 +39,10 @@ void CIrcSocket::SendLine(std::string strLine) {
     if (strLine.back() != '\n') {
         strLine += '\n';
     }
-    m_nQueuedBytes += strLine.size();
-    m_sendQueue.push_back(std::move(strLine));
+    m_sendQueue.Push(std::move(strLine));
     // A server that sends faster than it reads (pings answered into a full buffer) must
     // not hold our memory: past the cap the connection is given up.
-    if (m_nQueuedBytes > MAX_SEND_QUEUE) {
+    if (m_sendQueue.Bytes() > MAX_SEND_QUEUE) {
         Lost("the server stopped reading");
         return;
     }
@@ -50,22 +50,9 @@ void CIrcSocket::SendLine(std::string strLine) {
 }
 
 void CIrcSocket::Flush() {
-    while (m_bConnected && !m_sendQueue.empty()) {
-        const std::string& strHead = m_sendQueue.front();
-        while (m_nHeadSent < strHead.size()) {
-            const int nSent =
-                Send(strHead.data() + m_nHeadSent, static_cast<int>(strHead.size() - m_nHeadSent));
-            if (nSent == kError) {
-                if (GetLastError() != kWouldBlock) {
-                    Lost("connection lost");
-                }
-                return;  // OnSend resumes it
-            }
-            m_nHeadSent += static_cast<size_t>(nSent);
-        }
-        m_nQueuedBytes -= strHead.size();
-        m_sendQueue.pop_front();
-        m_nHeadSent = 0;
+    // A full buffer waits for OnSend.
+    if (m_bConnected && m_sendQueue.Flush(*this) == CSendQueue::EResult::Error) {
+        Lost("connection lost");
     }
 }
 
@@ -79,9 +66,7 @@ void CIrcSocket::OnConnect(int nErrorCode) {
     m_bConnected = true;
     // Nothing of an earlier connection belongs to this one.
     m_reader = CIrcLineReader();
-    m_sendQueue.clear();
-    m_nQueuedBytes = 0;
-    m_nHeadSent = 0;
+    m_sendQueue.Clear();
     if (m_pHandler) {
         m_pHandler->Register();
     }

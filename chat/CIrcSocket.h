@@ -6,8 +6,8 @@
 
 #include "chat/IrcLines.h"
 #include "platform/CAsyncSocket.h"
+#include "platform/CSendQueue.h"
 
-#include <deque>
 #include <string>
 
 class CIrcClient;
@@ -29,7 +29,7 @@ public:
     bool IsConnected() const { return m_bConnected; }
     // Starts a connection; false when it failed at once.
     bool Open(const std::string& strHost, unsigned nPort);
-    size_t QueuedLines() const { return m_sendQueue.size(); }
+    size_t QueuedLines() const { return m_sendQueue.Count(); }
 
 protected:
     void OnConnect(int nErrorCode) override;
@@ -43,8 +43,6 @@ private:
     CIrcClient& m_client;
     CIrcProtocol* m_pHandler;
     CIrcLineReader m_reader;
-    std::deque<std::string> m_sendQueue;
-    size_t m_nHeadSent = 0;     // bytes of the first queued line already sent
-    size_t m_nQueuedBytes = 0;  // bytes of every queued line
+    CSendQueue m_sendQueue;
     bool m_bConnected = false;
 };

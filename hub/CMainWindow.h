@@ -35,6 +35,11 @@ public:
     // guest's (to watch); the window has already left its channel on the old one.
     virtual void MoveChatToUser(CChatDlg* pDlg) = 0;
     virtual void MoveChatToGuest(CChatDlg* pDlg) = 0;
+    // Hands an event made here (a chat invitation) to the peer network.
+    virtual void BroadcastEvent(const CChatEvent& event) = 0;
+    // What a click on an alert does: a "NEWS" event shows the main window, any other the
+    // chat room the event names.
+    virtual void AlertClicked(const CChatEvent& event) = 0;
 
     // The user and password of the form, as last read.
     virtual std::string UserName() const = 0;

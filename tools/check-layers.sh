@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header of a layer above its own, or of another
 # folder of its own layer. Layers, lowest first: platform core, util, platform/gui,
-# hub, ui, news/chat/peer, app. Tests, tools and benchmarks may include anything.
+# hub, peer, ui, news/chat, app. The peer network is protocol code under the windows, so
+# the chat window and the alert can carry its events. Tests, tools and benchmarks may
+# include anything.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,9 +13,10 @@ rank() {
         platform) echo 0 ;;
         util) echo 1 ;;
         hub) echo 3 ;;
-        ui) echo 4 ;;
-        news | chat | peer) echo 5 ;;
-        app) echo 6 ;;
+        peer) echo 4 ;;
+        ui) echo 5 ;;
+        news | chat) echo 6 ;;
+        app) echo 7 ;;
         *) echo "" ;;
     esac
 }

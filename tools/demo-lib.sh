@@ -86,3 +86,79 @@ start_virtual_desktop() {
     DEMO_PIDS+=("$!")
     sleep 1
 }
+
+# The windows of one client, found with xdotool on the virtual desktop. Each prints a
+# window id, or nothing when the window is not there.
+
+# tray_icon_of PID: the client's tray icon, the only small window it has.
+tray_icon_of() {
+    local w
+    for w in $(xdotool search --all --pid "$1" --class vocalon 2>/dev/null || true); do
+        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)"
+        if [ "${WIDTH:-999}" -lt 64 ] && [ "${WIDTH:-0}" -gt 8 ]; then
+            echo "$w"
+            return 0
+        fi
+    done
+}
+
+# window_of PID REGEX: the client's newest window whose name matches.
+window_of() {
+    { xdotool search --all --onlyvisible --pid "$1" --name "$2" 2>/dev/null || true; } | tail -n 1
+}
+
+# open_news_window PID: clicks the client's tray icon until its news window shows (until it
+# has logged in and checked the news, a click shows the login form instead).
+open_news_window() {
+    local icon news=""
+    for _ in $(seq 12); do
+        icon=$(tray_icon_of "$1")
+        if [ -n "$icon" ]; then
+            eval "$(xdotool getwindowgeometry --shell "$icon" 2>/dev/null)"
+            xdotool mousemove $((X + WIDTH / 2)) $((Y + HEIGHT / 2)) click 1 2>/dev/null || true
+        fi
+        sleep 3
+        news=$(window_of "$1" "^Latest News - ")
+        [ -n "$news" ] && break
+    done
+    echo "$news"
+}
+
+# open_first_headline PID NEWS_WINDOW: clicks the headline shown first and prints the id of
+# the chat window that opens (a window named after the headline).
+open_first_headline() {
+    local w name
+    xdotool key --window "$2" --clearmodifiers Delete 2>/dev/null || true
+    sleep 1
+    xdotool mousemove --window "$2" 40 64 click 1 2>/dev/null || true
+    for _ in $(seq 20); do
+        sleep 0.5
+        for w in $(xdotool search --all --onlyvisible --pid "$1" --class vocalon 2>/dev/null || true); do
+            name=$(xdotool getwindowname "$w" 2>/dev/null || true)
+            case $name in "" | vocalon | Vocalon | "Latest News"*) ;; *)
+                eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)"
+                [ "${WIDTH:-0}" -gt 200 ] && { echo "$w"; return 0; } ;;
+            esac
+        done
+    done
+}
+
+# click_join CHAT_WINDOW: "Join...", at the bottom right of the chat window.
+click_join() {
+    local WIDTH=640 HEIGHT=600
+    eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)"
+    xdotool mousemove --window "$1" $((WIDTH - 75)) $((HEIGHT - 36)) click 1 2>/dev/null || true
+}
+
+# alert_of PID: the client's alert window, small and without a name.
+alert_of() {
+    local w
+    for w in $(xdotool search --all --onlyvisible --pid "$1" --class vocalon 2>/dev/null || true); do
+        eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)"
+        if [ "${WIDTH:-0}" -ge 64 ] && [ "${WIDTH:-999}" -lt 300 ] &&
+            [ -z "$(xdotool getwindowname "$w" 2>/dev/null)" ]; then
+            echo "$w"
+            return 0
+        fi
+    done
+}

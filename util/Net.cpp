@@ -1,6 +1,7 @@
 #include "util/Net.h"
 
 #include "platform/Logging.h"
+#include "util/Config.h"
 #include "util/Strings.h"
 
 #include <curl/curl.h>
@@ -187,6 +188,12 @@ int HttpGetInto(const std::string& strUrl, CTransfer& transfer, const CHttpOptio
     curl_easy_setopt(p, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(p, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(p, CURLOPT_WRITEDATA, &transfer);
+    // Clients sharing one machine each speak from their own address, so the service
+    // hands each one out as a peer the others can reach.
+    const std::string strBind = PeerBindAddress();
+    if (!strBind.empty()) {
+        curl_easy_setopt(p, CURLOPT_INTERFACE, strBind.c_str());
+    }
 
     CURLcode result = curl_easy_perform(p);
     if (transfer.nOtherStatus != 0) {

@@ -219,26 +219,30 @@ TEST_F(LoginDlgTest, retryTickLogsInAgainOnlyWithAutoLoginAndNotWhileLoggedIn) {
 
 TEST_F(LoginDlgTest, routeAndPeerListsAreKept) {
     Open();
+    const CPeerNet& net = m_pDlg->PeerNet();
+    const std::string strOwn = net.OwnAddress();
+    ASSERT_FALSE(strOwn.empty());
     PostAppEvent(m_pDlg->Handle(), UM_FIREWALL_ROUTE, MakeParam(std::string("fw.example")));
-    PostMessageTo<UM_PEER_LIST>(m_pDlg->Handle(), CStringArray{"10.0.0.1", "10.0.0.2"});
+    // Our own address starts no attempt but uses up its turn: two go at once.
+    PostMessageTo<UM_PEER_LIST>(m_pDlg->Handle(), CStringArray{strOwn, strOwn, strOwn});
     PumpEvents(20ms);
     EXPECT_EQ(m_pDlg->m_strFirewallRoute, "fw.example");
-    EXPECT_EQ(m_pDlg->m_pendingAddresses, (CStringArray{"10.0.0.1", "10.0.0.2"}));
-    EXPECT_TRUE(m_pDlg->Timers().IsActive(TIMER_PEER_REFRESH));
-    EXPECT_EQ(m_pDlg->Timers().Interval(TIMER_PEER_REFRESH), 300000);
+    EXPECT_EQ(net.PendingAddresses().size(), 1u);
+    EXPECT_TRUE(net.Timers().IsActive(TIMER_PEER_REFRESH));
+    EXPECT_EQ(net.Timers().Interval(TIMER_PEER_REFRESH), 300000);
 
     // A failed refresh brings no list: the pending addresses stay.
     PostMessageTo<UM_PEER_LIST>(m_pDlg->Handle());
     PumpEvents(20ms);
-    EXPECT_EQ(m_pDlg->m_pendingAddresses, (CStringArray{"10.0.0.1", "10.0.0.2"}));
-    m_pDlg->OnTimer(TIMER_PEER_REFRESH);  // addresses pending: the tick waits
-    EXPECT_TRUE(m_pDlg->Timers().IsActive(TIMER_PEER_REFRESH));
+    EXPECT_EQ(net.PendingAddresses().size(), 1u);
+    m_pDlg->PeerNet().OnTimer(TIMER_PEER_REFRESH);  // addresses pending: the tick waits
+    EXPECT_TRUE(net.Timers().IsActive(TIMER_PEER_REFRESH));
 
     PostMessageTo<UM_PEER_LIST>(m_pDlg->Handle(), CStringArray{});
     PumpEvents(20ms);
-    EXPECT_TRUE(m_pDlg->m_pendingAddresses.empty());
-    m_pDlg->OnTimer(TIMER_PEER_REFRESH);  // none left: fetch a fresh list
-    EXPECT_FALSE(m_pDlg->Timers().IsActive(TIMER_PEER_REFRESH));
+    EXPECT_TRUE(net.PendingAddresses().empty());
+    m_pDlg->PeerNet().OnTimer(TIMER_PEER_REFRESH);  // none left: fetch a fresh list
+    EXPECT_FALSE(net.Timers().IsActive(TIMER_PEER_REFRESH));
 }
 
 TEST_F(LoginDlgTest, newerVersionAsksUnlessSilenced) {

@@ -2,6 +2,7 @@
 
 #include "chat/BrowserPane.h"
 #include "chat/CIrcClient.h"
+#include "peer/CChatEvent.h"
 #include "platform/Profile.h"
 #include "tests/news/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
@@ -117,6 +118,9 @@ TEST_F(ChatDlgTest, joinAndLeaveMoveTheWindowAndForgetTheUsers) {
     QTest::mouseClick(Child<QPushButton>("join"), Qt::LeftButton);
     EXPECT_EQ(m_main.m_movedToUser, std::vector<CChatDlg*>{&dlg});
     EXPECT_TRUE(m_main.m_movedToGuest.empty());
+    // Somebody is there already: nobody is invited.
+    EXPECT_TRUE(m_main.m_broadcasts.empty());
+    EXPECT_FALSE(dlg.PaneText().contains("Inviting"));
     EXPECT_TRUE(dlg.Users().empty());
     EXPECT_EQ(dlg.GuestCount(), 0);
     EXPECT_TRUE(WaitFor([&] { return Child<QListWidget>("users")->count() == 0; }));
@@ -127,6 +131,23 @@ TEST_F(ChatDlgTest, joinAndLeaveMoveTheWindowAndForgetTheUsers) {
     EXPECT_EQ(dlg.Mode(), CChatDlg::MODE_GUEST);
     EXPECT_EQ(m_main.m_movedToGuest, std::vector<CChatDlg*>{&dlg});
     EXPECT_TRUE(dlg.Users().empty());
+}
+
+TEST_F(ChatDlgTest, joiningARoomWithOnlyGuestsInvitesThePeersOnce) {
+    CChatDlg& dlg = Open();
+    dlg.SetNames(":guest guest1");
+    dlg.OnJoinOrLeave();
+    ASSERT_EQ(m_main.m_broadcasts.size(), 1u);
+    CChatEvent event;
+    event.FromXml(m_main.m_broadcasts[0]);
+    EXPECT_EQ(event.type, "CHAT");
+    EXPECT_EQ(event.params,
+              (CStringArray{"#chan", dlg.Topic(), "http://example.org/a?x=1", "kim"}));
+    EXPECT_TRUE(dlg.PaneText().endsWith("Inviting some friends to chat...\n"))
+        << dlg.PaneText().toStdString();
+    // Leaving and watching again invites nobody.
+    dlg.OnJoinOrLeave();
+    EXPECT_EQ(m_main.m_broadcasts.size(), 1u);
 }
 
 TEST_F(ChatDlgTest, addressThatIsNotAWebPageLoadsNothingButTheRoomCanBeJoined) {
@@ -171,6 +192,30 @@ TEST_F(ChatDlgTest, chatPaneKeepsOnlyTheNewestLines) {
     EXPECT_FALSE(dlg.PaneText().contains("line 99\n"));
     EXPECT_TRUE(dlg.PaneText().endsWith("ann: line " + QString::number(nMessages - 1) + "\n"))
         << dlg.PaneText().right(60).toStdString();
+}
+
+TEST_F(ChatDlgTest, messageToAnInactiveWindowFlashesItUntilItIsActivated) {
+    CChatDlg& dlg = Open();
+    // Offscreen, a shown window is activated by the platform; another one takes it over.
+    ASSERT_TRUE(WaitFor([&] { return dlg.isActiveWindow(); }));
+    dlg.ShowMessage("ann0", ":seen at once");
+    EXPECT_FALSE(dlg.IsFlashing());
+
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return other.isActiveWindow() && !dlg.isActiveWindow(); }));
+    dlg.ShowMessage("ann0", ":while away");
+    EXPECT_TRUE(dlg.IsFlashing());
+    EXPECT_TRUE(WaitFor([&] { return dlg.windowTitle() != "Chat"; }, std::chrono::seconds(3)))
+        << "the caption never flashed";
+
+    dlg.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return dlg.isActiveWindow(); }));
+    EXPECT_FALSE(dlg.IsFlashing());
+    EXPECT_EQ(dlg.windowTitle(), "Chat");
+    testing_support::PumpEvents(std::chrono::milliseconds(1100));
+    EXPECT_EQ(dlg.windowTitle(), "Chat");
 }
 
 TEST_F(ChatDlgTest, sharingLinksEncodeEveryValue) {

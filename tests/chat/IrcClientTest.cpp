@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+using testing_support::CBlackHole;
 using testing_support::CIrcServer;
 using testing_support::CScopedEnv;
 using testing_support::WaitFor;
@@ -87,4 +88,31 @@ TEST_F(IrcClientTest, takenNicknameMovesToTheNextAndAServerRestartIsShownThenRej
     pFirst->Connect();
     EXPECT_TRUE(WaitFor([&] { return firstRoom.Shows("Successful join!"); })) << m_server.Log();
     EXPECT_TRUE(firstRoom.ControlsEnabled());
+}
+
+TEST(IrcSocket, connectionIsGivenUpOnceMoreThanTheQueueCapWaitsUnsent) {
+    testing_support::CCleanProfile profile;
+    CBlackHole server;  // completes the handshake, never reads
+    CScopedEnv host("VOCALON_IRC_HOST", "127.0.0.1");
+    CScopedEnv port("VOCALON_IRC_PORT", std::to_string(server.Port()));
+    CPaneRoom room("#chan");
+    CIrcClient client;
+    client.SetNick("kim0");
+    client.Rooms().AddRoom(&room);
+    client.Connect();
+    ASSERT_TRUE(WaitFor([&] { return client.IsConnected(); }));
+
+    // The kernel's buffers take a few MiB first; the cap counts only what waits after them.
+    const std::string strLine = ": PRIVMSG #chan :" + std::string(400, 'x');
+    size_t nSent = 0;
+    while (client.IsConnected() && nSent < 64 * CIrcSocket::MAX_SEND_QUEUE) {
+        client.Send(strLine);
+        nSent += strLine.size() + 1;
+    }
+    EXPECT_FALSE(client.IsConnected());
+    EXPECT_FALSE(client.Socket().IsOpen());
+    EXPECT_GT(nSent, CIrcSocket::MAX_SEND_QUEUE);
+    EXPECT_TRUE(room.Shows("Server disconnected you: the server stopped reading"))
+        << room.m_strPane;
+    EXPECT_FALSE(room.ControlsEnabled());
 }

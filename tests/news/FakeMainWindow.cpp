@@ -1,5 +1,7 @@
 #include "tests/news/FakeMainWindow.h"
 
+#include "peer/CChatEvent.h"
+
 #include <utility>
 
 CFakeMainWindow::CFakeMainWindow(std::string strUser)
@@ -12,4 +14,12 @@ CFakeMainWindow::~CFakeMainWindow() { SetMainWnd(m_pPrevious); }
 
 void CFakeMainWindow::OpenChatRequest(const std::string& strRequest) {
     m_chatRequests.push_back(strRequest);
+}
+
+void CFakeMainWindow::BroadcastEvent(const CChatEvent& event) {
+    m_broadcasts.push_back(event.ToXml());
+}
+
+void CFakeMainWindow::AlertClicked(const CChatEvent& event) {
+    m_alertClicks.push_back(event.ToXml());
 }

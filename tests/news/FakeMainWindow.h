@@ -1,7 +1,7 @@
 #pragma once
 
 // A main window for news tests: set as MainWnd() for its lifetime, with a user name and
-// settings section the test chooses, recording the chat requests it is handed.
+// settings section the test chooses, recording the chat requests and events it is handed.
 
 #include "hub/CMainWindow.h"
 
@@ -22,6 +22,8 @@ public:
     void ShowTrayMenu(const QPoint&) override {}
     void MoveChatToUser(CChatDlg* pDlg) override { m_movedToUser.push_back(pDlg); }
     void MoveChatToGuest(CChatDlg* pDlg) override { m_movedToGuest.push_back(pDlg); }
+    void BroadcastEvent(const CChatEvent& event) override;
+    void AlertClicked(const CChatEvent& event) override;
     std::string UserName() const override { return m_strUser; }
     std::string Password() const override { return {}; }
 
@@ -29,6 +31,9 @@ public:
     std::vector<std::string> m_chatRequests;
     std::vector<CChatDlg*> m_movedToUser;
     std::vector<CChatDlg*> m_movedToGuest;
+    // The texts of the events handed over.
+    std::vector<std::string> m_broadcasts;
+    std::vector<std::string> m_alertClicks;
     int m_nPrefsOpened = 0;
 
 private:

@@ -1,6 +1,8 @@
 // Entry point of every test program: Qt runs offscreen, and settings go to a private
 // directory so tests never touch the user's own.
 
+#include "tests/support/TestSupport.h"
+
 #include <QApplication>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -8,6 +10,7 @@
 #include <gmock/gmock.h>
 
 #include <cstdlib>
+#include <string>
 
 int main(int argc, char** argv) {
     ::testing::InitGoogleMock(&argc, argv);
@@ -15,6 +18,9 @@ int main(int argc, char** argv) {
     QTemporaryDir settingsDir;
     QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
     setenv("XDG_RUNTIME_DIR", settingsDir.path().toLocal8Bit().constData(), 1);
+    // A session's peer listener stays on loopback, off the real peer port.
+    setenv("VOCALON_PEER_BIND", "127.0.0.1", 0);
+    setenv("VOCALON_PEER_PORT", std::to_string(testing_support::UnusedPort()).c_str(), 0);
     QApplication app(argc, argv);
     return RUN_ALL_TESTS();
 }

@@ -1,0 +1,114 @@
+#include "peer/CPeerSocket.h"
+
+#include "peer/CChatEvent.h"
+#include "peer/CPeerNet.h"
+#include "peer/EventStream.h"
+#include "platform/Logging.h"
+
+namespace {
+
+constexpr int kReceiveChunk = 4096;
+// Reads per notification, so one busy peer never holds the window thread for long.
+constexpr int kReadsPerNotification = 16;
+
+}  // namespace
+
+void CPeerSocket::QueueEvent(const std::string& strEvent) {
+    if (!m_connected || strEvent.empty()) {
+        return;
+    }
+    m_outQueue.Push(strEvent);
+    // A peer that stopped reading must not hold our memory or slow the others.
+    if (m_outQueue.Bytes() > MAX_OUT_QUEUE) {
+        Drop("stopped reading");
+        return;
+    }
+    Flush();
+}
+
+void CPeerSocket::Flush() {
+    // A full buffer waits for OnSend.
+    if (m_connected && m_outQueue.Flush(*this) == CSendQueue::EResult::Error) {
+        Drop("send failed");
+    }
+}
+
+void CPeerSocket::ReadEvents() {
+    char buffer[kReceiveChunk];
+    for (int nRead = 0; nRead < kReadsPerNotification && m_connected; ++nRead) {
+        const int nReceived = Receive(buffer, sizeof buffer);
+        if (nReceived == kError) {
+            if (GetLastError() != kWouldBlock) {
+                Drop("receive failed");
+            }
+            return;
+        }
+        if (nReceived == 0) {
+            return;  // the peer closed: OnClose follows
+        }
+        m_inBuffer.append(buffer, static_cast<size_t>(nReceived));
+        size_t nDone = 0;
+        // Handling an event may drop this very peer (a failed relay); stop reading then.
+        while (m_connected) {
+            const CEventCut cut = CutEvent(std::string_view(m_inBuffer).substr(nDone));
+            if (cut.status == CEventCut::EStatus::Incomplete) {
+                break;
+            }
+            nDone += cut.nConsumed;
+            if (cut.status == CEventCut::EStatus::Bad) {
+                qCInfo(NetLog) << "peer: dropped an over-long event from" << m_strRemote.c_str();
+                continue;
+            }
+            CChatEvent event;
+            event.FromXml(cut.strContent);
+            m_net.OnEventReceived(event);
+        }
+        m_inBuffer.erase(0, nDone);
+        if (m_inBuffer.size() > MAX_PEER_BUFFER) {
+            Drop("sent too much without a complete event");
+            return;
+        }
+        if (nReceived < kReceiveChunk) {
+            return;
+        }
+    }
+}
+
+void CPeerSocket::Close() {
+    m_connected = false;
+    m_outQueue.Clear();
+    CAsyncSocket::Close();
+}
+
+void CPeerSocket::ReadRemoteAddress() {
+    unsigned nPort = 0;
+    if (!GetPeerName(m_strRemote, nPort)) {
+        m_strRemote.clear();
+    }
+}
+
+void CPeerSocket::OnConnect(int nErrorCode) {
+    if (nErrorCode != 0) {
+        qCInfo(NetLog) << "peer: connect failed" << nErrorCode;
+        m_net.Release(this);
+        m_net.PeerConnected(nullptr);
+        return;
+    }
+    m_connected = true;
+    ReadRemoteAddress();
+    m_net.PeerConnected(this);
+}
+
+void CPeerSocket::OnClose() {
+    Close();
+    m_net.PeerClosed(this);
+}
+
+void CPeerSocket::Drop(const char* pszWhy) {
+    if (!IsOpen()) {
+        return;
+    }
+    qCInfo(NetLog) << "peer:" << m_strRemote.c_str() << pszWhy;
+    Close();
+    m_net.PeerClosed(this);
+}

@@ -1,0 +1,52 @@
+#pragma once
+
+// One connection to another client: cuts the events it receives out of the stream and
+// hands them to the peer network, and sends the event texts queued for it. A peer that
+// fills our buffer without completing an event, or stops reading what we send, is
+// disconnected. Owned by its CPeerNet; window thread only.
+
+#include "platform/CAsyncSocket.h"
+#include "platform/CSendQueue.h"
+
+#include <string>
+
+class CPeerNet;
+
+class CPeerSocket final : public CAsyncSocket {
+public:
+    // A peer whose unsent events pass this is given up.
+    static constexpr size_t MAX_OUT_QUEUE = 1 << 20;
+
+    // bConnected: an accepted connection (connected from the start); otherwise an outgoing
+    // one, connected once OnConnect reports success.
+    CPeerSocket(CPeerNet& net, bool bConnected) : m_net(net), m_connected(bConnected) {}
+
+    // Queues an event text and sends what the socket takes; nothing while not connected.
+    void QueueEvent(const std::string& strEvent);
+    void Flush();
+    // Reads what has arrived and hands on every complete event.
+    void ReadEvents();
+    // Closes without telling the network (it is the caller).
+    void Close() override;
+
+    bool IsConnected() const { return m_connected; }
+    // The remote address in dotted form, read once connected; empty before.
+    const std::string& RemoteAddress() const { return m_strRemote; }
+    void ReadRemoteAddress();
+
+protected:
+    void OnReceive() override { ReadEvents(); }
+    void OnConnect(int nErrorCode) override;
+    void OnSend() override { Flush(); }
+    void OnClose() override;
+
+private:
+    // Closes and tells the network the peer is gone.
+    void Drop(const char* pszWhy);
+
+    CPeerNet& m_net;
+    std::string m_inBuffer;
+    CSendQueue m_outQueue;
+    std::string m_strRemote;
+    bool m_connected;
+};

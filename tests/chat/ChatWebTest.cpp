@@ -1,0 +1,122 @@
+// The chat window with the real web engine in its browser pane.
+
+#include "chat/BrowserPane.h"
+#include "chat/CChatDlg.h"
+#include "chat/CIrcClient.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QPointer>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QWebEngineView>
+
+#include <gtest/gtest.h>
+#include <httplib.h>
+
+#include <unistd.h>
+
+#include <atomic>
+#include <string>
+
+using testing_support::WaitFor;
+
+namespace {
+
+// The engine's helper processes this process has started: they come with the engine.
+int EngineProcesses() {
+    int nCount = 0;
+    for (const QString& strPid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile stat("/proc/" + strPid + "/stat");
+        if (!stat.open(QIODevice::ReadOnly)) {
+            continue;
+        }
+        // "pid (comm) state ppid ..."; comm may hold blanks, so split after its ")".
+        const QByteArray line = stat.readAll();
+        const qsizetype nOpen = line.indexOf('(');
+        const qsizetype nClose = line.lastIndexOf(')');
+        if (nOpen < 0 || nClose < nOpen) {
+            continue;
+        }
+        const QList<QByteArray> fields = line.mid(nClose + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toLongLong() == ::getpid() &&
+            line.mid(nOpen + 1, nClose - nOpen - 1).startsWith("QtWebEngine")) {
+            ++nCount;
+        }
+    }
+    return nCount;
+}
+
+// A chat window on an unconnected client (what it sends is dropped), its page served
+// from loopback.
+class ChatWebTest : public ::testing::Test {
+protected:
+    ChatWebTest() {
+        m_client.SetNick("kim0");
+        m_http.Server().Get("/article", [this](const httplib::Request&, httplib::Response& res) {
+            ++m_nRequests;
+            res.set_content("<html><head><title>Bread news</title></head><body>Bread</body></html>",
+                            "text/html");
+        });
+        m_http.Start();
+    }
+    ~ChatWebTest() override { delete m_pDlg.data(); }
+
+    CChatDlg& Open(const std::string& strUrl) {
+        delete m_pDlg.data();
+        m_pDlg = new CChatDlg(&m_client, "#chan", strUrl);
+        m_client.Rooms().AddRoom(m_pDlg);
+        m_pDlg->show();
+        return *m_pDlg;
+    }
+    template <typename T>
+    T* Child(const char* pszName) const {
+        return m_pDlg->findChild<T*>(pszName);
+    }
+
+    testing_support::CCleanProfile m_profile;
+    testing_support::CLocalHttpServer m_http;
+    std::atomic<int> m_nRequests{0};
+    CIrcClient m_client;
+    QPointer<CChatDlg> m_pDlg;
+};
+
+TEST_F(ChatWebTest, engineStartsWithTheFirstPageAndTheLoadedPageEnablesTheButtons) {
+    EXPECT_EQ(EngineProcesses(), 0);
+    const std::string strUrl = m_http.Url("/article");
+    CChatDlg& dlg = Open(strUrl);
+    EXPECT_FALSE(Child<QPushButton>("join")->isEnabled());
+    ASSERT_TRUE(WaitFor([&] { return !dlg.PageUrl().empty(); }, std::chrono::seconds(60)));
+
+    EXPECT_EQ(dlg.PageUrl(), strUrl);
+    EXPECT_EQ(Child<QLineEdit>("location")->text().toStdString(), strUrl);
+    EXPECT_EQ(Child<QProgressBar>("progress")->value(), 100);
+    for (const char* pszButton : {"email", "instant", "join"}) {
+        EXPECT_TRUE(Child<QPushButton>(pszButton)->isEnabled()) << pszButton;
+    }
+    // A failed load completes too; this one really came from the server.
+    EXPECT_EQ(m_nRequests, 1);
+    auto* pView = dlg.Browser()->findChild<QWebEngineView*>();
+    ASSERT_NE(pView, nullptr);
+    EXPECT_EQ(pView->title(), "Bread news");
+    EXPECT_GT(EngineProcesses(), 0);
+}
+
+TEST_F(ChatWebTest, addressThatIsNotAWebPageNeverReachesTheEngine) {
+    for (const char* pszUrl : {"file:///etc/passwd", "javascript:alert(1)"}) {
+        SCOPED_TRACE(pszUrl);
+        CChatDlg& dlg = Open(pszUrl);
+        testing_support::PumpEvents(std::chrono::milliseconds(200));
+        EXPECT_EQ(dlg.Browser()->findChild<QWebEngineView*>(), nullptr);
+        EXPECT_EQ(dlg.PageUrl(), "");
+        EXPECT_EQ(Child<QLineEdit>("location")->text(), "");
+        EXPECT_EQ(Child<QProgressBar>("progress")->value(), 0);
+        EXPECT_FALSE(Child<QPushButton>("email")->isEnabled());
+        EXPECT_FALSE(Child<QPushButton>("instant")->isEnabled());
+        EXPECT_TRUE(Child<QPushButton>("join")->isEnabled());
+    }
+}
+
+}  // namespace

@@ -1,0 +1,162 @@
+#include "ui/CAlertWnd.h"
+
+#include "tests/news/FakeMainWindow.h"
+#include "tests/support/TestSupport.h"
+
+#include <QApplication>
+#include <QEnterEvent>
+#include <QMouseEvent>
+#include <QPointer>
+#include <QScreen>
+
+#include <gtest/gtest.h>
+
+#include <functional>
+
+using testing_support::PumpEvents;
+using testing_support::WaitFor;
+
+namespace {
+
+constexpr int kShortPeriodMs = 300;
+
+void SendMouse(QWidget* pWidget, QEvent::Type type, QPoint pos, Qt::MouseButton button,
+               Qt::MouseButtons buttons = Qt::NoButton) {
+    QMouseEvent event(type, pos, pWidget->mapToGlobal(pos), button, buttons, Qt::NoModifier);
+    QApplication::sendEvent(pWidget, &event);
+}
+
+void SendEnter(QWidget* pWidget) {
+    QEnterEvent event(QPointF(5, 5), QPointF(5, 5), pWidget->mapToGlobal(QPointF(5, 5)));
+    QApplication::sendEvent(pWidget, &event);
+}
+
+void SendLeave(QWidget* pWidget) {
+    QEvent event(QEvent::Leave);
+    QApplication::sendEvent(pWidget, &event);
+}
+
+void MoveInside(QWidget* pWidget) { SendMouse(pWidget, QEvent::MouseMove, {5, 5}, Qt::NoButton); }
+
+// A drag that started on the window reports moves from outside it.
+void DragOutside(QWidget* pWidget) {
+    SendMouse(pWidget, QEvent::MouseMove, {-5, -5}, Qt::NoButton, Qt::LeftButton);
+}
+
+CChatEvent MakeChatEvent(CStringArray params) {
+    CChatEvent event;
+    event.type = CChatEvent::TYPE_CHAT;
+    event.params = std::move(params);
+    return event;
+}
+
+class AlertWnd : public testing::Test {
+protected:
+    void SetUp() override {
+        CAlertWnd::SetClosePeriod(kShortPeriodMs);
+        // Whatever an earlier test showed is forgotten.
+        CAlertWnd::AdvanceClock(CAlertWnd::INVITER_QUIET_TIME);
+    }
+    void TearDown() override {
+        for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+            if (qobject_cast<CAlertWnd*>(pWidget)) {
+                pWidget->close();
+            }
+        }
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        CAlertWnd::SetClosePeriod(CAlertWnd::CLOSE_PERIOD_MS);
+    }
+};
+
+TEST_F(AlertWnd, closesByItselfUnlessTheMouseRestsOnIt) {
+    QPointer<CAlertWnd> pUntouched = new CAlertWnd;
+    EXPECT_EQ(pUntouched->Text(), "Alert!");
+    EXPECT_TRUE(WaitFor([&] { return pUntouched.isNull(); }, std::chrono::seconds(10)));
+
+    struct Way {
+        const char* pszName;
+        std::function<void(QWidget*)> hover;
+        std::function<void(QWidget*)> leave;
+    };
+    for (const Way& way : {Way{"enter and leave", SendEnter, SendLeave},
+                           Way{"moves inside and out", MoveInside, DragOutside}}) {
+        SCOPED_TRACE(way.pszName);
+        QPointer<CAlertWnd> pWnd = new CAlertWnd;
+        way.hover(pWnd);
+        EXPECT_TRUE(pWnd->IsHovered());
+        PumpEvents(std::chrono::milliseconds(3 * kShortPeriodMs));
+        ASSERT_FALSE(pWnd.isNull());
+        way.leave(pWnd);
+        EXPECT_FALSE(pWnd->IsHovered());
+        QCoreApplication::processEvents();
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+        EXPECT_FALSE(pWnd.isNull());
+        EXPECT_TRUE(WaitFor([&] { return pWnd.isNull(); }, std::chrono::seconds(10)));
+    }
+}
+
+TEST_F(AlertWnd, leftClickHandsItsEventToTheMainWindowAndCloses) {
+    CFakeMainWindow main;
+    CAlertWnd::SetClosePeriod(CAlertWnd::CLOSE_PERIOD_MS);
+    const CChatEvent event = MakeChatEvent({"#bread", "Bread & butter", "http://a/1", "kim"});
+    QPointer<CAlertWnd> pWnd = new CAlertWnd;
+    pWnd->SetEvent(event);
+    EXPECT_EQ(pWnd->Event().ToXml(), event.ToXml());
+
+    SendMouse(pWnd, QEvent::MouseButtonRelease, {10, 10}, Qt::RightButton);
+    SendMouse(pWnd, QEvent::MouseButtonRelease, {-3, 10}, Qt::LeftButton);
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(pWnd.isNull());
+    EXPECT_TRUE(main.m_alertClicks.empty());
+
+    SendMouse(pWnd, QEvent::MouseButtonRelease, {10, 10}, Qt::LeftButton);
+    EXPECT_EQ(main.m_alertClicks, std::vector<std::string>{event.ToXml()});
+    EXPECT_TRUE(WaitFor([&] { return pWnd.isNull(); }, std::chrono::seconds(5)));
+}
+
+TEST_F(AlertWnd, showsInvitationsAtTheBottomRightWithinItsLimits) {
+    CAlertWnd::SetClosePeriod(CAlertWnd::CLOSE_PERIOD_MS);
+    const QRect rcArea = QGuiApplication::primaryScreen()->availableGeometry();
+    struct Case {
+        CStringArray params;
+        const char* pszText;
+    };
+    for (const Case& c : {Case{{"#bread", "Bread & butter", "http://a/1", "kim"},
+                               "Chat Event from kim!\n\nBread & butter"},
+                          Case{{"#bread", "Bread & butter"}, "Chat Event from !\n\nBread & butter"},
+                          Case{{}, "Chat Event from !\n\n"}}) {
+        SCOPED_TRACE(c.pszText);
+        CAlertWnd::AdvanceClock(CAlertWnd::INVITER_QUIET_TIME);
+        const CChatEvent event = MakeChatEvent(c.params);
+        CAlertWnd* pWnd = CAlertWnd::ShowInvitation(event);
+        ASSERT_NE(pWnd, nullptr);
+        EXPECT_EQ(pWnd->Text(), c.pszText);
+        EXPECT_EQ(pWnd->Event().ToXml(), event.ToXml());
+        EXPECT_TRUE(pWnd->isVisible());
+        const QRect rcWnd = pWnd->frameGeometry();
+        EXPECT_TRUE(rcArea.contains(rcWnd)) << rcWnd.x() << "," << rcWnd.y();
+        EXPECT_GE(rcWnd.left(), rcArea.center().x());
+        EXPECT_GE(rcWnd.top(), rcArea.center().y());
+        pWnd->close();
+    }
+
+    CAlertWnd::AdvanceClock(CAlertWnd::INVITER_QUIET_TIME);
+    auto show = [](const char* pszInviter) {
+        return CAlertWnd::ShowInvitation(MakeChatEvent({"#c", "t", "u", pszInviter}));
+    };
+    CAlertWnd* pAnn = show("ann");
+    ASSERT_NE(pAnn, nullptr);
+    EXPECT_EQ(show("ann"), nullptr);  // same inviter within the quiet time
+    CAlertWnd* pBob = show("bob");
+    ASSERT_NE(pBob, nullptr);
+    ASSERT_NE(show("cy"), nullptr);
+    EXPECT_EQ(show("dee"), nullptr);  // three are open
+    pBob->close();
+    EXPECT_NE(show("dee"), nullptr);
+    pAnn->close();
+    EXPECT_EQ(show("ann"), nullptr);
+    CAlertWnd::AdvanceClock(CAlertWnd::INVITER_QUIET_TIME);
+    EXPECT_NE(show("ann"), nullptr);
+}
+
+}  // namespace
