@@ -21,6 +21,7 @@ std::string NickFromPrefix(std::string_view strPrefix) {
 }
 
 void CIrcProtocol::Register() {
+    m_bWelcomed = false;
     const std::string strNick = m_client.GetNick();
     m_client.Send(": PASS *");
     m_client.Send(": NICK " + strNick);
@@ -85,7 +86,12 @@ void CIrcProtocol::HandleLine(const std::string& strLine) {
                 strNew.erase(0, 1);
             }
             if (strNick == m_client.GetNick()) {
-                m_client.SetNick(strNew);
+                // Before the welcome a rename of ours is the server taking the nickname
+                // for another registering connection; its 433 follows, and the next
+                // nickname must grow from ours, not from the placeholder it gave us.
+                if (m_bWelcomed) {
+                    m_client.SetNick(strNew);
+                }
             } else {
                 for (CChatRoom* pRoom : std::vector<CChatRoom*>(m_rooms.Rooms())) {
                     pRoom->UserRenamed(strNick, strNew);
@@ -95,7 +101,10 @@ void CIrcProtocol::HandleLine(const std::string& strLine) {
         return;
     }
     switch (nNumber) {
-        case 1: m_rooms.RejoinAll(); break;
+        case 1:
+            m_bWelcomed = true;
+            m_rooms.RejoinAll();
+            break;
         case 331:
             if (CChatRoom* pRoom = room(3)) {
                 pRoom->SetTopic("No topic");

@@ -35,4 +35,6 @@ private:
 
     CChatRoomList& m_rooms;
     CIrcClient& m_client;
+    // Set by the welcome (001): until then the nickname is still being settled.
+    bool m_bWelcomed = false;
 };

@@ -152,6 +152,9 @@ TEST_F(ChatProtocolTest, shortAndUnknownLinesAreIgnoredAndOwnLossDisconnectsEver
     EXPECT_EQ(m_room.m_strPane, "");
     EXPECT_TRUE(m_messages.empty());
 
+    Handle(":s 001 kim0 :Welcome");  // rejoins the rooms
+    m_room.m_strPane.clear();
+    m_other.m_strPane.clear();
     Handle(":kim0!u@h NICK :kim5");
     EXPECT_EQ(m_client.GetNick(), "kim5");
     Handle(":kim5!u@h QUIT :Quit: gone");
@@ -169,6 +172,11 @@ TEST_F(ChatProtocolTest, nicknameInUseCountsUpAndGivesUpOnceAfterNine) {
     EXPECT_EQ(m_client.GetNick(), "guest1");
     Handle(":s 433 * guest1 :in use");
     EXPECT_EQ(m_client.GetNick(), "guest2");
+    // A server that hands the nickname to another registering connection first renames us
+    // to a placeholder: the next try still grows from ours.
+    Handle(":guest2!689AAAAAA@h NICK :689AAAAAA");
+    Handle(":s 433 guest2 guest2 :Nickname overruled.");
+    EXPECT_EQ(m_client.GetNick(), "guest3");
     m_client.SetNick("kim9");
     Handle(":s 433 * kim9 :in use");
     EXPECT_EQ(m_client.GetNick(), "kim9");
