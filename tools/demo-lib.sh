@@ -150,13 +150,14 @@ click_join() {
     xdotool mousemove --window "$1" $((WIDTH - 75)) $((HEIGHT - 36)) click 1 2>/dev/null || true
 }
 
-# alert_of PID: the client's alert window, small and without a name.
+# alert_of PID: the client's alert window: no title of its own (so the toolkit names it
+# after the program), bigger than the tray icon.
 alert_of() {
     local w
     for w in $(xdotool search --all --onlyvisible --pid "$1" --class vocalon 2>/dev/null || true); do
         eval "$(xdotool getwindowgeometry --shell "$w" 2>/dev/null)"
         if [ "${WIDTH:-0}" -ge 64 ] && [ "${WIDTH:-999}" -lt 300 ] &&
-            [ -z "$(xdotool getwindowname "$w" 2>/dev/null)" ]; then
+            [ "$(xdotool getwindowname "$w" 2>/dev/null)" = vocalon ]; then
             echo "$w"
             return 0
         fi
