@@ -6,6 +6,7 @@
 #include "app/CSignupDlg.h"
 #include "app/ServiceRequests.h"
 #include "news/CNewsDlg.h"
+#include "platform/Logging.h"
 #include "platform/Profile.h"
 #include "platform/gui/ResourceIds.h"
 #include "platform/gui/Tray.h"
@@ -22,6 +23,7 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPushButton>
+#include <QTimer>
 
 const char* const STR_VERSION_COUNT = "1";
 
@@ -109,6 +111,8 @@ void CLoginDlg::BuildForm() {
 void CLoginDlg::Create() {
     OnInitDialog();
     show();
+    // Once the event loop has drawn it.
+    QTimer::singleShot(0, this, [] { qCInfo(AppLog) << "login window shown"; });
 }
 
 int CLoginDlg::DoModal() {

@@ -117,6 +117,8 @@ private:
     void InitChatClients();
     void CloseChatWindows();
     void MoveChat(CChatDlg* pDlg, CIrcClient& from, CIrcClient& to);
+    // A new peer address list, or null when fetching one failed.
+    void PeerListArrived(const CStringArray* pAddresses);
     // CPeerHost
     void PeerCountChanged(int nPeers) override;
     void ChatInvitation(const CChatEvent& event) override;

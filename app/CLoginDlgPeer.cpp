@@ -9,6 +9,10 @@
 #include "platform/Logging.h"
 #include "ui/CAlertWnd.h"
 
+void CLoginDlg::PeerListArrived(const CStringArray* pAddresses) {
+    m_peerNet.PeerListArrived(pAddresses);
+}
+
 void CLoginDlg::BroadcastEvent(const CChatEvent& event) { m_peerNet.Broadcast(event); }
 
 void CLoginDlg::AlertClicked(const CChatEvent& event) {

@@ -32,7 +32,7 @@ bool CLoginDlg::event(QEvent* pEvent) {
         case UM_FIREWALL_ROUTE: m_strFirewallRoute = WParamOf<UM_FIREWALL_ROUTE>(*pApp); break;
         case UM_PEER_LIST: {
             const std::optional<CStringArray>& addresses = WParamOf<UM_PEER_LIST>(*pApp);
-            m_peerNet.PeerListArrived(addresses ? &*addresses : nullptr);
+            PeerListArrived(addresses ? &*addresses : nullptr);
             break;
         }
         case UM_LOGIN_RESULT:
@@ -76,6 +76,10 @@ void CLoginDlg::StartSession() {
     m_ircGuest.SetNick("guest");
     m_ircGuest.Connect();
     m_peerNet.StartListening();
+    // Peers the login's address list brought may be connected already.
+    if (m_peerNet.GetPeerCount() > 0) {
+        m_pNewsDlg->SetPeerCount(m_peerNet.GetPeerCount());
+    }
     if (!HasChosenSources(m_strUsername)) {
         m_notice = ENotice::ChooseSources;
         TrayNotify("Vocalon", "Choose the news sources you want to follow: click here.");

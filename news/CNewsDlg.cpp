@@ -4,6 +4,7 @@
 #include "news/CPastNewsDlg.h"
 #include "news/NewsCheck.h"
 #include "news/NewsFiles.h"
+#include "platform/Logging.h"
 #include "platform/Profile.h"
 #include "platform/gui/ResourceIds.h"
 #include "platform/gui/Shell.h"
@@ -250,6 +251,7 @@ void CNewsDlg::SetTitleFromList() {
 }
 
 void CNewsDlg::OnNewsItems(CNewsItemList* pItems) {
+    qCInfo(AppLog) << "news: check done," << (pItems ? pItems->size() : 0) << "new";
     m_bChecking = false;
     TraySet(IDI_MAIN, "");
     m_pCaption->setText(QString::fromStdString("Last checked at " + LocalTimeNow("%I:%M %p")));

@@ -7,3 +7,7 @@
 #include <QLoggingCategory>
 
 Q_DECLARE_LOGGING_CATEGORY(NetLog)
+
+// Milestones of the application's life (login window shown, news arrived), for measuring
+// start-up and watching a session: QT_LOGGING_RULES="vocalon.app=true".
+Q_DECLARE_LOGGING_CATEGORY(AppLog)

@@ -5,6 +5,7 @@
 #include "app/TrayMenu.h"
 #include "chat/CChatDlg.h"
 #include "news/CNewsDlg.h"
+#include "peer/CChatEvent.h"
 #include "platform/Profile.h"
 #include "platform/gui/ResourceIds.h"
 #include "platform/gui/Tray.h"
@@ -492,7 +493,11 @@ TEST_F(LoginDlgTest, chatRequestsOpenOneWindowPerValidChannelOnTheGuestConnectio
     }
     EXPECT_TRUE(m_pDlg->GuestClient().Rooms().Rooms().empty());
 
-    m_pDlg->OpenChatRequest("#Budget!!Gazette - Budget!!http://x/a");
+    // An alert's click opens the room its invitation names, once.
+    CChatEvent invitation;
+    invitation.type = CChatEvent::TYPE_CHAT;
+    invitation.params = {"#Budget", "Gazette - Budget", "http://x/a", "ann"};
+    m_pDlg->AlertClicked(invitation);
     m_pDlg->OpenChatRequest("#Budget!!Gazette - Budget!!http://x/a");
     ASSERT_EQ(m_pDlg->GuestClient().Rooms().Rooms().size(), 1u);
     auto* pChat = dynamic_cast<CChatDlg*>(m_pDlg->GuestClient().Rooms().Rooms().front());
