@@ -57,6 +57,30 @@ INI
     chmod 600 "$1/Talvex/vocalon.ini"
 }
 
+# start_user NAME ADDRESS DIR BINARY [form]: a client for NAME speaking from ADDRESS, with
+# settings, runtime, web-engine and working directories of its own under DIR, its output
+# in DIR/client.log. It logs in by itself, or with "form" waits for the login form to be
+# filled in. Sets PID[NAME].
+declare -A PID
+start_user() {
+    local dir=$3
+    mkdir -p "$dir/run"
+    chmod 700 "$dir/run"
+    register_demo_user "$1" "$1-password"
+    if [ "${5:-}" = form ]; then
+        mkdir -p "$dir/config/Talvex"
+        printf '[Prefs]\nAppDir=%s\n' "$dir" >"$dir/config/Talvex/vocalon.ini"
+    else
+        write_demo_settings "$dir/config" "$1" "$1-password" "$dir"
+    fi
+    choose_demo_sources "$1" "$dir"
+    (cd "$dir" && XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/run" \
+        XDG_DATA_HOME="$dir/data" XDG_CACHE_HOME="$dir/cache" \
+        VOCALON_PEER_BIND="$2" exec "$4" >"$dir/client.log" 2>&1) &
+    PID[$1]=$!
+    DEMO_PIDS+=("$!")
+}
+
 # choose_demo_sources NAME APP_DIR: the user reads the service's ordinary sources.
 choose_demo_sources() {
     curl -fsS "http://$SERVICE_HOST/feed_list/in_feeds.txt" | grep -v '(' |
@@ -148,6 +172,20 @@ click_join() {
     local WIDTH=640 HEIGHT=600
     eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)"
     xdotool mousemove --window "$1" $((WIDTH - 75)) $((HEIGHT - 36)) click 1 2>/dev/null || true
+}
+
+# activate WINDOW: brings it to the front first, as windows of several clients overlap
+# and a click lands on whatever is on top.
+activate() { timeout 5 xdotool windowactivate --sync "$1" 2>/dev/null || true; }
+
+# say CHAT_WINDOW TEXT: types into the input box that joining shows below the chat pane.
+say() {
+    local HEIGHT=600
+    activate "$1"
+    eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)"
+    xdotool mousemove --window "$1" 100 $((HEIGHT - 40)) click 1 2>/dev/null || true
+    xdotool type --delay 20 "$2" 2>/dev/null || true
+    xdotool key Return 2>/dev/null || true
 }
 
 # alert_of PID: the client's alert window: no title of its own (so the toolkit names it

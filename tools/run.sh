@@ -40,26 +40,16 @@ echo "IRC server on 127.0.0.1:$IRC_PORT (log: $DEMO_DIR/irc/inspircd.log)"
 [ "$(id -u)" -eq 0 ] || export VOCALON_PEER_PORT=${VOCALON_PEER_PORT:-4443}
 export VOCALON_PEER_BIND=127.0.0.2
 
-declare -A PID
-# start_user NAME ADDRESS: another user with settings, runtime and working directories of
-# his own under build/demo/NAME, who logs in by himself.
-start_user() {
-    local dir="$DEMO_DIR/$1"
-    rm -rf "$dir"  # each demo starts them as new users
-    mkdir -p "$dir/run"
-    chmod 700 "$dir/run"
-    register_demo_user "$1" "$1-password"
-    write_demo_settings "$dir/config" "$1" "$1-password" "$dir"
-    choose_demo_sources "$1" "$dir"
-    (cd "$dir" && XDG_CONFIG_HOME="$dir/config" XDG_RUNTIME_DIR="$dir/run" \
-        VOCALON_PEER_BIND="$2" exec "$ROOT/build/app/vocalon") &
-    PID[$1]=$!
-    DEMO_PIDS+=("$!")
+# other_user NAME ADDRESS: another user, as new, under build/demo/NAME (its output goes
+# to client.log there), who logs in by himself.
+other_user() {
+    rm -rf "${DEMO_DIR:?}/$1"
+    start_user "$1" "$2" "$DEMO_DIR/$1" "$ROOT/build/app/vocalon"
 }
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then
-    start_user ann 127.0.0.3
-    start_user bob 127.0.0.4
+    other_user ann 127.0.0.3
+    other_user bob 127.0.0.4
     echo "Two more clients are logged in as ann and bob (tray icons). Join an empty room:"
     echo "they get an invitation; or open the same headline in two of them and talk."
     "$ROOT/build/app/vocalon"
@@ -80,8 +70,8 @@ APP_PID=$!
 DEMO_PIDS+=("$APP_PID")
 sleep 4
 # The others start now, so their first news checks bring the same headlines.
-start_user ann 127.0.0.3
-start_user bob 127.0.0.4
+other_user ann 127.0.0.3
+other_user bob 127.0.0.4
 sleep 3
 # The demo user opens the news window from the tray and the first headline's room.
 NEWS=$(open_news_window "$APP_PID")
@@ -97,11 +87,7 @@ if [ -n "$ANN_CHAT" ]; then
     sleep 4
     click_join "$ANN_CHAT"
     sleep 3
-    # The input box that joining shows, below the chat pane.
-    eval "$(xdotool getwindowgeometry --shell "$ANN_CHAT" 2>/dev/null)"
-    xdotool mousemove --window "$ANN_CHAT" 100 $((HEIGHT - 40)) click 1 2>/dev/null || true
-    xdotool type --delay 20 "Hello from ann! Nice article." 2>/dev/null || true
-    xdotool key Return 2>/dev/null || true
+    say "$ANN_CHAT" "Hello from ann! Nice article."
     sleep 1
     [ -n "$DEMO_CHAT" ] && xdotool windowactivate "$DEMO_CHAT" 2>/dev/null || true
     sleep 1
