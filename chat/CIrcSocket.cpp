@@ -6,7 +6,6 @@
 
 namespace {
 
-constexpr int kReceiveChunk = 4096;
 // Reads per notification: enough to keep up with a busy channel, few enough that one
 // flood never holds the window thread for long.
 constexpr int kReadsPerNotification = 16;
@@ -73,19 +72,8 @@ void CIrcSocket::OnConnect(int nErrorCode) {
 }
 
 void CIrcSocket::OnReceive() {
-    char buffer[kReceiveChunk];
-    for (int nRead = 0; nRead < kReadsPerNotification && m_bConnected; ++nRead) {
-        const int nReceived = Receive(buffer, sizeof buffer);
-        if (nReceived == kError) {
-            if (GetLastError() != kWouldBlock) {
-                Lost("connection lost");
-            }
-            return;
-        }
-        if (nReceived == 0) {
-            return;  // the peer closed: OnClose follows
-        }
-        m_reader.Append(std::string_view(buffer, static_cast<size_t>(nReceived)));
+    const bool bOk = ReceiveChunks(kReadsPerNotification, [this](std::string_view bytes) {
+        m_reader.Append(bytes);
         std::string strLine;
         // A handler may close the connection; the lines after that are not ours to read.
         for (CIrcLineReader::EStatus status;
@@ -101,9 +89,10 @@ void CIrcSocket::OnReceive() {
                 m_pHandler->HandleLine(strLine);
             }
         }
-        if (nReceived < kReceiveChunk) {
-            return;
-        }
+        return m_bConnected;
+    });
+    if (!bOk) {
+        Lost("connection lost");
     }
 }
 

@@ -7,7 +7,6 @@
 
 namespace {
 
-constexpr int kReceiveChunk = 4096;
 // Reads per notification, so one busy peer never holds the window thread for long.
 constexpr int kReadsPerNotification = 16;
 
@@ -34,19 +33,8 @@ void CPeerSocket::Flush() {
 }
 
 void CPeerSocket::ReadEvents() {
-    char buffer[kReceiveChunk];
-    for (int nRead = 0; nRead < kReadsPerNotification && m_connected; ++nRead) {
-        const int nReceived = Receive(buffer, sizeof buffer);
-        if (nReceived == kError) {
-            if (GetLastError() != kWouldBlock) {
-                Drop("receive failed");
-            }
-            return;
-        }
-        if (nReceived == 0) {
-            return;  // the peer closed: OnClose follows
-        }
-        m_inBuffer.append(buffer, static_cast<size_t>(nReceived));
+    const bool bOk = ReceiveChunks(kReadsPerNotification, [this](std::string_view bytes) {
+        m_inBuffer.append(bytes);
         size_t nDone = 0;
         // Handling an event may drop this very peer (a failed relay); stop reading then.
         while (m_connected) {
@@ -66,11 +54,11 @@ void CPeerSocket::ReadEvents() {
         m_inBuffer.erase(0, nDone);
         if (m_inBuffer.size() > MAX_PEER_BUFFER) {
             Drop("sent too much without a complete event");
-            return;
         }
-        if (nReceived < kReceiveChunk) {
-            return;
-        }
+        return m_connected;
+    });
+    if (!bOk) {
+        Drop("receive failed");
     }
 }
 

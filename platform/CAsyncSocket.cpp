@@ -220,6 +220,24 @@ int CAsyncSocket::Receive(void* pBuffer, int nLength) {
     return static_cast<int>(nRead);
 }
 
+bool CAsyncSocket::ReceiveChunks(int nMaxChunks,
+                                 const std::function<bool(std::string_view)>& onData) {
+    constexpr int kChunk = 4096;
+    char buffer[kChunk];
+    for (int nChunk = 0; nChunk < nMaxChunks; ++nChunk) {
+        const int nReceived = Receive(buffer, kChunk);
+        if (nReceived == kError) {
+            return GetLastError() == kWouldBlock;
+        }
+        // 0: the peer closed, and OnClose follows; a short read: nothing more waits.
+        if (nReceived == 0 || !onData(std::string_view(buffer, static_cast<size_t>(nReceived))) ||
+            nReceived < kChunk) {
+            return true;
+        }
+    }
+    return true;
+}
+
 void CAsyncSocket::Close() {
     ReleaseNotifiers();
     m_pLookup.reset();

@@ -14,8 +14,10 @@
 // A notification handler may Close or delete its own socket. Sends never raise SIGPIPE.
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 
 class QHostInfo;
 class QObject;
@@ -45,6 +47,11 @@ public:
     int Send(const void* pData, int nLength);
     // Bytes received, 0 when the peer closed, or kError.
     int Receive(void* pBuffer, int nLength);
+    // What a read notification does: hands what has arrived to onData in chunks of up to
+    // 4096 bytes, at most nMaxChunks of them (so one busy connection never holds the
+    // thread for long), while onData returns true. False when a receive failed with an
+    // error other than would-block: the connection is broken.
+    bool ReceiveChunks(int nMaxChunks, const std::function<bool(std::string_view)>& onData);
     virtual void Close();
 
     bool IsOpen() const { return m_fd >= 0; }
