@@ -111,9 +111,15 @@ std::string GetProfileString(const std::string& strSection, const std::string& s
     if (!value.isValid()) {
         return strDefault;
     }
-    QByteArray bytes =
-        value.typeId() == QMetaType::QByteArray ? value.toByteArray() : value.toString().toUtf8();
-    return bytes.toStdString();
+    if (value.typeId() == QMetaType::QByteArray) {
+        return value.toByteArray().toStdString();
+    }
+    // Text, or a number stored by this process; a list, a rectangle or any other kind that
+    // a damaged or hand-edited file gives is no string.
+    if (value.typeId() == QMetaType::QStringList || !value.canConvert<QString>()) {
+        return strDefault;
+    }
+    return value.toString().toUtf8().toStdString();
 }
 
 bool WriteProfileInt(const std::string& strSection, const std::string& strEntry, int nValue) {

@@ -3,10 +3,11 @@
 // The per-user settings store: named integer and string values grouped in sections,
 // kept in the INI file of QSettings organisation "Talvex", application "vocalon".
 //
-// Readers supply the default; reading never creates a value. Strings are bytes: text
-// that is valid UTF-8 is stored readably, anything else is stored as raw bytes. Any
-// section name is one flat section, whatever characters it holds. The file is kept
-// owner-only. Safe to call from any thread.
+// Readers supply the default, which is also what a value of the wrong kind reads as (a
+// damaged file); reading never creates a value. Strings are bytes: text that is valid
+// UTF-8 is stored readably, anything else is stored as raw bytes. Any section name is one
+// flat section, whatever characters it holds. The file is kept owner-only. Safe to call
+// from any thread.
 
 #include <memory>
 #include <string>

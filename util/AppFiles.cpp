@@ -138,10 +138,15 @@ bool AppendTextFile(const std::string& strPath, const std::string& strText) {
         // A line cut short by a crash must not swallow the first line appended now.
         struct stat st {};
         char cLast = '\n';
-        bOk = ::fstat(fd, &st) == 0 &&
-              (st.st_size == 0 || ::pread(fd, &cLast, 1, st.st_size - 1) == 1);
+        const bool bSized = ::fstat(fd, &st) == 0;
+        bOk = bSized && (st.st_size == 0 || ::pread(fd, &cLast, 1, st.st_size - 1) == 1);
         bOk = bOk && (cLast == '\n' || WriteAll(fd, "\r\n"));
         bOk = bOk && WriteAll(fd, strText) && ::fsync(fd) == 0;
+        // A full disk stops a write part-way: cut that part off again, so the file stays
+        // as it was instead of ending in a torn record.
+        if (!bOk && bSized) {
+            ::ftruncate(fd, st.st_size);
+        }
     }
     bOk = ::close(fd) == 0 && bOk;
     return bOk;

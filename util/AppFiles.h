@@ -31,7 +31,8 @@ bool SaveTextFile(const std::string& strPath, const std::string& strText);
 bool ReadTextFile(const std::string& strPath, std::string& strText);
 // Appends text to a file, creating it when missing, and syncs it. The text starts on a
 // fresh line: when the file does not end with LF (a write cut short), CR LF comes first.
-// Not atomic: a crash can leave a part of the text, ending in a torn line.
+// A failed append (a full disk) leaves the file as it was; it is not atomic, though: a
+// crash can leave a part of the text, ending in a torn line.
 bool AppendTextFile(const std::string& strPath, const std::string& strText);
 // Splits text into lines at LF, dropping one CR before each LF.
 std::vector<std::string> SplitLines(const std::string& strText);

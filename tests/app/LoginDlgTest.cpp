@@ -218,6 +218,28 @@ TEST_F(LoginDlgTest, retryTickLogsInAgainOnlyWithAutoLoginAndNotWhileLoggedIn) {
     EXPECT_FALSE(m_pDlg->Timers().IsActive(TIMER_LOGIN_RETRY));
 }
 
+TEST_F(LoginDlgTest, serviceDownAtStartIsOfflineUntilARetryTickFindsItBack) {
+    WriteProfileString("Prefs", "username", "kim");
+    WriteProfileString("Prefs", "password", "pw");
+    WriteProfileInt("Prefs", "autologin", 1);
+    const std::string strPort = std::to_string(UnusedPort());
+    CScopedEnv down("VOCALON_SERVICE_HOST", "127.0.0.1:" + strPort);
+    Open();
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Can't connect to server."; }));
+    EXPECT_EQ(TrayState().strTip, "Offline");
+    EXPECT_FALSE(m_pDlg->m_bSession);
+
+    // The service comes back on the same address; the next tick logs in.
+    CLocalService service({"--port", strPort});
+    ASSERT_TRUE(service.Running()) << service.Process().StartupLine();
+    ASSERT_TRUE(service.Register("kim", "pw"));
+    m_pDlg->OnTimer(TIMER_LOGIN_RETRY);
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Success!"; }));
+    EXPECT_TRUE(m_pDlg->m_bSession);
+    EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
+    EXPECT_EQ(TrayState().strTip, "Vocalon 2.0");
+}
+
 TEST_F(LoginDlgTest, routeAndPeerListsAreKept) {
     Open();
     const CPeerNet& net = m_pDlg->PeerNet();

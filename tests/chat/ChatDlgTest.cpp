@@ -7,19 +7,25 @@
 #include "tests/news/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
 
+#include <QElapsedTimer>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
 #include <QTest>
 #include <QTextEdit>
+#include <QTimer>
 #include <QUrl>
 #include <QUrlQuery>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 using testing_support::CCleanProfile;
@@ -263,6 +269,66 @@ TEST_F(ChatDlgTest, closingLeavesTheRoomListSavesThePlaceAndDeletesTheWindow) {
     // The next window opens where this one closed.
     CChatDlg& next = Open();
     EXPECT_EQ(next.geometry(), placed);
+}
+
+TEST_F(ChatDlgTest, aServerFloodingTheRoomNeverHoldsTheWindowLong) {
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    CScopedEnv host("VOCALON_IRC_HOST", "127.0.0.1");
+    CScopedEnv port("VOCALON_IRC_PORT", std::to_string(server.serverPort()));
+    QTcpSocket* pServed = nullptr;
+    std::string strHeard;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        pServed = server.nextPendingConnection();
+        QObject::connect(pServed, &QTcpSocket::readyRead,
+                         [&] { strHeard += pServed->readAll().toStdString(); });
+    });
+    auto heard = [&](const char* psz) { return strHeard.find(psz) != std::string::npos; };
+    CChatDlg& dlg = Open();
+    m_client.Connect();
+    ASSERT_TRUE(WaitFor([&] { return heard("USER"); }));
+    pServed->write(":irc.test 001 kim0 :Welcome\r\n");
+    ASSERT_TRUE(WaitFor([&] { return heard("JOIN #chan"); }));
+    pServed->write(":kim0!k@h JOIN :#chan\r\n");
+    ASSERT_TRUE(WaitFor([&] { return dlg.ControlsEnabled(); }));
+
+    // 100 lines every 10 ms, 10,000 a second, then a PING; meanwhile a timer ticking every
+    // 5 ms measures the longest pause of the event loop.
+    constexpr int kLines = 20000;
+    int nSent = 0;
+    QTimer flood;
+    QObject::connect(&flood, &QTimer::timeout, [&] {
+        std::string strBatch;
+        for (int i = 0; i < 100 && nSent < kLines; ++i, ++nSent) {
+            strBatch +=
+                ":ann1!a@h PRIVMSG #chan :line " + std::to_string(nSent) + " of a flood\r\n";
+        }
+        if (nSent == kLines) {
+            strBatch += "PING :flood-end\r\n";
+            flood.stop();
+        }
+        pServed->write(strBatch.data(), static_cast<qint64>(strBatch.size()));
+    });
+    QElapsedTimer sinceTick;
+    qint64 nLongestGapMs = 0;
+    QTimer ticks;
+    ticks.setTimerType(Qt::PreciseTimer);
+    QObject::connect(&ticks, &QTimer::timeout, [&] {
+        if (sinceTick.isValid()) {
+            nLongestGapMs = std::max(nLongestGapMs, sinceTick.elapsed());
+        }
+        sinceTick.restart();
+    });
+    ticks.start(5);
+    flood.start(10);
+    ASSERT_TRUE(WaitFor([&] { return heard("PONG :flood-end"); }, std::chrono::seconds(120)));
+    ticks.stop();
+    RecordProperty("longest_gap_ms", static_cast<int>(nLongestGapMs));
+    // A bound for a loaded machine, not a performance target.
+    EXPECT_LT(nLongestGapMs, 500);
+    EXPECT_TRUE(
+        dlg.PaneText().endsWith("ann: line " + QString::number(kLines - 1) + " of a flood\n"))
+        << dlg.PaneText().right(60).toStdString();
 }
 
 }  // namespace

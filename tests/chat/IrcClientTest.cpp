@@ -90,6 +90,34 @@ TEST_F(IrcClientTest, takenNicknameMovesToTheNextAndAServerRestartIsShownThenRej
     EXPECT_TRUE(firstRoom.ControlsEnabled());
 }
 
+TEST_F(IrcClientTest, killedServerIsShownInEveryRoomAndALaterJoinWorks) {
+    CPaneRoom room("#chan"), other("#other");
+    auto pKim = Joined("kim0", room);
+    pKim->Rooms().AddRoom(&other);
+    other.Join("#other", "");
+    ASSERT_TRUE(WaitFor([&] { return other.Shows("Successful join!"); })) << m_server.Log();
+
+    // Killed, the server says nothing: only the closed connection tells.
+    ASSERT_TRUE(m_server.Restart(SIGKILL)) << m_server.Log();
+    for (CPaneRoom* pRoom : {&room, &other}) {
+        EXPECT_TRUE(WaitFor([&] {
+            return pRoom->Shows("Server disconnected you: connection closed by the server");
+        })) << pRoom->m_strPane;
+        EXPECT_FALSE(pRoom->ControlsEnabled());
+        pRoom->m_strPane.clear();
+    }
+    // A room opened later connects again; the earlier rooms rejoin with it.
+    CPaneRoom later("#later");
+    pKim->Rooms().AddRoom(&later);
+    pKim->Connect();
+    later.Join("#later", "");
+    for (CPaneRoom* pRoom : {&room, &other, &later}) {
+        EXPECT_TRUE(WaitFor([&] { return pRoom->Shows("Successful join!"); }))
+            << pRoom->Channel() << ": " << pRoom->m_strPane << m_server.Log();
+        EXPECT_TRUE(pRoom->ControlsEnabled());
+    }
+}
+
 TEST(IrcSocket, connectionIsGivenUpOnceMoreThanTheQueueCapWaitsUnsent) {
     testing_support::CCleanProfile profile;
     CBlackHole server;  // completes the handshake, never reads

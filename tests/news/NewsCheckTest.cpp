@@ -9,9 +9,15 @@
 
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <atomic>
+#include <chrono>
 #include <map>
 #include <thread>
 #include <tuple>
@@ -71,6 +77,48 @@ std::string Article(const std::string& strSource, const std::string& strHeadline
 std::string Feed(const std::string& strArticles) {
     return "<?xml version=\"1.0\"?>\n<moreovernews>\n" + strArticles + "</moreovernews>\n";
 }
+
+// Takes one connection, answers with a header and the start of the body it announces,
+// then resets the connection.
+class CResettingServer {
+public:
+    CResettingServer() {
+        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        sockaddr_in addr{};
+        addr.sin_family = AF_INET;
+        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+        ::listen(m_fd, 1);
+        socklen_t nLength = sizeof addr;
+        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &nLength);
+        m_strUrl = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+        m_thread = std::thread([this] {
+            pollfd listener{m_fd, POLLIN, 0};
+            if (::poll(&listener, 1, 10000) != 1) {
+                return;
+            }
+            const int fd = ::accept(m_fd, nullptr, nullptr);
+            char buffer[4096];
+            ::recv(fd, buffer, sizeof buffer, 0);
+            const std::string strAnswer =
+                "HTTP/1.1 200 OK\r\nContent-Length: 100000\r\n\r\n" + Feed("").substr(0, 40);
+            ::send(fd, strAnswer.data(), strAnswer.size(), MSG_NOSIGNAL);
+            const linger reset{1, 0};
+            ::setsockopt(fd, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
+            ::close(fd);
+        });
+    }
+    ~CResettingServer() {
+        m_thread.join();
+        ::close(m_fd);
+    }
+    const std::string& Url() const { return m_strUrl; }
+
+private:
+    int m_fd = -1;
+    std::string m_strUrl;
+    std::thread m_thread;
+};
 
 class NewsCheckTest : public ::testing::Test {
 protected:
@@ -405,6 +453,73 @@ TEST_F(NewsCheckTest, seenStoreAppendsOnlyNewRecordsAndCompactsWhenDeadLinesOutw
     LoadMapFile("kim_seenurls.txt", compacted);
     EXPECT_EQ(compacted, expected);
     EXPECT_EQ(SplitLines(m_dir.Read("kim_seenurls.txt")).size(), 2u);
+}
+
+TEST_F(NewsCheckTest, hostileSourcesEndWithinTheLimitsAndTheOthersAreStillShown) {
+    std::atomic<bool> bStop{false};
+    CLocalHttpServer hostile;
+    auto& server = hostile.Server();
+    server.Get("/stall", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("text/xml", [&](size_t, httplib::DataSink& sink) {
+            sink.write("<moreovernews>\n", 15);
+            for (int i = 0; i < 2000 && !bStop; ++i) {
+                std::this_thread::sleep_for(10ms);
+            }
+            return false;
+        });
+    });
+    server.Get("/loop",
+               [](const httplib::Request&, httplib::Response& res) { res.set_redirect("/loop"); });
+    server.Get("/to-file", [](const httplib::Request&, httplib::Response& res) {
+        res.set_redirect("file:///etc/passwd");
+    });
+    server.Get("/huge", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_chunked_content_provider("text/xml", [&](size_t nOffset, httplib::DataSink& sink) {
+            static const std::string s_strChunk(1 << 20, 'x');
+            if (bStop || nOffset >= (100u << 20)) {
+                sink.done();
+                return true;
+            }
+            return sink.write(s_strChunk.data(), s_strChunk.size());
+        });
+    });
+    hostile.Start();
+    CResettingServer reset;
+
+    m_feeds["alpha"] = Feed(Article("Alpha", "Still here"));
+    m_dir.Write("in_feeds.txt",
+                "Alpha<!!div!!>" + m_server.Url("/feeds/alpha") + "\r\nStall<!!div!!>" +
+                    hostile.Url("/stall") + "\r\nLoop<!!div!!>" + hostile.Url("/loop") +
+                    "\r\nToFile<!!div!!>" + hostile.Url("/to-file") + "\r\nHuge<!!div!!>" +
+                    hostile.Url("/huge") + "\r\nReset<!!div!!>" + reset.Url() + "\r\n");
+    SaveListFile("kim_out_feeds.txt", {"Stall", "Loop", "ToFile", "Huge", "Reset", "Alpha"});
+    const std::string strSeen =
+        "Old story<!!div!!>" + std::to_string(std::time(nullptr) - 3600) + "\r\n";
+    m_dir.Write("kim_seenurls.txt", strSeen);
+
+    NewsThreadParams params;
+    params.hWnd = m_receiver.Handle();
+    params.strUser = "kim";
+    params.httpOptions.stallTime = 1s;
+    params.httpOptions.deadline = 3s;
+    const auto start = std::chrono::steady_clock::now();
+    std::thread(NewsThreadProc, params).join();
+    const auto elapsed = std::chrono::steady_clock::now() - start;
+    bStop = true;
+    PumpEvents(30ms);
+
+    // The stalled source holds on for 20 s; the limits end every download long before.
+    EXPECT_LT(elapsed, 10s);
+    EXPECT_EQ(m_receiver.m_messages,
+              (std::vector<int>{UM_NEWS_OFFLINE, UM_NEWS_OFFLINE, UM_NEWS_OFFLINE, UM_NEWS_OFFLINE,
+                                UM_NEWS_OFFLINE, UM_NEWS_INDEX, UM_NEWS_ITEMS}));
+    EXPECT_EQ(m_receiver.m_headlines, std::vector<std::string>{"Still here"});
+    const std::string strStore = m_dir.Read("kim_seenurls.txt");
+    EXPECT_EQ(strStore.substr(0, strSeen.size()), strSeen);
+    CStringMap seen;
+    LoadMapFile("kim_seenurls.txt", seen);
+    EXPECT_EQ(seen.size(), 2u);
+    EXPECT_EQ(seen.count("Still here"), 1u);
 }
 
 TEST(NewsCheckService, readsTheReferenceServicesFeeds) {

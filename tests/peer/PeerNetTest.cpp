@@ -8,6 +8,7 @@
 #include <QHostAddress>
 #include <QTcpSocket>
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -215,6 +216,66 @@ TEST_F(PeerNetTest, aPeerThatStopsReadingIsDroppedWithoutHoldingTheOthers) {
     }
     EXPECT_TRUE(WaitFor([&] { return Client(1).m_net.GetPeerCount() == 1; }));
     EXPECT_TRUE(WaitFor([&] { return Client(2).m_net.HasSeen(big.id); }));
+}
+
+TEST_F(PeerNetTest, garbageWithoutAnEventWaitsUpToTheCapAndNeverHoldsTheOthers) {
+    Start(2);
+    Link(1, 2);
+    ASSERT_TRUE(WaitFor([&] { return PeersAre({1, 1}); }));
+    // Bytes that look nearly like events but hold no "<event>" tag.
+    std::string strGarbage;
+    for (int i = 0; strGarbage.size() <= MAX_PEER_BUFFER; ++i) {
+        strGarbage += "</event><even<events>\r\n" + std::string(1, static_cast<char>(i % 256));
+    }
+    struct Case {
+        std::string strFrom;
+        std::string strBytes;
+        bool bKept;
+    } cases[] = {{"127.0.1.1", strGarbage.substr(0, 8192), true}, {"127.0.1.2", strGarbage, false}};
+    std::vector<std::unique_ptr<CRawPeer>> raw;
+    for (const Case& c : cases) {
+        raw.push_back(std::make_unique<CRawPeer>(c.strFrom, m_nPort));
+    }
+    ASSERT_TRUE(WaitFor([&] { return Client(1).m_net.GetPeerCount() == 3; }));
+    for (size_t i = 0; i < raw.size(); ++i) {
+        raw[i]->Send(cases[i].strBytes);
+    }
+    ASSERT_TRUE(WaitFor([&] { return raw[1]->Closed() && PeersAre({2, 1}); }));
+    // The peer kept below the cap is still read: its next event comes through, and so
+    // does one from the client itself.
+    const CChatEvent fromRaw = Invitation("raw");
+    raw[0]->Send(fromRaw.ToXml());
+    const CChatEvent fromClient = Invitation("c1");
+    Client(1).m_net.Broadcast(fromClient);
+    ASSERT_TRUE(WaitFor([&] { return Client(2).m_invitations.size() == 2; }));
+    EXPECT_THAT(Client(2).m_invitations,
+                ::testing::UnorderedElementsAre(fromRaw.id, fromClient.id));
+    EXPECT_FALSE(raw[0]->Closed());
+}
+
+TEST_F(PeerNetTest, aThousandEventsASecondFromOnePeerReachAnotherEachOnce) {
+    Start(2);
+    Link(1, 2);
+    CRawPeer raw("127.0.1.1", m_nPort);
+    ASSERT_TRUE(WaitFor([&] { return PeersAre({2, 1}); }));
+    // What comes back to the sender is read and thrown away, so it never stalls.
+    QObject::connect(&raw.m_socket, &QTcpSocket::readyRead, [&] { raw.m_socket.readAll(); });
+    std::vector<std::string> sent;
+    for (int nBatch = 0; nBatch < 10; ++nBatch) {
+        std::string strBatch;
+        for (int i = 0; i < 100; ++i) {
+            const CChatEvent event = Invitation("u" + std::to_string(sent.size()));
+            sent.push_back(event.id);
+            strBatch += event.ToXml();
+        }
+        raw.Send(strBatch);
+        PumpEvents(std::chrono::milliseconds(100));
+    }
+    ASSERT_TRUE(WaitFor([&] { return Client(2).m_invitations.size() >= sent.size(); }));
+    PumpEvents(std::chrono::milliseconds(200));  // room for a duplicate to show
+    EXPECT_EQ(Client(2).m_invitations, sent);
+    EXPECT_EQ(Client(1).m_invitations, sent);
+    EXPECT_FALSE(raw.Closed());
 }
 
 }  // namespace

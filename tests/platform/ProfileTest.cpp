@@ -1,5 +1,10 @@
 #include "platform/Profile.h"
 
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <gtest/gtest.h>
@@ -75,4 +80,36 @@ TEST(Profile, fileIsOwnerOnly) {
     WriteProfileInt("Prefs", "autologin", 1);
     ASSERT_EQ(::stat(ProfileFileName().c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0777, 0600u);
+}
+
+TEST(Profile, damagedFileReadsAsDefaultsAndStillTakesNewValues) {
+    std::string strJunk;
+    for (int i = 0; i < 4096; ++i) {
+        strJunk += static_cast<char>((i * 7919 + 13) % 256);  // every byte value, NUL too
+    }
+    // Values of the wrong kind, a serialised list claiming four billion entries, a line
+    // of a megabyte and a section that never closes, between runs of binary junk.
+    const std::string strFile = strJunk + "\n[Prefs]\nautologin=@Rect(1 2 3 4)\n" +
+                                "check_time=" + std::string(1 << 20, '9') + "\n" +
+                                "username=kim, lee\n" +
+                                "news_font=@Variant(\\0\\0\\0\\v\\0\\xff\\xff\\xff\\xfe)\n" +
+                                "has_firewall=@Variant(\\0\\0\\0\\t\\0\\x7f\\xff\\xff\\xff)\n" +
+                                "password=@Size(\n[Prefs\n" + strJunk;
+    {
+        QFile file(QString::fromStdString(ProfileFileName()));
+        QDir().mkpath(QFileInfo(file).absolutePath());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(strFile.data(), static_cast<qint64>(strFile.size()));
+    }
+    for (const char* pszEntry : {"autologin", "check_time", "has_firewall", "username"}) {
+        EXPECT_EQ(GetProfileInt("Prefs", pszEntry, 7), 7) << pszEntry;
+    }
+    for (const char* pszEntry : {"username", "news_font", "has_firewall", "autologin"}) {
+        EXPECT_EQ(GetProfileString("Prefs", pszEntry, "default"), "default") << pszEntry;
+    }
+    WriteProfileString("Prefs", "username", "kim");
+    WriteProfileInt("Prefs", "autologin", 1);
+    EXPECT_EQ(GetProfileString("Prefs", "username"), "kim");
+    EXPECT_EQ(GetProfileInt("Prefs", "autologin", 0), 1);
+    testing_support::ClearProfile();
 }

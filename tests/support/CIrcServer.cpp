@@ -130,11 +130,11 @@ bool CIrcServer::Start() {
     return false;
 }
 
-void CIrcServer::Stop() {
+void CIrcServer::Stop(int nSignal) {
     if (!Running()) {
         return;
     }
-    kill(m_pid, SIGTERM);
+    kill(m_pid, nSignal);
     auto deadline = Clock::now() + std::chrono::seconds(5);
     int nStatus = 0;
     while (waitpid(m_pid, &nStatus, WNOHANG) == 0) {
@@ -148,8 +148,8 @@ void CIrcServer::Stop() {
     m_pid = -1;
 }
 
-bool CIrcServer::Restart() {
-    Stop();
+bool CIrcServer::Restart(int nSignal) {
+    Stop(nSignal);
     return Start();
 }
 

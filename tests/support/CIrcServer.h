@@ -8,6 +8,7 @@
 
 #include <QTemporaryDir>
 
+#include <csignal>
 #include <string>
 
 namespace testing_support {
@@ -24,10 +25,11 @@ public:
     int Port() const { return m_nPort; }
     std::string Host() const { return "127.0.0.1"; }
 
-    // SIGTERM, then SIGKILL after 5 s; the process is always reaped.
-    void Stop();
+    // The signal (SIGTERM: the server says goodbye to its clients; SIGKILL: it vanishes),
+    // then SIGKILL after 5 s; the process is always reaped.
+    void Stop(int nSignal = SIGTERM);
     // Stops and starts again on the same port; true once the port takes connections.
-    bool Restart();
+    bool Restart(int nSignal = SIGTERM);
 
     // What the server printed and logged, for failure messages.
     std::string Log() const;

@@ -10,6 +10,7 @@
 #include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 #include <csignal>
 
@@ -163,4 +164,29 @@ TEST(SaveFiles, removeTheTemporariesThatKilledSavesOfTheSameFileLeft) {
         EXPECT_EQ(dir.Exists(c.pszName), !c.bRemoved) << c.pszName;
     }
     EXPECT_EQ(dir.Read("in_feeds.txt"), "a<!!div!!>b\r\n");
+}
+
+TEST(AppendTextFile, fullDiskLeavesTheFileAsItWas) {
+    CTempAppDir dir;
+    const std::string strWhole = "a<!!div!!>1\r\nb<!!div!!>2\r\n";
+    const std::string strRecords = "c<!!div!!>3\r\nd<!!div!!>4\r\ne<!!div!!>5\r\n";
+    // A store ending in a whole line, and one a crash tore (the append's CR LF goes first).
+    for (const std::string& strBefore : {strWhole, strWhole.substr(0, 18)}) {
+        dir.Write("kim_seenurls.txt", strBefore);
+        const std::string strPath = dir.FilePath("kim_seenurls.txt");
+        // A file size limit a few bytes past the file stands in for a full disk; it is set
+        // in a child, so nothing else this program writes meets it.
+        const pid_t pid = ::fork();
+        if (pid == 0) {
+            std::signal(SIGXFSZ, SIG_IGN);
+            const rlimit limit{strBefore.size() + 8, strBefore.size() + 8};
+            ::setrlimit(RLIMIT_FSIZE, &limit);
+            ::_exit(AppendTextFile(strPath, strRecords) ? 0 : 1);
+        }
+        ASSERT_GT(pid, 0);
+        int nStatus = 0;
+        ASSERT_EQ(::waitpid(pid, &nStatus, 0), pid);
+        EXPECT_TRUE(WIFEXITED(nStatus) && WEXITSTATUS(nStatus) == 1) << nStatus;
+        EXPECT_EQ(dir.Read("kim_seenurls.txt"), strBefore);
+    }
 }
