@@ -1,5 +1,6 @@
 #include "app/ServiceRequests.h"
 
+#include "news/FeedScanner.h"
 #include "platform/Logging.h"
 #include "util/AppFiles.h"
 #include "util/Config.h"
@@ -75,31 +76,19 @@ void DownloadCatalogue() {
     }
 }
 
-// The "ipaddr" values of a peer list by the cutter's rules (a name may be a prefix of a
-// longer one, the opening tag runs to the first '>', the first closing tag ends the value,
-// an empty or incomplete element ends the list), but scanning forward once instead of
-// cutting each element out of the text.
+// The "ipaddr" values of a peer list, as cutting them out one by one gives them (an empty
+// or incomplete element ends the list), in one pass over the list. A plain forward scan
+// would differ where an opening tag is split around an element: cutting that element out
+// joins the halves into one more element.
 CStringArray ReadPeerAddresses(const std::string& strList) {
-    static const std::string s_strOpen = "<ipaddr";
-    static const std::string s_strClose = "</ipaddr>";
     CStringArray addresses;
-    size_t nPos = 0;
+    CElementCutter cutter("ipaddr", strList);
     while (addresses.size() < MAX_PEER_ADDRESSES) {
-        size_t nTag = strList.find(s_strOpen, nPos);
-        if (nTag == std::string::npos) {
+        std::string strAddress = cutter.Next();
+        if (strAddress.empty()) {
             break;
         }
-        size_t nValue = strList.find('>', nTag + s_strOpen.size());
-        if (nValue == std::string::npos) {
-            break;
-        }
-        ++nValue;
-        size_t nEnd = strList.find(s_strClose, nValue);
-        if (nEnd == std::string::npos || nEnd == nValue) {
-            break;
-        }
-        addresses.push_back(strList.substr(nValue, nEnd - nValue));
-        nPos = nEnd + s_strClose.size();
+        addresses.push_back(std::move(strAddress));
     }
     return addresses;
 }

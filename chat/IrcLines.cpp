@@ -100,8 +100,12 @@ bool IsValidChannel(std::string_view strChannel) {
 
 std::vector<std::string> PrivmsgLines(const std::string& strChannel, const std::string& strText) {
     const std::string strHead = ": PRIVMSG " + LineSafe(strChannel) + " :";
-    const size_t nRoom = kMaxLine - kRelayPrefixReserve - strHead.size() - 2;
     std::vector<std::string> lines;
+    // A channel too long to leave room for text sends nothing (valid channels always do).
+    if (strHead.size() + kRelayPrefixReserve + 2 + 4 > kMaxLine) {
+        return lines;
+    }
+    const size_t nRoom = kMaxLine - kRelayPrefixReserve - strHead.size() - 2;
     const std::string strSafe = LineSafe(strText);
     for (size_t nPos = 0; nPos < strSafe.size();) {
         size_t nCut = std::min(strSafe.size(), nPos + nRoom);

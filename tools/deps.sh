@@ -1,10 +1,11 @@
 #!/usr/bin/env bash
-# Installs the Debian 12 packages that building, testing and the demo need.
+# Installs the Debian 12 packages that building, testing, packaging and the demo need.
 # Runs apt only when something is missing; uses sudo when not root.
 set -euo pipefail
 
 PACKAGES=(
-    cmake ninja-build g++ pkg-config clang-format git
+    cmake ninja-build g++ pkg-config clang-format git dpkg-dev file
+    clang libfuzzer-14-dev
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-webengine-dev fonts-dejavu-core
     libcurl4-openssl-dev libgtest-dev libgmock-dev
     libcpp-httplib-dev libsqlite3-dev libsodium-dev

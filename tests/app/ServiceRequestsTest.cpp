@@ -2,10 +2,13 @@
 
 #include "platform/Profile.h"
 #include "tests/app/AppTestSupport.h"
+#include "util/AppFiles.h"
 
 #include <httplib.h>
 
 #include <gtest/gtest.h>
+
+#include <unistd.h>
 
 #include <chrono>
 #include <mutex>
@@ -53,6 +56,13 @@ TEST(ParseLoginAnswer, emptyAddressEndsThePeerList) {
                                "</iplist>")
                   .peerAddresses,
               (CStringArray{"1.2.3.4", "h.example"}));
+}
+
+TEST(ParseLoginAnswer, readsAnOpeningSplitAroundAnAddressAsCuttingDoes) {
+    // Cutting the inner element out joins "<ipa" and "ddr>" into one more element.
+    EXPECT_EQ(
+        ParseLoginAnswer("<iplist><ipa<ipaddr>1</ipaddr>ddr>2</ipaddr></iplist>").peerAddresses,
+        (CStringArray{"1", "2"}));
 }
 
 TEST(ParseLoginAnswer, readsAHugePeerListInOnePassKeepingTheFirstThousand) {
@@ -177,7 +187,17 @@ protected:
                    [this](const httplib::Request& req, httplib::Response& res) {
                        Record(req);
                        res.status = m_nCatalogueStatus;
-                       res.set_content("New<!!div!!>http://new/feed\n", "text/plain");
+                       if (!m_bCutCatalogue) {
+                           res.set_content(m_strCatalogue, "text/plain");
+                           return;
+                       }
+                       // Announces the whole body, sends half and closes.
+                       res.set_content_provider(m_strCatalogue.size(), "text/plain",
+                                                [this](size_t, size_t, httplib::DataSink& sink) {
+                                                    sink.write(m_strCatalogue.data(),
+                                                               m_strCatalogue.size() / 2);
+                                                    return false;
+                                                });
                    });
         m_server.Start();
         m_pHost = std::make_unique<CScopedEnv>("VOCALON_SERVICE_HOST",
@@ -196,6 +216,8 @@ protected:
     int m_nLoginStatus = 200;
     int m_nCatalogueStatus = 200;
     std::string m_strAnswer = "<errorcode>0</errorcode><error>Hi</error>";
+    std::string m_strCatalogue = "New<!!div!!>http://new/feed\n";
+    bool m_bCutCatalogue = false;
     CLocalHttpServer m_server;
     std::unique_ptr<CScopedEnv> m_pHost;
 };
@@ -245,6 +267,63 @@ TEST_F(ScriptedServiceTest, unwritableCatalogueAsksTheWindowThreadForAMessage) {
                                 UM_VERSION_NOTICE}));
     EXPECT_EQ(m_window.Find(UM_WORKER_MESSAGE)->strW,
               "Can't write file " + m_appDir.Path() + "/missing-dir/in_feeds.txt");
+}
+
+TEST_F(ScriptedServiceTest, garbageAnswersAreReadAsTheyComeAndNoCatalogueIsHalfWritten) {
+    std::string strJunk;
+    for (int i = 0; i < 4096; ++i) {
+        strJunk += static_cast<char>((i * 7919 + 13) % 256);  // every byte value, NUL too
+    }
+    std::string strHuge;
+    while (strHuge.size() < (10u << 20)) {
+        strHuge += "<p>filler <erro <ipaddr <iplist x</p>\n";
+    }
+    strHuge += "<errorcode>1003</errorcode><error>Wrong password.</error>\n";
+    const std::string strOld = "Old<!!div!!>http://old/feed\r\n";
+    enum class ECatalogue { Cut, OverCap, Junk };
+    struct Case {
+        const char* pszName;
+        std::string strAnswer;
+        ECatalogue catalogue;
+        bool bOldFile;
+        const char* pszCode;
+        const char* pszText;
+    } cases[] = {
+        {"binary junk", strJunk, ECatalogue::Cut, true, "", ""},
+        {"truncated", "<errorcode>0</errorcode>\n<error>Welcome ba", ECatalogue::OverCap, true, "0",
+         ""},
+        {"web page",
+         "<!DOCTYPE html>\n<html><head><title>Sign in</title></head><body>\n"
+         "<form action=\"/login\"><input name=\"password\"></form></body></html>\n",
+         ECatalogue::Cut, false, "", ""},
+        {"10 MB", strHuge, ECatalogue::Junk, true, "1003", "Wrong password."},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.pszName);
+        m_window.m_posted.clear();
+        ::unlink(m_appDir.FilePath("in_feeds.txt").c_str());
+        if (c.bOldFile) {
+            m_appDir.Write("in_feeds.txt", strOld);
+        }
+        m_strAnswer = c.strAnswer;
+        m_bCutCatalogue = c.catalogue == ECatalogue::Cut;
+        m_strCatalogue =
+            c.catalogue == ECatalogue::OverCap ? std::string(17u << 20, 'x') : strJunk + "\n";
+        RunLogin("kim", "pw");
+        ASSERT_TRUE(m_window.WaitForMessage(UM_VERSION_NOTICE));
+        EXPECT_EQ(m_window.Messages(), (std::vector<int>{UM_FIREWALL_ROUTE, UM_PEER_LIST,
+                                                         UM_LOGIN_RESULT, UM_VERSION_NOTICE}));
+        const CPosted& result = *m_window.Find(UM_LOGIN_RESULT);
+        EXPECT_TRUE(result.strW == c.pszCode && result.strL == c.pszText)
+            << result.strW.substr(0, 80) << " / " << result.strL.substr(0, 80);
+        // A catalogue that came whole replaces the file; any other leaves it as it was.
+        if (c.catalogue == ECatalogue::Junk) {
+            EXPECT_EQ(m_appDir.Read("in_feeds.txt"), ToCrLf(strJunk + "\n"));
+        } else {
+            EXPECT_EQ(m_appDir.Exists("in_feeds.txt"), c.bOldFile);
+            EXPECT_EQ(m_appDir.Read("in_feeds.txt"), c.bOldFile ? strOld : "");
+        }
+    }
 }
 
 TEST_F(ScriptedServiceTest, peerListThreadPostsTheListOrNone) {

@@ -79,6 +79,8 @@ TEST(IrcLines, answerOnlyPingCommandsAndKeepValuesOnOneLine) {
         strJoined += strLine.substr(14);
     }
     EXPECT_EQ(strJoined, strText + "x");
+    // A channel that leaves no room for text sends nothing rather than loop or overflow.
+    EXPECT_TRUE(PrivmsgLines("#" + std::string(500, 'c'), "hello").empty());
 }
 
 class ChatProtocolTest : public ::testing::Test {

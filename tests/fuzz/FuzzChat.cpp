@@ -1,0 +1,212 @@
+// The IRC side of chat: line framing, the checks on values that go into protocol lines,
+// and received lines through the protocol into a room list. The first byte picks the
+// target (see kTargets); the first line is its parameter.
+
+#include "chat/CChatRoom.h"
+#include "chat/CIrcClient.h"
+#include "chat/CIrcProtocol.h"
+#include "chat/IrcLines.h"
+#include "tests/fuzz/FuzzSupport.h"
+
+#include <QCoreApplication>
+#include <QSettings>
+#include <QTemporaryDir>
+
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view kTargets = "fsp";
+constexpr size_t kMaxLine = CIrcLineReader::MAX_IRC_LINE;
+
+// A line of the whole stream as a plain split at LF finds it, and its length on the wire
+// before the LF, which decides whether the reader may drop it.
+struct CRawLine {
+    std::string strLine;
+    size_t nWire = 0;
+};
+
+// The bytes go in as chunks whose sizes cycle through the parameter's bytes (all at once
+// when it is empty). Lines come out in order, none lost but over-long ones, each of those
+// reported as Bad at most once; a stream without over-long lines comes out whole.
+void CheckFraming(std::string_view strSizes, std::string_view strStream) {
+    std::vector<CRawLine> expected;
+    size_t nStart = 0;
+    for (size_t nEnd; (nEnd = strStream.find('\n', nStart)) != std::string_view::npos;
+         nStart = nEnd + 1) {
+        CRawLine raw{std::string(strStream.substr(nStart, nEnd - nStart)), nEnd - nStart};
+        if (!raw.strLine.empty() && raw.strLine.back() == '\r') {
+            raw.strLine.pop_back();
+        }
+        expected.push_back(std::move(raw));
+    }
+    const size_t nTrailing = strStream.size() - nStart;
+    const size_t nLong = std::count_if(expected.begin(), expected.end(),
+                                       [](const CRawLine& raw) { return raw.nWire > kMaxLine; }) +
+                         (nTrailing > kMaxLine ? 1 : 0);
+
+    CIrcLineReader reader;
+    size_t nNext = 0, nBad = 0;
+    std::string strLine;
+    auto drain = [&] {
+        for (CIrcLineReader::EStatus status;
+             (status = reader.Next(strLine)) != CIrcLineReader::EStatus::Incomplete;) {
+            if (status == CIrcLineReader::EStatus::Bad) {
+                ++nBad;
+                continue;
+            }
+            while (nNext < expected.size() && expected[nNext].strLine != strLine) {
+                FUZZ_CHECK(expected[nNext].nWire > kMaxLine);
+                ++nNext;
+            }
+            FUZZ_CHECK(nNext < expected.size());
+            ++nNext;
+        }
+        FUZZ_CHECK(reader.Pending() <= kMaxLine);
+    };
+    for (size_t nPos = 0, k = 0; nPos < strStream.size(); ++k) {
+        const size_t nChunk =
+            strSizes.empty()
+                ? strStream.size()
+                : static_cast<unsigned char>(strSizes[k % strSizes.size()]) * 37 % 12000 + 1;
+        reader.Append(strStream.substr(nPos, nChunk));
+        nPos += nChunk;
+        drain();
+    }
+    drain();
+    for (; nNext < expected.size(); ++nNext) {
+        FUZZ_CHECK(expected[nNext].nWire > kMaxLine);
+    }
+    FUZZ_CHECK(nBad <= nLong);
+    if (nLong == 0) {
+        FUZZ_CHECK(nBad == 0 && reader.Pending() == nTrailing);
+    }
+}
+
+bool HasLineBreak(std::string_view str) {
+    return str.find_first_of(std::string_view("\r\n\0", 3)) != std::string_view::npos;
+}
+
+// Values that go into protocol lines cannot end or split one.
+void CheckLineValues(std::string_view strParam, std::string_view strText) {
+    std::string strFiltered;
+    std::copy_if(strText.begin(), strText.end(), std::back_inserter(strFiltered),
+                 [](char c) { return c != '\r' && c != '\n' && c != '\0'; });
+    const std::string strSafe = LineSafe(strText);
+    FUZZ_CHECK(strSafe == strFiltered && LineSafe(strSafe) == strSafe);
+
+    if (const std::optional<std::string> pong = PongFor(strParam)) {
+        FUZZ_CHECK(pong->rfind("PONG", 0) == 0 && pong->size() >= 6);
+        FUZZ_CHECK(pong->substr(pong->size() - 2) == "\r\n");
+        FUZZ_CHECK(!HasLineBreak(std::string_view(*pong).substr(0, pong->size() - 2)));
+        FUZZ_CHECK(strParam.find("PING") != std::string_view::npos);
+    }
+
+    if (IsValidChannel(strParam)) {
+        FUZZ_CHECK(strParam.size() >= 2 && strParam.size() <= 200 && strParam[0] == '#');
+        for (char c : strParam) {
+            const auto u = static_cast<unsigned char>(c);
+            FUZZ_CHECK(u > ' ' && u != 0x7F && c != ',' && c != '\a');
+        }
+    }
+    // Rooms open only on channels that pass the check.
+    const std::string strChannel = IsValidChannel(strParam) ? std::string(strParam) : "#c";
+    const std::string strHead = ": PRIVMSG " + strChannel + " :";
+    std::string strJoined;
+    for (const std::string& strLine : PrivmsgLines(strChannel, std::string(strText))) {
+        FUZZ_CHECK(strLine.rfind(strHead, 0) == 0 && strLine.size() > strHead.size());
+        FUZZ_CHECK(strLine.size() + 2 <= 512 - 100);
+        FUZZ_CHECK(!HasLineBreak(strLine));
+        const std::string strPart = strLine.substr(strHead.size());
+        if (fuzz_support::IsUtf8(strSafe)) {
+            FUZZ_CHECK(fuzz_support::IsUtf8(strPart));
+        }
+        strJoined += strPart;
+    }
+    FUZZ_CHECK(strJoined == strSafe);
+}
+
+// A room without a window that checks what it would draw: received text never starts a
+// line of the pane, only the end of a text does.
+class CCheckingRoom final : public CChatRoom {
+public:
+    using CChatRoom::CChatRoom;
+
+protected:
+    void AppendLine(const std::string& strText, EChatStyle /*style*/) override {
+        const size_t nBreak = strText.find('\n');
+        FUZZ_CHECK(nBreak == std::string::npos || nBreak + 1 == strText.size());
+    }
+};
+
+// Every line of the stream goes where the socket would send it: a ping is answered, the
+// rest is the protocol's. Rooms stay within their caps and list no guest, and the loss of
+// the connection empties them.
+void CheckProtocol(std::string_view strStream) {
+    CIrcClient client;
+    client.SetNick("kim0");
+    CCheckingRoom room("#Chan");
+    CCheckingRoom other("#other");
+    client.Rooms().AddRoom(&room);
+    client.Rooms().AddRoom(&other);
+    CIrcLineReader reader;
+    reader.Append(strStream);
+    std::string strLine;
+    for (CIrcLineReader::EStatus status;
+         (status = reader.Next(strLine)) != CIrcLineReader::EStatus::Incomplete;) {
+        if (status == CIrcLineReader::EStatus::Bad || PongFor(strLine)) {
+            continue;
+        }
+        client.Protocol().HandleLine(strLine);
+        const bool bLost =
+            strLine.rfind("ERROR", 0) == 0 && (strLine.size() == 5 || strLine[5] == ' ');
+        for (const CCheckingRoom* pRoom : {&room, &other}) {
+            FUZZ_CHECK(pRoom->Users().size() <= MAX_ROOM_USERS);
+            FUZZ_CHECK(static_cast<size_t>(pRoom->GuestCount()) <= MAX_ROOM_USERS);
+            FUZZ_CHECK(std::none_of(pRoom->Users().begin(), pRoom->Users().end(), IsGuestNick));
+            FUZZ_CHECK(!bLost || (pRoom->Users().empty() && pRoom->GuestCount() == 0 &&
+                                  !pRoom->ControlsEnabled()));
+        }
+    }
+    FUZZ_CHECK(client.Rooms().Rooms().size() == 2);
+}
+
+}  // namespace
+
+// A taken nickname (433) makes the client connect again: its settings go to a private
+// directory, and its connections to a loopback port that is bound but never listens.
+extern "C" int LLVMFuzzerInitialize(int* pArgc, char*** pArgv) {
+    static QCoreApplication app(*pArgc, *pArgv);
+    static QTemporaryDir settingsDir;
+    QSettings::setPath(QSettings::IniFormat, QSettings::UserScope, settingsDir.path());
+    const int fd = ::socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    socklen_t nLength = sizeof addr;
+    if (fd < 0 || ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr) != 0 ||
+        ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLength) != 0) {
+        std::fprintf(stderr, "cannot hold a loopback port\n");
+        std::abort();
+    }
+    setenv("VOCALON_IRC_HOST", "127.0.0.1", 1);
+    setenv("VOCALON_IRC_PORT", std::to_string(ntohs(addr.sin_port)).c_str(), 1);
+    return 0;
+}
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
+    const fuzz_support::CInput input = fuzz_support::SplitInput(pData, nSize, kTargets);
+    switch (kTargets[input.nTarget]) {
+        case 'f': CheckFraming(input.strParam.substr(0, 16), input.strRest); break;
+        case 's': CheckLineValues(input.strParam, input.strRest); break;
+        case 'p': CheckProtocol(input.strBody); break;
+    }
+    // Closed sockets hand their notifiers to the event loop, which never runs here.
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    return 0;
+}
