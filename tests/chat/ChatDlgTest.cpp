@@ -4,6 +4,7 @@
 #include "chat/CIrcClient.h"
 #include "peer/CChatEvent.h"
 #include "platform/Profile.h"
+#include "tests/chat/ChatWindowTest.h"
 #include "tests/news/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
 
@@ -36,28 +37,16 @@ namespace {
 
 // A chat window on an unconnected guest client (what it sends is dropped), with the plain
 // browser pane and a fake login window that records the moves between clients.
-class ChatDlgTest : public ::testing::Test {
+class ChatDlgTest : public ChatWindowTest {
 protected:
-    ChatDlgTest() { m_client.SetNick("kim0"); }
-    ~ChatDlgTest() override { delete m_pDlg.data(); }
-
     CChatDlg& Open(const std::string& strUrl = "http://example.org/a?x=1") {
-        m_pDlg = new CChatDlg(&m_client, "#chan", strUrl);
-        m_client.Rooms().AddRoom(m_pDlg);
-        m_pDlg->show();
-        return *m_pDlg;
-    }
-    template <typename T>
-    T* Child(const char* pszName) const {
-        return m_pDlg->findChild<T*>(pszName);
+        return ChatWindowTest::Open(strUrl);
     }
     bool PageLoaded() const { return Child<QPushButton>("join")->isEnabled(); }
 
     CCleanProfile m_profile;
     CScopedEnv m_noEngine{"VOCALON_NO_WEBENGINE", "1"};
     CFakeMainWindow m_main{"kim"};
-    CIrcClient m_client;
-    QPointer<CChatDlg> m_pDlg;
 };
 
 TEST_F(ChatDlgTest, layoutFollowsTheModeAndTheWindowSize) {

@@ -3,6 +3,7 @@
 #include "chat/BrowserPane.h"
 #include "chat/CChatDlg.h"
 #include "chat/CIrcClient.h"
+#include "tests/chat/ChatWindowTest.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -51,10 +52,9 @@ int EngineProcesses() {
 
 // A chat window on an unconnected client (what it sends is dropped), its page served
 // from loopback.
-class ChatWebTest : public ::testing::Test {
+class ChatWebTest : public ChatWindowTest {
 protected:
     ChatWebTest() {
-        m_client.SetNick("kim0");
         m_http.Server().Get("/article", [this](const httplib::Request&, httplib::Response& res) {
             ++m_nRequests;
             res.set_content("<html><head><title>Bread news</title></head><body>Bread</body></html>",
@@ -62,25 +62,10 @@ protected:
         });
         m_http.Start();
     }
-    ~ChatWebTest() override { delete m_pDlg.data(); }
-
-    CChatDlg& Open(const std::string& strUrl) {
-        delete m_pDlg.data();
-        m_pDlg = new CChatDlg(&m_client, "#chan", strUrl);
-        m_client.Rooms().AddRoom(m_pDlg);
-        m_pDlg->show();
-        return *m_pDlg;
-    }
-    template <typename T>
-    T* Child(const char* pszName) const {
-        return m_pDlg->findChild<T*>(pszName);
-    }
 
     testing_support::CCleanProfile m_profile;
     testing_support::CLocalHttpServer m_http;
     std::atomic<int> m_nRequests{0};
-    CIrcClient m_client;
-    QPointer<CChatDlg> m_pDlg;
 };
 
 TEST_F(ChatWebTest, engineStartsWithTheFirstPageAndTheLoadedPageEnablesTheButtons) {

@@ -9,8 +9,6 @@
 
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <netinet/in.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -83,15 +81,9 @@ std::string Feed(const std::string& strArticles) {
 class CResettingServer {
 public:
     CResettingServer() {
-        m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-        sockaddr_in addr{};
-        addr.sin_family = AF_INET;
-        addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-        ::listen(m_fd, 1);
-        socklen_t nLength = sizeof addr;
-        ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &nLength);
-        m_strUrl = "http://127.0.0.1:" + std::to_string(ntohs(addr.sin_port)) + "/";
+        int nPort = 0;
+        m_fd = testing_support::ListenOnLoopback(1, nPort);
+        m_strUrl = "http://127.0.0.1:" + std::to_string(nPort) + "/";
         m_thread = std::thread([this] {
             pollfd listener{m_fd, POLLIN, 0};
             if (::poll(&listener, 1, 10000) != 1) {

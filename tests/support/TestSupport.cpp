@@ -109,17 +109,20 @@ int UnusedPort() {
     return ntohs(addr.sin_port);
 }
 
-CBlackHole::CBlackHole() {
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+int ListenOnLoopback(int nBacklog, int& nPort) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(m_fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    ::listen(m_fd, 64);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    ::listen(fd, nBacklog);
     socklen_t nLen = sizeof addr;
-    ::getsockname(m_fd, reinterpret_cast<sockaddr*>(&addr), &nLen);
-    m_nPort = ntohs(addr.sin_port);
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &nLen);
+    nPort = ntohs(addr.sin_port);
+    return fd;
 }
+
+CBlackHole::CBlackHole() { m_fd = ListenOnLoopback(64, m_nPort); }
 
 CBlackHole::~CBlackHole() { ::close(m_fd); }
 

@@ -70,6 +70,9 @@ private:
 // A loopback port that nothing listens on (bound, then released).
 int UnusedPort();
 
+// A TCP socket listening on a free loopback port with the given backlog; sets nPort.
+int ListenOnLoopback(int nBacklog, int& nPort);
+
 // A loopback port that takes connections but never answers: requests to it hang until
 // their client gives up.
 class CBlackHole {
