@@ -121,7 +121,7 @@ private:
     void PeerListArrived(const CStringArray* pAddresses);
     // CPeerHost
     void PeerCountChanged(int nPeers) override;
-    void ChatInvitation(const CChatEvent& event) override;
+    void ChatInvitation(const CChatEvent& event, const std::string& strFrom) override;
     void RefreshPeerList() override;
 
     CHandleRegistration m_handle{this};

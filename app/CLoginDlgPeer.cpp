@@ -29,8 +29,8 @@ void CLoginDlg::PeerCountChanged(int nPeers) {
     }
 }
 
-void CLoginDlg::ChatInvitation(const CChatEvent& event) {
-    const bool bShown = CAlertWnd::ShowInvitation(event) != nullptr;
+void CLoginDlg::ChatInvitation(const CChatEvent& event, const std::string& strFrom) {
+    const bool bShown = CAlertWnd::ShowInvitation(event, strFrom) != nullptr;
     // Quoted, so a peer's text cannot forge log lines.
     qCInfo(NetLog) << "peer: invitation from" << QByteArray::fromStdString(event.Param(3)) << "to"
                    << QByteArray::fromStdString(event.Param(0)) << (bShown ? "shown" : "not shown");

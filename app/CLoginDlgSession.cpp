@@ -12,6 +12,7 @@
 #include "platform/gui/ResourceIds.h"
 #include "platform/gui/Shell.h"
 #include "platform/gui/Tray.h"
+#include "ui/CAlertWnd.h"
 #include "ui/MessageBox.h"
 #include "ui/WindowPlacement.h"
 #include "util/Net.h"
@@ -93,6 +94,8 @@ void CLoginDlg::EndSession() {
     m_ircUser.Close();
     m_ircGuest.Close();
     m_peerNet.Shutdown();
+    // Invitations waiting or recent belong to the user who is leaving.
+    CAlertWnd::Inbox().Clear();
     m_timers.KillTimer(TIMER_LOGIN_RETRY);
     if (m_pNewsDlg) {
         m_pNewsDlg->Destroy();

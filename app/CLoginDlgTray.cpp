@@ -7,11 +7,15 @@
 #include "news/CNewsDlg.h"
 #include "platform/gui/ResourceIds.h"
 #include "platform/gui/Tray.h"
+#include "ui/CAlertWnd.h"
 #include "ui/WindowPlacement.h"
 
 #include <QCloseEvent>
 #include <QCursor>
 #include <QMenu>
+
+#include <deque>
+#include <vector>
 
 void CLoginDlg::OnTrayNotify(int nMouseMessage) {
     if (nMouseMessage == WM_LBUTTONDOWN) {
@@ -53,12 +57,30 @@ void CLoginDlg::ShowTrayMenu(const QPoint& ptScreen) {
     if (m_pTrayMenu) {
         m_pTrayMenu->close();
     }
-    m_pTrayMenu = BuildTrayPopup(m_bSession ? 0 : 1).release();
+    // The invitations as the menu shows them, newest first: the one chosen is taken from
+    // this copy, whatever arrives while the menu is open.
+    std::vector<CChatEvent> invitations;
+    QStringList labels;
+    const std::deque<CInvitationInbox::CEntry>& recent = CAlertWnd::Inbox().Recent();
+    for (auto it = recent.rbegin(); it != recent.rend(); ++it) {
+        invitations.push_back(it->event);
+        labels.push_back(InvitationMenuText(it->event.Param(3), it->event.Param(1)));
+    }
+    m_pTrayMenu = BuildTrayPopup(m_bSession ? 0 : 1, labels).release();
     m_pTrayMenu->setAttribute(Qt::WA_DeleteOnClose);
     // The command runs from the top of the event loop, once the menu is gone, so that
     // whatever it opens or ends never runs inside the menu's own handlers.
-    connect(m_pTrayMenu, &QMenu::triggered, this, [this](QAction* pAction) {
+    connect(m_pTrayMenu, &QMenu::triggered, this, [this, invitations](QAction* pAction) {
         const int nID = TrayCommandOf(pAction);
+        const int nIndex = RecentInvitationIndexOf(nID);
+        if (nIndex >= 0 && nIndex < static_cast<int>(invitations.size())) {
+            // The same as a click on the invitation's alert.
+            QMetaObject::invokeMethod(
+                this,
+                [this, event = invitations[static_cast<size_t>(nIndex)]] { AlertClicked(event); },
+                Qt::QueuedConnection);
+            return;
+        }
         QMetaObject::invokeMethod(
             this, [this, nID] { OnCommand(nID); }, Qt::QueuedConnection);
     });

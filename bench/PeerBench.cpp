@@ -180,7 +180,8 @@ CTopology Ring(int nClients) {
 }
 
 // Each client links to 1 to 3 distinct earlier ones that still have room: connected, and
-// nobody is asked to list more peers than it accepts.
+// nobody is asked to list more peers than it accepts, nor more from addresses its own
+// list did not name (every link comes in from such an address).
 CTopology Random(int nClients, unsigned nSeed) {
     CTopology topology("random", nClients);
     std::mt19937 rng(nSeed);
@@ -188,7 +189,10 @@ CTopology Random(int nClients, unsigned nSeed) {
     for (int i = 1; i < nClients; ++i) {
         std::vector<int> candidates;
         for (int j = 0; j < i; ++j) {
-            if (topology.Degree(j) < kMaxDegree) {
+            const int nIncoming =
+                topology.Degree(j) -
+                static_cast<int>(topology.outgoing[static_cast<size_t>(j)].size());
+            if (topology.Degree(j) < kMaxDegree && nIncoming < CPeerNet::MAX_UNLISTED_PEERS) {
                 candidates.push_back(j);
             }
         }
@@ -214,7 +218,7 @@ public:
     CBenchClient(CRound& round, const std::string& strAddress, unsigned nPort)
         : m_round(round), m_strAddress(strAddress), m_net(*this, strAddress, nPort) {}
     void PeerCountChanged(int) override {}
-    void ChatInvitation(const CChatEvent& event) override {
+    void ChatInvitation(const CChatEvent& event, const std::string& /*strFrom*/) override {
         if (event.id != m_round.strId) {
             ++m_round.nStray;
             return;

@@ -6,6 +6,8 @@
 #include "platform/Logging.h"
 #include "util/Net.h"
 
+#include <QByteArray>
+#include <QDateTime>
 #include <QTimer>
 
 #include <arpa/inet.h>
@@ -19,6 +21,16 @@ namespace {
 bool IsDottedAddress(const std::string& strAddress) {
     in_addr addr;
     return inet_pton(AF_INET, strAddress.c_str(), &addr) == 1;
+}
+
+const char* RefusalOf(CSeenEvents::EVerdict verdict) {
+    switch (verdict) {
+        case CSeenEvents::EVerdict::BadId: return "without a usable id";
+        case CSeenEvents::EVerdict::BadTimestamp: return "without a usable time stamp";
+        case CSeenEvents::EVerdict::TooOld: return "too old";
+        case CSeenEvents::EVerdict::InFuture: return "from the future";
+        default: return nullptr;
+    }
 }
 
 }  // namespace
@@ -47,26 +59,63 @@ bool CPeerNet::StartListening() {
     return true;
 }
 
+int64_t CPeerNet::WallSeconds() const {
+    return QDateTime::currentSecsSinceEpoch() +
+           std::chrono::duration_cast<std::chrono::seconds>(m_clockSkew).count();
+}
+
 int CPeerNet::ConnectTo(const std::string& strAddress) {
-    if (!IsDottedAddress(strAddress) || IsConnectedTo(strAddress) || strAddress == m_ownAddress) {
+    if (!IsDottedAddress(strAddress) || IsConnectedTo(strAddress) || strAddress == m_ownAddress ||
+        !m_backoff.MayConnect(strAddress, Now()) ||
+        SocketsFor(strAddress) >= MAX_SOCKETS_PER_ADDRESS) {
         return 0;
     }
     auto pSocket = std::make_unique<CPeerSocket>(*this, false);
-    if (!pSocket->Create(0, m_strBind) || (!pSocket->Connect(strAddress, m_nPort) &&
-                                           pSocket->GetLastError() != CAsyncSocket::kWouldBlock)) {
+    if (!pSocket->Open(strAddress, m_nPort, m_strBind, m_connectDeadline)) {
         qCInfo(NetLog) << "peer: cannot connect to" << strAddress.c_str();
+        m_backoff.Failed(strAddress, Now());
         return 0;
     }
     m_sockets.push_back(std::move(pSocket));
     return 1;
 }
 
+int CPeerNet::SocketsFor(const std::string& strAddress) const {
+    return static_cast<int>(
+        std::count_if(m_sockets.begin(), m_sockets.end(), [&](const auto& pSocket) {
+            return pSocket->IsOpen() && pSocket->RemoteAddress() == strAddress;
+        }));
+}
+
+int CPeerNet::UnlistedPeers() const {
+    return static_cast<int>(std::count_if(m_peers.begin(), m_peers.end(), [&](const auto* pPeer) {
+        return !IsListed(pPeer->RemoteAddress());
+    }));
+}
+
+bool CPeerNet::IsListed(const std::string& strAddress) const {
+    return std::any_of(m_listed.begin(), m_listed.end(),
+                       [&](const auto& addresses) { return addresses.count(strAddress) != 0; });
+}
+
 int CPeerNet::AddPeer(CPeerSocket* pSocket) {
-    if (GetPeerCount() > PEER_LIMIT || IsConnectedTo(pSocket->RemoteAddress())) {
+    const std::string& strAddress = pSocket->RemoteAddress();
+    const char* pszRefusal = nullptr;
+    if (GetPeerCount() > PEER_LIMIT) {
+        pszRefusal = "all places are taken";
+    } else if (IsConnectedTo(strAddress)) {
+        pszRefusal = "already listed";
+    } else if (SocketsFor(strAddress) > MAX_SOCKETS_PER_ADDRESS) {
+        pszRefusal = "too many connections from one address";
+    } else if (!IsListed(strAddress) && UnlistedPeers() >= MAX_UNLISTED_PEERS) {
+        pszRefusal = "the places for unlisted addresses are taken";
+    }
+    if (pszRefusal) {
+        qCInfo(NetLog).noquote() << "peer: refused" << strAddress.c_str() << "-" << pszRefusal;
         return 0;
     }
     m_peers.push_back(pSocket);
-    qCInfo(NetLog).noquote() << "peer: connected with" << pSocket->RemoteAddress().c_str();
+    qCInfo(NetLog).noquote() << "peer: connected with" << strAddress.c_str();
     return 1;
 }
 
@@ -85,19 +134,8 @@ bool CPeerNet::IsConnectedTo(const std::string& strAddress) const {
     });
 }
 
-void CPeerNet::RememberId(const std::string& strId) {
-    if (!m_seenIds.insert(strId).second) {
-        return;
-    }
-    m_seenOrder.push_back(strId);
-    if (m_seenOrder.size() > MAX_SEEN_IDS) {
-        m_seenIds.erase(m_seenOrder.front());
-        m_seenOrder.pop_front();
-    }
-}
-
 void CPeerNet::Broadcast(const CChatEvent& event) {
-    RememberId(event.id);
+    m_seen.RememberOwn(event.id, event.timestamp, WallSeconds());
     const std::string strText = event.ToXml();
     // A failed send drops its peer from the list on the way.
     const std::vector<CPeerSocket*> peers = m_peers;
@@ -106,13 +144,29 @@ void CPeerNet::Broadcast(const CChatEvent& event) {
     }
 }
 
-void CPeerNet::OnEventReceived(const CChatEvent& event) {
-    if (HasSeen(event.id)) {
+void CPeerNet::OnEventReceived(const CChatEvent& event, const std::string& strFrom) {
+    const CSeenEvents::EVerdict verdict = m_seen.Admit(event.id, event.timestamp, WallSeconds());
+    if (verdict == CSeenEvents::EVerdict::Seen) {
         return;
     }
-    Broadcast(event);
+    if (const char* pszRefusal = RefusalOf(verdict)) {
+        // Quoted and cut short, so a peer's text cannot forge or flood log lines.
+        qCInfo(NetLog) << "peer: refused an event" << pszRefusal << "from" << strFrom.c_str()
+                       << "id" << QByteArray::fromStdString(event.id.substr(0, 80)) << "timestamp"
+                       << QByteArray::fromStdString(event.timestamp.substr(0, 20));
+        return;
+    }
+    if (!m_peers.empty()) {
+        const bool bWasOver = m_relayBudget.IsFlooding();
+        if (m_relayBudget.Take(Now()) == CEventRateLimit::EVerdict::Take) {
+            Broadcast(event);
+        } else if (!bWasOver) {
+            qCInfo(NetLog)
+                << "peer: more events than the relay budget; passing on only its share for now";
+        }
+    }
     if (event.type == CChatEvent::TYPE_CHAT) {
-        m_host.ChatInvitation(event);
+        m_host.ChatInvitation(event, strFrom);
     }
 }
 
@@ -129,6 +183,7 @@ void CPeerNet::Shutdown() {
     m_listenSocket.Close();
     m_timers.KillTimer(TIMER_PEER_REFRESH);
     m_pendingAddresses.clear();
+    m_listed.clear();
     m_peers.clear();
     // Attempts still connecting go too: they belong to the user who is leaving.
     for (const std::unique_ptr<CPeerSocket>& pSocket : m_sockets) {
@@ -159,12 +214,12 @@ void CPeerNet::Release(CPeerSocket* pSocket) {
 }
 
 void CPeerNet::ConnectNextPending() {
-    // An address that is not usable at all does not use up the turn; one that is ours or
-    // already connected does, like a started attempt.
+    // An address that is not usable at all, or pausing, does not use up the turn; one that
+    // is ours or already connected does, like a started attempt.
     while (!m_pendingAddresses.empty()) {
         const std::string strAddress = m_pendingAddresses.front();
         m_pendingAddresses.pop_front();
-        if (IsDottedAddress(strAddress)) {
+        if (IsDottedAddress(strAddress) && m_backoff.MayConnect(strAddress, Now())) {
             ConnectTo(strAddress);
             return;
         }
@@ -180,21 +235,49 @@ void CPeerNet::PeerConnected(CPeerSocket* pSocket) {
     m_host.PeerCountChanged(GetPeerCount());
 }
 
+void CPeerNet::ConnectFailed(CPeerSocket* pSocket) {
+    qCInfo(NetLog) << "peer: connect to" << pSocket->RemoteAddress().c_str() << "failed, error"
+                   << pSocket->GetLastError();
+    m_backoff.Failed(pSocket->RemoteAddress(), Now());
+    Release(pSocket);
+    PeerConnected(nullptr);
+}
+
 void CPeerNet::PeerClosed(CPeerSocket* pSocket) {
     const bool bWasListed = RemovePeer(pSocket);
+    // Whoever closed, the address is left alone for a while: a full or hostile peer that
+    // accepts and closes must not be asked again at once.
+    if (!pSocket->RemoteAddress().empty()) {
+        const std::optional<TimePoint> since = pSocket->ConnectedSince();
+        m_backoff.Failed(pSocket->RemoteAddress(), Now(), since && Now() - *since >= STABLE_PERIOD);
+    }
     Release(pSocket);
     if (!m_pendingAddresses.empty()) {
         ConnectNextPending();
     } else if (bWasListed) {
         // Only a lost peer asks for new addresses: a refused one would ask again at once.
-        m_host.RefreshPeerList();
+        RequestRefresh();
     }
     m_host.PeerCountChanged(GetPeerCount());
 }
 
+void CPeerNet::RequestRefresh() {
+    if (m_lastRefresh && Now() - *m_lastRefresh < std::chrono::milliseconds(REFRESH_PERIOD_MS)) {
+        return;  // the refresh timer brings the next list
+    }
+    m_lastRefresh = Now();
+    m_timers.KillTimer(TIMER_PEER_REFRESH);
+    m_host.RefreshPeerList();
+}
+
 void CPeerNet::PeerListArrived(const CStringArray* pAddresses) {
     m_timers.KillTimer(TIMER_PEER_REFRESH);
+    m_lastRefresh = Now();
     if (pAddresses) {
+        m_listed.emplace_front(pAddresses->begin(), pAddresses->end());
+        if (m_listed.size() > LISTS_KEPT) {
+            m_listed.pop_back();
+        }
         m_pendingAddresses.assign(pAddresses->begin(), pAddresses->end());
         if (!m_pendingAddresses.empty()) {
             ConnectNextPending();
@@ -205,7 +288,9 @@ void CPeerNet::PeerListArrived(const CStringArray* pAddresses) {
 }
 
 void CPeerNet::OnTimer(int nIDEvent) {
+    // The timer runs a full period from the last list, so its tick needs no other floor.
     if (nIDEvent == TIMER_PEER_REFRESH && m_pendingAddresses.empty()) {
+        m_lastRefresh = Now();
         m_timers.KillTimer(TIMER_PEER_REFRESH);
         m_host.RefreshPeerList();
     }

@@ -12,6 +12,20 @@ constexpr int kReadsPerNotification = 16;
 
 }  // namespace
 
+CPeerSocket::CPeerSocket(CPeerNet& net, bool bConnected)
+    : m_net(net), m_connected(bConnected), m_rateLimit(net.Now()) {
+    if (bConnected) {
+        m_connectedSince = net.Now();
+    }
+}
+
+bool CPeerSocket::Open(const std::string& strAddress, unsigned nPort, const std::string& strBind,
+                       std::chrono::milliseconds deadline) {
+    m_strRemote = strAddress;
+    SetConnectDeadline(deadline);
+    return Create(0, strBind) && (Connect(strAddress, nPort) || GetLastError() == kWouldBlock);
+}
+
 void CPeerSocket::QueueEvent(const std::string& strEvent) {
     if (!m_connected || strEvent.empty()) {
         return;
@@ -47,9 +61,23 @@ void CPeerSocket::ReadEvents() {
                 qCInfo(NetLog) << "peer: dropped an over-long event from" << m_strRemote.c_str();
                 continue;
             }
+            const bool bWasFlooding = m_rateLimit.IsFlooding();
+            const CEventRateLimit::EVerdict verdict = m_rateLimit.Take(m_net.Now());
+            if (verdict == CEventRateLimit::EVerdict::Disconnect) {
+                Drop("kept sending events too fast");
+                break;
+            }
+            if (verdict == CEventRateLimit::EVerdict::Drop) {
+                // Once per flood: the log must not grow with it.
+                if (!bWasFlooding) {
+                    qCInfo(NetLog)
+                        << "peer:" << m_strRemote.c_str() << "sends events too fast; dropping them";
+                }
+                continue;
+            }
             CChatEvent event;
             event.FromXml(cut.strContent);
-            m_net.OnEventReceived(event);
+            m_net.OnEventReceived(event, m_strRemote);
         }
         m_inBuffer.erase(0, nDone);
         if (m_inBuffer.size() > MAX_PEER_BUFFER) {
@@ -77,13 +105,11 @@ void CPeerSocket::ReadRemoteAddress() {
 
 void CPeerSocket::OnConnect(int nErrorCode) {
     if (nErrorCode != 0) {
-        qCInfo(NetLog) << "peer: connect failed" << nErrorCode;
-        m_net.Release(this);
-        m_net.PeerConnected(nullptr);
+        m_net.ConnectFailed(this);
         return;
     }
     m_connected = true;
-    ReadRemoteAddress();
+    m_connectedSince = m_net.Now();
     m_net.PeerConnected(this);
 }
 

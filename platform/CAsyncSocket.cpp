@@ -5,6 +5,7 @@
 #include <QHostInfo>
 #include <QObject>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -140,9 +141,14 @@ bool CAsyncSocket::Connect(const std::string& strHost, unsigned nPort) {
     }
     in_addr dotted;
     if (inet_pton(AF_INET, strHost.c_str(), &dotted) == 1) {
-        return StartConnect(strHost, nPort);
+        const bool bDone = StartConnect(strHost, nPort);
+        if (m_nLastError == kWouldBlock) {
+            StartDeadline();
+        }
+        return bDone;
     }
     m_state = State::Connecting;
+    StartDeadline();
     // The application object outlives every socket; the weak token tells whether this
     // socket still waits for the answer.
     m_pLookup = std::make_shared<int>(0);
@@ -154,6 +160,28 @@ bool CAsyncSocket::Connect(const std::string& strHost, unsigned nPort) {
                               }
                           });
     return SetError(kWouldBlock);
+}
+
+void CAsyncSocket::StartDeadline() {
+    if (m_connectDeadline.count() <= 0) {
+        return;
+    }
+    // The same weak token as for the look-up: a socket that is gone or done by then is
+    // never touched.
+    m_pDeadline = std::make_shared<int>(0);
+    std::weak_ptr<int> pToken = m_pDeadline;
+    QTimer::singleShot(m_connectDeadline, QCoreApplication::instance(), [this, pToken] {
+        if (!pToken.expired()) {
+            OnDeadline();
+        }
+    });
+}
+
+void CAsyncSocket::OnDeadline() {
+    // The kernel's attempt would go on retrying: closing ends it.
+    CAsyncSocket::Close();
+    SetError(ETIMEDOUT);
+    OnConnect(ETIMEDOUT);
 }
 
 bool CAsyncSocket::StartConnect(const std::string& strAddress, unsigned nPort) {
@@ -182,11 +210,13 @@ void CAsyncSocket::OnLookedUp(const QHostInfo& info, unsigned nPort) {
     }
     if (strAddress.empty()) {
         m_state = State::Open;
+        m_pDeadline.reset();
         SetError(EHOSTUNREACH);
         OnConnect(EHOSTUNREACH);
         return;
     }
     if (!StartConnect(strAddress, nPort) && m_nLastError != kWouldBlock) {
+        m_pDeadline.reset();
         OnConnect(m_nLastError);
     }
 }
@@ -241,6 +271,7 @@ bool CAsyncSocket::ReceiveChunks(int nMaxChunks,
 void CAsyncSocket::Close() {
     ReleaseNotifiers();
     m_pLookup.reset();
+    m_pDeadline.reset();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -303,6 +334,7 @@ void CAsyncSocket::OnReadable() {
 void CAsyncSocket::OnWritable() {
     WatchWrite(false);
     if (m_state == State::Connecting) {
+        m_pDeadline.reset();
         int nError = 0;
         socklen_t nLen = sizeof nError;
         if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &nError, &nLen) != 0) {

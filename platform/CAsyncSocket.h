@@ -6,13 +6,16 @@
 // Calls report failure by return value and GetLastError(); kWouldBlock tells "try again
 // later" apart from real errors. Notifications:
 //  - OnAccept: a listening socket has a connection waiting for Accept.
-//  - OnConnect(err): an asynchronous Connect finished; err is 0 on success.
+//  - OnConnect(err): an asynchronous Connect finished; err is 0 on success. A connect
+//    (name look-up included) still pending at its deadline ends with ETIMEDOUT, the
+//    socket closed.
 //  - OnReceive: data (or an error) is ready for Receive.
 //  - OnSend: a Send that would have blocked may now be retried; it fires once per
 //    would-block.
 //  - OnClose: the remote side closed the connection (or reset it).
 // A notification handler may Close or delete its own socket. Sends never raise SIGPIPE.
 
+#include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -27,6 +30,8 @@ class CAsyncSocket {
 public:
     static constexpr int kWouldBlock = 11;  // EWOULDBLOCK, checked in the source
     static constexpr int kError = -1;       // SOCKET_ERROR
+    // How long a Connect may stay pending unless SetConnectDeadline says otherwise.
+    static constexpr std::chrono::milliseconds CONNECT_DEADLINE{10000};
 
     CAsyncSocket();
     virtual ~CAsyncSocket();
@@ -43,6 +48,8 @@ public:
     // without blocking. Returns false with kWouldBlock while pending (the usual outcome;
     // OnConnect follows), false with another error when it failed at once.
     bool Connect(const std::string& strHost, unsigned nPort);
+    // The deadline of the Connects started from now on; kept across Close and Create.
+    void SetConnectDeadline(std::chrono::milliseconds deadline) { m_connectDeadline = deadline; }
     // Bytes sent, or kError (GetLastError() is kWouldBlock when the buffer is full).
     int Send(const void* pData, int nLength);
     // Bytes received, 0 when the peer closed, or kError.
@@ -77,6 +84,8 @@ private:
     void WatchWrite(bool bOn);
     bool StartConnect(const std::string& strAddress, unsigned nPort);
     void OnLookedUp(const QHostInfo& info, unsigned nPort);
+    void StartDeadline();
+    void OnDeadline();
     void OnReadable();
     void OnWritable();
     bool SetError(int nErrorCode);
@@ -88,4 +97,7 @@ private:
     std::unique_ptr<QSocketNotifier> m_pWriteNotifier;
     // Token of a pending name look-up; dropping it makes the look-up's result a no-op.
     std::shared_ptr<int> m_pLookup;
+    std::chrono::milliseconds m_connectDeadline = CONNECT_DEADLINE;
+    // Token of the pending connect's deadline, dropped when the connect ends either way.
+    std::shared_ptr<int> m_pDeadline;
 };

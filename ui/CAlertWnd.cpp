@@ -12,9 +12,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
-
-#include <deque>
-#include <utility>
+#include <QTimer>
 
 namespace {
 
@@ -29,9 +27,6 @@ const QColor kHoverText(0, 0, 255);
 int s_nClosePeriodMs = CAlertWnd::CLOSE_PERIOD_MS;
 std::chrono::steady_clock::duration s_clockSkew{};
 
-// When each inviter last had an alert, oldest first; only the last INVITER_QUIET_TIME.
-std::deque<std::pair<std::chrono::steady_clock::time_point, std::string>> s_recentInviters;
-
 std::chrono::steady_clock::time_point Now() {
     return std::chrono::steady_clock::now() + s_clockSkew;
 }
@@ -44,20 +39,22 @@ int OpenAlerts() {
     return nOpen;
 }
 
-// Forgets old entries and notes the inviter; false when it had an alert too recently.
-bool TakeInviterTurn(const std::string& strInviter) {
-    const auto now = Now();
-    while (!s_recentInviters.empty() &&
-           now - s_recentInviters.front().first >= CAlertWnd::INVITER_QUIET_TIME) {
-        s_recentInviters.pop_front();
+CAlertWnd* ShowAlert(const CChatEvent& event) {
+    auto* pWnd = new CAlertWnd;
+    pWnd->SetText("Chat Event from " + event.Param(3) + "!\n\n" + event.Param(1));
+    pWnd->SetEvent(event);
+    // The available area leaves out the taskbar, so the corner is just above it. Each new
+    // alert lies on top of the older ones at the same place.
+    if (const QScreen* pScreen = QGuiApplication::primaryScreen()) {
+        const QRect rcArea = pScreen->availableGeometry();
+        pWnd->move(rcArea.x() + rcArea.width() - pWnd->width(),
+                   rcArea.y() + rcArea.height() - pWnd->height());
     }
-    for (const auto& [when, strName] : s_recentInviters) {
-        if (strName == strInviter) {
-            return false;
-        }
+    pWnd->show();
+    if (GetProfileInt(SECTION_PREFS, KEY_SOUND_ON, 1) != 0) {
+        PlayNamedSound("Default Beep");
     }
-    s_recentInviters.emplace_back(now, strInviter);
-    return true;
+    return pWnd;
 }
 
 }  // namespace
@@ -90,25 +87,30 @@ void CAlertWnd::SetClosePeriod(int nMs) { s_nClosePeriodMs = nMs; }
 
 void CAlertWnd::AdvanceClock(std::chrono::milliseconds duration) { s_clockSkew += duration; }
 
-CAlertWnd* CAlertWnd::ShowInvitation(const CChatEvent& event) {
-    if (OpenAlerts() >= MAX_OPEN || !TakeInviterTurn(event.Param(3))) {
+CInvitationInbox& CAlertWnd::Inbox() {
+    static CInvitationInbox s_inbox;
+    return s_inbox;
+}
+
+CAlertWnd* CAlertWnd::ShowInvitation(const CChatEvent& event, const std::string& strSource) {
+    if (!Inbox().Take(event, strSource, Now())) {
         return nullptr;
     }
-    auto* pWnd = new CAlertWnd;
-    pWnd->SetText("Chat Event from " + event.Param(3) + "!\n\n" + event.Param(1));
-    pWnd->SetEvent(event);
-    // The available area leaves out the taskbar, so the corner is just above it. Each new
-    // alert lies on top of the older ones at the same place.
-    if (const QScreen* pScreen = QGuiApplication::primaryScreen()) {
-        const QRect rcArea = pScreen->availableGeometry();
-        pWnd->move(rcArea.x() + rcArea.width() - pWnd->width(),
-                   rcArea.y() + rcArea.height() - pWnd->height());
+    // Whatever waited comes first; the new one shows only when a place is left for it.
+    CAlertWnd* pLast = ShowWaiting();
+    return pLast && pLast->Event().id == event.id ? pLast : nullptr;
+}
+
+CAlertWnd* CAlertWnd::ShowWaiting() {
+    CAlertWnd* pLast = nullptr;
+    while (OpenAlerts() < MAX_OPEN) {
+        const std::optional<CChatEvent> next = Inbox().NextWaiting();
+        if (!next) {
+            break;
+        }
+        pLast = ShowAlert(*next);
     }
-    pWnd->show();
-    if (GetProfileInt(SECTION_PREFS, KEY_SOUND_ON, 1) != 0) {
-        PlayNamedSound("Default Beep");
-    }
-    return pWnd;
+    return pLast;
 }
 
 void CAlertWnd::OnTimer(int nIDEvent) {
@@ -153,6 +155,12 @@ void CAlertWnd::mouseReleaseEvent(QMouseEvent* pEvent) {
         pMain->AlertClicked(m_event);
     }
     Destroy();
+}
+
+void CAlertWnd::hideEvent(QHideEvent* pEvent) {
+    QDialog::hideEvent(pEvent);
+    // From the top of the event loop, once this alert no longer counts as open.
+    QTimer::singleShot(0, QCoreApplication::instance(), [] { ShowWaiting(); });
 }
 
 void CAlertWnd::paintEvent(QPaintEvent* /*pEvent*/) {

@@ -4,10 +4,13 @@
 // the bottom right of the screen, on top of the others but never taking the focus. It
 // closes itself 10 seconds after it was made or after the mouse last left it, stays while
 // the mouse is on it, and a click hands its event to the main window. It deletes itself
-// when it closes. Window thread only.
+// when it closes. Invitations pass through one inbox for the whole process
+// (CInvitationInbox): those that find every place taken wait there, and show as alerts
+// close. Window thread only.
 
 #include "peer/CChatEvent.h"
 #include "platform/CTimerSet.h"
+#include "ui/CInvitationInbox.h"
 
 #include <QDialog>
 
@@ -20,9 +23,9 @@ class CAlertWnd final : public QDialog {
 
 public:
     static constexpr int CLOSE_PERIOD_MS = 10000;
-    // Invitations beyond these are dropped: a flood from peers must not bury the desktop.
+    // Invitations beyond these wait: a flood from peers must not bury the desktop.
     static constexpr int MAX_OPEN = 3;
-    static constexpr std::chrono::seconds INVITER_QUIET_TIME{10};
+    static constexpr std::chrono::seconds INVITER_QUIET_TIME = CInvitationInbox::QUIET_TIME;
 
     // Not shown yet; the close timer runs from here.
     CAlertWnd();
@@ -36,19 +39,26 @@ public:
     const CChatEvent& Event() const { return m_event; }
     bool IsHovered() const { return m_bHover; }
 
-    // Shows the alert for a new "CHAT" event: "Chat Event from " inviter "!\n\n" title
-    // (absent params are empty), at the bottom right of the primary screen, with the alert
-    // sound when sound is on. Returns null and shows nothing while MAX_OPEN alerts are
-    // open, or when the same inviter had an alert less than INVITER_QUIET_TIME ago.
-    static CAlertWnd* ShowInvitation(const CChatEvent& event);
+    // Takes a new "CHAT" event relayed by strSource into the inbox and shows what waits
+    // there while fewer than MAX_OPEN alerts are open. An alert reads "Chat Event from "
+    // inviter "!\n\n" title (absent params are empty), lies at the bottom right of the
+    // primary screen, and sounds when sound is on. Returns this event's alert, or null
+    // when it waits or was a repeat (the same inviter and channel within the quiet time).
+    static CAlertWnd* ShowInvitation(const CChatEvent& event, const std::string& strSource = {});
+    // Shows waiting invitations while places are free, and returns the last alert shown;
+    // runs by itself as alerts close.
+    static CAlertWnd* ShowWaiting();
+    // The invitations of the process: waiting, and the recent ones for the tray menu.
+    static CInvitationInbox& Inbox();
 
     // For tests: the close period of alerts made from now on, and a jump of the clock
-    // that the per-inviter limit reads.
+    // that the quiet time reads.
     static void SetClosePeriod(int nMs);
     static void AdvanceClock(std::chrono::milliseconds duration);
 
 protected:
     void paintEvent(QPaintEvent* pEvent) override;
+    void hideEvent(QHideEvent* pEvent) override;
     void enterEvent(QEnterEvent* pEvent) override;
     void leaveEvent(QEvent* pEvent) override;
     void mouseMoveEvent(QMouseEvent* pEvent) override;

@@ -10,8 +10,10 @@
 #include "platform/gui/ResourceIds.h"
 #include "platform/gui/Tray.h"
 #include "tests/app/AppTestSupport.h"
+#include "ui/CAlertWnd.h"
 #include "ui/FixedWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -322,9 +324,9 @@ TEST(TrayMenu, popupsListTheCommandsWithTheirIdsAndStates) {
         int nId;
         bool bEnabled;
     };
-    auto entries = [](int nPopup) {
+    auto entries = [](int nPopup, const QStringList& recent = {}) {
         std::vector<Entry> out;
-        std::unique_ptr<QMenu> pMenu = BuildTrayPopup(nPopup);
+        std::unique_ptr<QMenu> pMenu = BuildTrayPopup(nPopup, recent);
         for (QAction* pAction : pMenu->actions()) {
             out.push_back({pAction->isSeparator() ? "-" : pAction->text().toStdString(),
                            TrayCommandOf(pAction), pAction->isEnabled()});
@@ -333,20 +335,73 @@ TEST(TrayMenu, popupsListTheCommandsWithTheirIdsAndStates) {
     };
     std::vector<Entry> loggedIn = entries(0);
     std::vector<Entry> loggedOut = entries(1);
-    ASSERT_EQ(loggedIn.size(), 8u);
-    ASSERT_EQ(loggedOut.size(), 8u);
-    const char* texts[] = {"About us...",         "-",           "Prefs...",
-                           "Review Past News",    "Update News", "-",
-                           "Sign in new user...", "Quit"};
-    const int ids[] = {32780, 0, 32778, 32776, 32775, 0, 32779, 32774};
-    for (size_t i = 0; i < 8; ++i) {
+    ASSERT_EQ(loggedIn.size(), 9u);
+    ASSERT_EQ(loggedOut.size(), 9u);
+    const char* texts[] = {"About us...", "-",
+                           "Prefs...",    "Review Past News",
+                           "Update News", "Recent invitations",
+                           "-",           "Sign in new user...",
+                           "Quit"};
+    const int ids[] = {32780, 0, 32778, 32776, 32775, 0, 0, 32779, 32774};
+    for (size_t i = 0; i < 9; ++i) {
         EXPECT_EQ(loggedIn[i].strText, texts[i]);
         EXPECT_EQ(loggedIn[i].nId, ids[i]);
         EXPECT_EQ(loggedOut[i].nId, ids[i]);
-        EXPECT_TRUE(loggedIn[i].bEnabled);
-        EXPECT_EQ(loggedOut[i].bEnabled, i != 3 && i != 4) << i;
+        // With no invitations yet, their submenu is greyed too.
+        EXPECT_EQ(loggedIn[i].bEnabled, i != 5) << i;
+        EXPECT_EQ(loggedOut[i].bEnabled, i != 3 && i != 4 && i != 5) << i;
     }
-    EXPECT_EQ(loggedOut[6].strText, "Sign in new user..");
+    EXPECT_EQ(loggedOut[7].strText, "Sign in new user..");
+    EXPECT_TRUE(entries(0, {"a"})[5].bEnabled);
+    EXPECT_FALSE(entries(1, {"a"})[5].bEnabled);
+
+    // Labels from peers: "&" stays itself, control characters are blanks, long ones cut.
+    EXPECT_EQ(InvitationMenuText("kim", "Bread & butter\r\n").toStdString(),
+              "kim: Bread && butter  ");
+    EXPECT_EQ(InvitationMenuText(std::string(100, 'x'), "t").size(), 60);
+    QStringList labels;
+    for (int i = 0; i < 12; ++i) {
+        labels.push_back(QString::number(i));
+    }
+    std::unique_ptr<QMenu> pMenu = BuildTrayPopup(0, labels);
+    const QList<QAction*> recent = pMenu->actions()[5]->menu()->actions();
+    ASSERT_EQ(recent.size(), MAX_RECENT_INVITATIONS);
+    EXPECT_EQ(RecentInvitationIndexOf(TrayCommandOf(recent.back())), 9);
+    EXPECT_EQ(RecentInvitationIndexOf(ID_QUIT), -1);
+}
+
+TEST_F(LoginDlgTest, aRecentInvitationChosenInTheTrayMenuOpensItsRoomOnceTheMenuIsGone) {
+    CScopedEnv noEngine("VOCALON_NO_WEBENGINE", "1");
+    Open();
+    Type("kim", "pw");
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "0", "");
+    for (const char* pszInviter : {"ann", "bob"}) {
+        CChatEvent invitation;
+        invitation.type = CChatEvent::TYPE_CHAT;
+        invitation.params = {std::string("#") + pszInviter, "Gazette", "http://x/a", pszInviter};
+        m_pDlg->PeerNet().OnEventReceived(invitation, "127.0.1.1");
+    }
+    m_pDlg->ShowTrayMenu(QPoint(400, 300));
+    ASSERT_NE(m_pDlg->TrayMenu(), nullptr);
+    QMenu* pRecent = m_pDlg->TrayMenu()->actions()[5]->menu();
+    ASSERT_NE(pRecent, nullptr);
+    ASSERT_EQ(pRecent->actions().size(), 2);
+    EXPECT_EQ(pRecent->actions()[0]->text().toStdString(), "bob: Gazette");
+    pRecent->actions()[1]->trigger();
+    m_pDlg->TrayMenu()->close();
+    EXPECT_TRUE(m_pDlg->GuestClient().Rooms().Rooms().empty());
+    ASSERT_TRUE(WaitFor([&] { return m_pDlg->GuestClient().Rooms().FindRoom("#ann") != nullptr; }));
+    EXPECT_EQ(m_pDlg->GuestClient().Rooms().Rooms().size(), 1u);
+    // Whoever logs in next starts without them.
+    m_pDlg->OnCommand(ID_SIGN_IN_NEW_USER);
+    EXPECT_TRUE(CAlertWnd::Inbox().Recent().empty());
+    m_pDlg.reset();
+    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+        if (qobject_cast<CAlertWnd*>(pWidget)) {
+            pWidget->close();
+        }
+    }
 }
 
 TEST_F(LoginDlgTest, signInNewUserShowsTheStoredFormAndKeepsTheSection) {

@@ -3,10 +3,14 @@
 #include "peer/CChatEvent.h"
 #include "peer/CPeerSocket.h"
 #include "peer/EventStream.h"
+#include "tests/support/CRawPeer.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDateTime>
 #include <QHostAddress>
+#include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
@@ -17,6 +21,7 @@
 
 using testing_support::PumpEvents;
 using testing_support::WaitFor;
+using namespace std::chrono_literals;
 
 namespace {
 
@@ -27,12 +32,23 @@ public:
         EXPECT_TRUE(m_net.StartListening()) << strAddress;
     }
     void PeerCountChanged(int) override {}
-    void ChatInvitation(const CChatEvent& event) override { m_invitations.push_back(event.id); }
-    void RefreshPeerList() override { ++m_nRefreshes; }
+    void ChatInvitation(const CChatEvent& event, const std::string&) override {
+        m_invitations.push_back(event.id);
+    }
+    // The service's answer follows from the event loop when m_bAnswer is set.
+    void RefreshPeerList() override {
+        ++m_nRefreshes;
+        if (m_bAnswer) {
+            QTimer::singleShot(0, &m_context, [this] { m_net.PeerListArrived(&m_serviceList); });
+        }
+    }
 
     CPeerNet m_net;
     std::vector<std::string> m_invitations;
     int m_nRefreshes = 0;
+    bool m_bAnswer = false;
+    CStringArray m_serviceList;
+    QObject m_context;
 };
 
 CChatEvent Invitation(const std::string& strUser) {
@@ -42,24 +58,23 @@ CChatEvent Invitation(const std::string& strUser) {
     return event;
 }
 
-// A peer spoken to byte by byte from the test: a Qt socket from its own loopback address.
-class CRawPeer {
+// A listener on the peer port of a loopback address that accepts and closes at once, as a
+// full or hostile client does; it counts the connections.
+class CCloser {
 public:
-    CRawPeer(const std::string& strFrom, unsigned nPort, const std::string& strTo = "127.0.0.1") {
-        // A refused peer may be closed before the test looks: the signal tells.
-        QObject::connect(&m_socket, &QTcpSocket::connected, [this] { m_bConnected = true; });
-        m_socket.bind(QHostAddress(QString::fromStdString(strFrom)));
-        m_socket.connectToHost(QString::fromStdString(strTo), static_cast<quint16>(nPort));
-        EXPECT_TRUE(WaitFor([&] { return m_bConnected; }));
+    CCloser(const std::string& strAddress, unsigned nPort) {
+        EXPECT_TRUE(m_server.listen(QHostAddress(QString::fromStdString(strAddress)),
+                                    static_cast<quint16>(nPort)));
+        QObject::connect(&m_server, &QTcpServer::newConnection, [this] {
+            while (QTcpSocket* pSocket = m_server.nextPendingConnection()) {
+                ++m_nAccepted;
+                pSocket->close();
+                pSocket->deleteLater();
+            }
+        });
     }
-    void Send(const std::string& strBytes) {
-        m_socket.write(strBytes.data(), static_cast<qint64>(strBytes.size()));
-        m_socket.flush();
-    }
-    bool Closed() const { return m_socket.state() == QAbstractSocket::UnconnectedState; }
-
-    QTcpSocket m_socket;
-    bool m_bConnected = false;
+    QTcpServer m_server;
+    int m_nAccepted = 0;
 };
 
 class PeerNetTest : public ::testing::Test {
@@ -146,9 +161,14 @@ TEST_F(PeerNetTest, listIsWorkedThroughTwoAtATimeAndOwnOrBadAddressesAreSkipped)
     PumpEvents(std::chrono::milliseconds(100));
     EXPECT_TRUE(PeersAre({3, 1, 1, 1}));
 
-    // A listed peer that goes brings the next list.
+    // A listed peer that goes brings the next list, but never sooner than a refresh
+    // period after the last one.
     Client(3).m_net.Shutdown();
     ASSERT_TRUE(WaitFor([&] { return PeersAre({2, 1, 0, 1}); }));
+    EXPECT_EQ(Client(1).m_nRefreshes, 0);
+    Client(1).m_net.AdvanceClock(std::chrono::milliseconds(CPeerNet::REFRESH_PERIOD_MS));
+    Client(4).m_net.Shutdown();
+    ASSERT_TRUE(WaitFor([&] { return PeersAre({1, 1, 0, 0}); }));
     EXPECT_EQ(Client(1).m_nRefreshes, 1);
     Client(1).m_net.Shutdown();
     EXPECT_EQ(Client(1).m_net.GetPeerCount(), 0);
@@ -156,20 +176,119 @@ TEST_F(PeerNetTest, listIsWorkedThroughTwoAtATimeAndOwnOrBadAddressesAreSkipped)
     ASSERT_TRUE(WaitFor([&] { return PeersAre({0, 0, 0, 0}); }));
 }
 
-TEST_F(PeerNetTest, aTwelfthPeerIsRefusedAndClosed) {
+TEST_F(PeerNetTest, peersThatAcceptAndCloseAreAskedAgainOnlyAfterAGrowingPause) {
     Start(1);
-    std::vector<std::unique_ptr<CRawPeer>> raw;
-    for (int i = 1; i <= CPeerNet::PEER_LIMIT + 2; ++i) {
-        raw.push_back(std::make_unique<CRawPeer>("127.0.1." + std::to_string(i), m_nPort));
-        ASSERT_TRUE(WaitFor([&] {
-            return Client(1).m_net.GetPeerCount() == std::min(i, CPeerNet::PEER_LIMIT + 1) &&
-                   (i <= CPeerNet::PEER_LIMIT + 1 || raw.back()->Closed());
-        })) << i;
+    // Two peers that close on every connection; the service lists them on every refresh.
+    CCloser full("127.0.1.8", m_nPort), hostile("127.0.1.9", m_nPort);
+    CTestClient& client = Client(1);
+    client.m_serviceList = {"127.0.1.8", "127.0.1.9"};
+    client.m_bAnswer = true;
+    client.m_net.PeerListArrived(&client.m_serviceList);
+    ASSERT_TRUE(WaitFor([&] { return full.m_nAccepted == 1 && hostile.m_nAccepted == 1; }));
+    PumpEvents(500ms);
+    EXPECT_EQ(client.m_nRefreshes, 0);
+    EXPECT_EQ(full.m_nAccepted + hostile.m_nAccepted, 2);
+
+    // A list within the pause tries neither; the refresh tick after it tries both, and
+    // their second close doubles the pause.
+    client.m_net.AdvanceClock(CPeerBackoff::FIRST_PAUSE - 1s);
+    client.m_net.PeerListArrived(&client.m_serviceList);
+    PumpEvents(200ms);
+    EXPECT_EQ(full.m_nAccepted + hostile.m_nAccepted, 2);
+    client.m_net.AdvanceClock(std::chrono::milliseconds(CPeerNet::REFRESH_PERIOD_MS));
+    client.m_net.OnTimer(TIMER_PEER_REFRESH);
+    ASSERT_TRUE(WaitFor([&] { return full.m_nAccepted == 2 && hostile.m_nAccepted == 2; }));
+    PumpEvents(300ms);
+    EXPECT_EQ(client.m_nRefreshes, 1);
+    EXPECT_EQ(client.m_net.Backoff().PauseOf("127.0.1.9"), 2 * CPeerBackoff::FIRST_PAUSE);
+}
+
+TEST_F(PeerNetTest, strangersTakeSixPlacesListedAddressesTheRestAndOneAddressTwoSockets) {
+    Start(2);
+    // Listed addresses where nobody listens: the attempts fail, the addresses stay listed.
+    CStringArray listed;
+    for (int i = 1; i <= 6; ++i) {
+        listed.push_back("127.0.2." + std::to_string(i));
     }
-    // A second connection from a listed address is refused too.
-    CRawPeer again("127.0.1.1", m_nPort);
-    EXPECT_TRUE(WaitFor([&] { return again.Closed(); }));
+    Client(1).m_net.PeerListArrived(&listed);
+    struct Step {
+        std::string strFrom;
+        int nPeersAfter;
+        bool bRefused;
+    };
+    std::vector<Step> steps;
+    for (int i = 1; i <= CPeerNet::MAX_UNLISTED_PEERS + 1; ++i) {
+        steps.push_back({"127.0.1." + std::to_string(i), std::min(i, 6), i > 6});
+    }
+    for (int i = 1; i <= 6; ++i) {
+        steps.push_back({listed[static_cast<size_t>(i - 1)], std::min(6 + i, 11), i > 5});
+    }
+    // A second connection from a listed address.
+    steps.push_back({"127.0.2.1", CPeerNet::PEER_LIMIT + 1, true});
+    std::vector<std::unique_ptr<CRawPeer>> raw;
+    for (const Step& step : steps) {
+        raw.push_back(std::make_unique<CRawPeer>(step.strFrom, m_nPort));
+        ASSERT_TRUE(WaitFor([&] {
+            return Client(1).m_net.GetPeerCount() == step.nPeersAfter &&
+                   raw.back()->Closed() == step.bRefused;
+        })) << step.strFrom;
+    }
     EXPECT_FALSE(raw.front()->Closed());
+
+    // Two attempts to an address that never answers, and a third socket from it is refused.
+    const testing_support::CSilentAddress silent("127.0.3.1", static_cast<int>(m_nPort));
+    const CStringArray twice{"127.0.3.1", "127.0.3.1"};
+    Client(2).m_net.PeerListArrived(&twice);
+    CRawPeer third("127.0.3.1", m_nPort, Address(2));
+    EXPECT_TRUE(WaitFor([&] { return third.Closed(); }));
+    EXPECT_EQ(Client(2).m_net.GetPeerCount(), 0);
+}
+
+TEST_F(PeerNetTest, anAttemptToASilentAddressEndsAtItsDeadlineAndTheNextAddressIsTried) {
+    Start(3);
+    const testing_support::CSilentAddress first("127.0.3.1", static_cast<int>(m_nPort));
+    const testing_support::CSilentAddress second("127.0.3.2", static_cast<int>(m_nPort));
+    Client(1).m_net.SetConnectDeadline(300ms);
+    const CStringArray list{"127.0.3.1", "127.0.3.2", Address(2), Address(3)};
+    const auto start = std::chrono::steady_clock::now();
+    Client(1).m_net.PeerListArrived(&list);
+    ASSERT_TRUE(WaitFor([&] { return PeersAre({2, 1, 1}); }, 5s));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, 300ms);
+    EXPECT_EQ(Client(1).m_net.Backoff().PauseOf("127.0.3.1"), CPeerBackoff::FIRST_PAUSE);
+    EXPECT_EQ(Client(1).m_net.Backoff().PauseOf(Address(2)), 0s);
+}
+
+TEST_F(PeerNetTest, oldFutureUndatedAndReplayedEventsAreNeitherRelayedNorShown) {
+    Start(2);
+    // An event seen a minute ago, then more than the memory holds.
+    CChatEvent replayed = Invitation("replayed");
+    replayed.timestamp = std::to_string(QDateTime::currentSecsSinceEpoch() - 60);
+    Client(1).m_net.OnEventReceived(replayed, "127.0.1.1");
+    for (size_t i = 0; i < CPeerNet::MAX_SEEN_IDS; ++i) {
+        Client(1).m_net.OnEventReceived(Invitation("filler"), "127.0.1.1");
+    }
+    ASSERT_EQ(Client(1).m_invitations.size(), CPeerNet::MAX_SEEN_IDS + 1);
+    Client(1).m_invitations.clear();
+    Link(1, 2);
+    CRawPeer raw("127.0.1.1", m_nPort);
+    raw.DiscardWhatComes();
+    ASSERT_TRUE(WaitFor([&] { return PeersAre({2, 1}); }));
+
+    const qint64 nNow = QDateTime::currentSecsSinceEpoch();
+    std::string strBytes = replayed.ToXml();
+    for (const std::string& strTimestamp :
+         {std::to_string(nNow - 601), std::to_string(nNow + 121), std::string(), std::string("1e9"),
+          " " + std::to_string(nNow)}) {
+        CChatEvent refused = Invitation("refused");
+        refused.timestamp = strTimestamp;
+        strBytes += refused.ToXml();
+    }
+    const CChatEvent fresh = Invitation("fresh");
+    raw.Send(strBytes + fresh.ToXml());
+    ASSERT_TRUE(WaitFor([&] { return Client(2).m_invitations.size() == 1; }));
+    PumpEvents(200ms);
+    EXPECT_EQ(Client(1).m_invitations, std::vector<std::string>{fresh.id});
+    EXPECT_EQ(Client(2).m_invitations, std::vector<std::string>{fresh.id});
 }
 
 TEST_F(PeerNetTest, eventsAreReadWhateverTheReadsLookLike) {
@@ -215,7 +334,13 @@ TEST_F(PeerNetTest, aPeerThatStopsReadingIsDroppedWithoutHoldingTheOthers) {
         PumpEvents(std::chrono::milliseconds(0));
     }
     EXPECT_TRUE(WaitFor([&] { return Client(1).m_net.GetPeerCount() == 1; }));
-    EXPECT_TRUE(WaitFor([&] { return Client(2).m_net.HasSeen(big.id); }));
+    // The other peer took what its rate allowed, and takes what follows.
+    EXPECT_TRUE(WaitFor([&] { return Client(2).m_net.HasSeen("big-0"); }));
+    Client(2).m_net.AdvanceClock(3s);
+    const CChatEvent after = Invitation("after");
+    Client(1).m_net.Broadcast(after);
+    EXPECT_TRUE(WaitFor([&] { return Client(2).m_net.HasSeen(after.id); }));
+    EXPECT_EQ(Client(2).m_net.GetPeerCount(), 1);
 }
 
 TEST_F(PeerNetTest, garbageWithoutAnEventWaitsUpToTheCapAndNeverHoldsTheOthers) {
@@ -231,7 +356,7 @@ TEST_F(PeerNetTest, garbageWithoutAnEventWaitsUpToTheCapAndNeverHoldsTheOthers) 
         std::string strFrom;
         std::string strBytes;
         bool bKept;
-    } cases[] = {{"127.0.1.1", strGarbage.substr(0, 8192), true}, {"127.0.1.2", strGarbage, false}};
+    } cases[] = {{"127.0.1.1", strGarbage.substr(0, 1024), true}, {"127.0.1.2", strGarbage, false}};
     std::vector<std::unique_ptr<CRawPeer>> raw;
     for (const Case& c : cases) {
         raw.push_back(std::make_unique<CRawPeer>(c.strFrom, m_nPort));
@@ -241,8 +366,9 @@ TEST_F(PeerNetTest, garbageWithoutAnEventWaitsUpToTheCapAndNeverHoldsTheOthers) 
         raw[i]->Send(cases[i].strBytes);
     }
     ASSERT_TRUE(WaitFor([&] { return raw[1]->Closed() && PeersAre({2, 1}); }));
-    // The peer kept below the cap is still read: its next event comes through, and so
-    // does one from the client itself.
+    // The peer kept below the cap is still read: its next event comes through (after the
+    // "<events>" it cuts loose, fewer than its rate's burst), and so does one from the
+    // client itself.
     const CChatEvent fromRaw = Invitation("raw");
     raw[0]->Send(fromRaw.ToXml());
     const CChatEvent fromClient = Invitation("c1");
@@ -253,15 +379,16 @@ TEST_F(PeerNetTest, garbageWithoutAnEventWaitsUpToTheCapAndNeverHoldsTheOthers) 
     EXPECT_FALSE(raw[0]->Closed());
 }
 
-TEST_F(PeerNetTest, aThousandEventsASecondFromOnePeerReachAnotherEachOnce) {
+TEST_F(PeerNetTest, aFloodFromOnePeerIsCutToItsRateThenDisconnectedWhileOthersGoOn) {
     Start(2);
     Link(1, 2);
     CRawPeer raw("127.0.1.1", m_nPort);
     ASSERT_TRUE(WaitFor([&] { return PeersAre({2, 1}); }));
-    // What comes back to the sender is read and thrown away, so it never stalls.
-    QObject::connect(&raw.m_socket, &QTcpSocket::readyRead, [&] { raw.m_socket.readAll(); });
+    raw.DiscardWhatComes();
+    // A thousand events a second, the network's clock moving with them.
     std::vector<std::string> sent;
-    for (int nBatch = 0; nBatch < 10; ++nBatch) {
+    const CPeerNet::TimePoint start = Client(1).m_net.Now();
+    for (int nBatch = 0; nBatch < 100 && !raw.Closed(); ++nBatch) {
         std::string strBatch;
         for (int i = 0; i < 100; ++i) {
             const CChatEvent event = Invitation("u" + std::to_string(sent.size()));
@@ -269,13 +396,41 @@ TEST_F(PeerNetTest, aThousandEventsASecondFromOnePeerReachAnotherEachOnce) {
             strBatch += event.ToXml();
         }
         raw.Send(strBatch);
-        PumpEvents(std::chrono::milliseconds(100));
+        PumpEvents(30ms);
+        Client(1).m_net.AdvanceClock(100ms);
     }
-    ASSERT_TRUE(WaitFor([&] { return Client(2).m_invitations.size() >= sent.size(); }));
-    PumpEvents(std::chrono::milliseconds(200));  // room for a duplicate to show
-    EXPECT_EQ(Client(2).m_invitations, sent);
-    EXPECT_EQ(Client(1).m_invitations, sent);
-    EXPECT_FALSE(raw.Closed());
+    ASSERT_TRUE(WaitFor([&] { return raw.Closed(); }));
+    const double dSeconds = std::chrono::duration<double>(Client(1).m_net.Now() - start).count();
+    EXPECT_LE(sent.size(), 100u * (10 * CEventRateLimit::FLOOD_TIME.count() + 2));
+    PumpEvents(200ms);
+    // Shown: the burst, then the rate's share until the flood had lasted its time; passed
+    // on: a share of those within the relay budget, which the next client takes in full,
+    // so it never cuts off the honest relay. Each once, in the order sent.
+    const std::vector<std::string>& shown = Client(1).m_invitations;
+    const std::vector<std::string>& relayed = Client(2).m_invitations;
+    EXPECT_TRUE(PeersAre({1, 1}));
+    EXPECT_GE(shown.size(),
+              CEventRateLimit::BURST +
+                  CEventRateLimit::RATE_PER_SECOND * CEventRateLimit::FLOOD_TIME.count() - 2);
+    EXPECT_LE(shown.size(),
+              CEventRateLimit::BURST + CEventRateLimit::RATE_PER_SECOND * dSeconds + 2);
+    EXPECT_GE(relayed.size(), static_cast<size_t>(CPeerNet::RELAY_BURST));
+    EXPECT_LE(relayed.size(),
+              CPeerNet::RELAY_BURST + CPeerNet::RELAY_RATE_PER_SECOND * dSeconds + 2);
+    ASSERT_GE(shown.size(), static_cast<size_t>(CEventRateLimit::BURST));
+    EXPECT_TRUE(std::equal(sent.begin(), sent.begin() + CEventRateLimit::BURST, shown.begin()));
+    for (const std::vector<std::string>* pIds : {&shown, &relayed}) {
+        auto next = sent.begin();
+        for (const std::string& strId : *pIds) {
+            next = std::find(next, sent.end(), strId);
+            ASSERT_NE(next, sent.end());
+            ++next;
+        }
+    }
+    // The other peer still reaches the client.
+    const CChatEvent after = Invitation("after");
+    Client(2).m_net.Broadcast(after);
+    EXPECT_TRUE(WaitFor([&] { return Client(1).m_invitations.back() == after.id; }));
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cerrno>
+
 #include <memory>
 #include <string>
 #include <vector>
@@ -111,6 +113,36 @@ TEST(AsyncSocket, reportsRefusedAndUnknownHostsThroughOnConnect) {
     EXPECT_FALSE(unknown.Connect("no-such-host.invalid", 6667));
     ASSERT_TRUE(WaitFor([&] { return unknown.m_nConnects == 1; }));
     EXPECT_NE(unknown.m_nConnectError, 0);
+}
+
+TEST(AsyncSocket, aConnectThatHangsEndsAtItsDeadlineWithTheSocketClosed) {
+    const testing_support::CSilentAddress silent;
+    EXPECT_EQ(CAsyncSocket::CONNECT_DEADLINE, 10s);
+    struct Case {
+        const char* pszHost;
+        std::chrono::milliseconds deadline;
+    };
+    for (const Case& c : {Case{"127.0.0.1", 200ms}, Case{"localhost", 300ms}}) {
+        SCOPED_TRACE(c.pszHost);
+        CProbeSocket socket;
+        socket.SetConnectDeadline(c.deadline);
+        ASSERT_TRUE(socket.Create());
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_FALSE(socket.Connect(c.pszHost, static_cast<unsigned>(silent.Port())));
+        ASSERT_TRUE(WaitFor([&] { return socket.m_nConnects == 1; }, 5s));
+        EXPECT_GE(std::chrono::steady_clock::now() - start, c.deadline);
+        EXPECT_EQ(socket.m_nConnectError, ETIMEDOUT);
+        EXPECT_FALSE(socket.IsOpen());
+        PumpEvents(100ms);
+        EXPECT_EQ(socket.m_nConnects, 1);
+    }
+    // A connect that completes in time hears nothing more at its deadline.
+    CPair pair;
+    pair.client.SetConnectDeadline(100ms);
+    ASSERT_TRUE(pair.Open());
+    PumpEvents(200ms);
+    EXPECT_EQ(pair.client.m_nConnects, 1);
+    EXPECT_TRUE(pair.client.IsOpen());
 }
 
 TEST(AsyncSocket, fullBufferGivesWouldBlockThenOnSendOnce) {

@@ -126,6 +126,29 @@ CBlackHole::CBlackHole() { m_fd = ListenOnLoopback(64, m_nPort); }
 
 CBlackHole::~CBlackHole() { ::close(m_fd); }
 
+CSilentAddress::CSilentAddress(const std::string& strAddress, int nPort) {
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_port = htons(static_cast<uint16_t>(nPort));
+    ::inet_pton(AF_INET, strAddress.c_str(), &addr.sin_addr);
+    m_fdListen = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int nOn = 1;
+    ::setsockopt(m_fdListen, SOL_SOCKET, SO_REUSEADDR, &nOn, sizeof nOn);
+    ::bind(m_fdListen, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    // A backlog of 0 holds one connection; the one made here fills it.
+    ::listen(m_fdListen, 0);
+    socklen_t nLen = sizeof addr;
+    ::getsockname(m_fdListen, reinterpret_cast<sockaddr*>(&addr), &nLen);
+    m_nPort = ntohs(addr.sin_port);
+    m_fdQueued = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    ::connect(m_fdQueued, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+}
+
+CSilentAddress::~CSilentAddress() {
+    ::close(m_fdQueued);
+    ::close(m_fdListen);
+}
+
 CModalResponder::CModalResponder(std::function<void(QWidget*)> act)
     : m_act(std::move(act)), m_pTimer(new QTimer) {
     QObject::connect(m_pTimer, &QTimer::timeout, [this] {

@@ -89,6 +89,23 @@ private:
     int m_nPort = 0;
 };
 
+// An address and port where connects never complete, as on a network that drops
+// everything: a listener whose one-place accept queue is taken, so the kernel drops every
+// further connection request. Port 0 picks a free port.
+class CSilentAddress {
+public:
+    explicit CSilentAddress(const std::string& strAddress = "127.0.0.1", int nPort = 0);
+    ~CSilentAddress();
+    CSilentAddress(const CSilentAddress&) = delete;
+    CSilentAddress& operator=(const CSilentAddress&) = delete;
+    int Port() const { return m_nPort; }
+
+private:
+    int m_fdListen = -1;
+    int m_fdQueued = -1;
+    int m_nPort = 0;
+};
+
 // Acts once on the next modal dialog or message box that opens, from inside its own
 // event loop, so code under test that runs one does not block the test.
 class CModalResponder {

@@ -56,8 +56,11 @@ protected:
         CAlertWnd::SetClosePeriod(kShortPeriodMs);
         // Whatever an earlier test showed is forgotten.
         CAlertWnd::AdvanceClock(CAlertWnd::INVITER_QUIET_TIME);
+        CAlertWnd::Inbox().Clear();
     }
     void TearDown() override {
+        // Nothing waiting may show once its place frees.
+        CAlertWnd::Inbox().Clear();
         for (QWidget* pWidget : QApplication::topLevelWidgets()) {
             if (qobject_cast<CAlertWnd*>(pWidget)) {
                 pWidget->close();
@@ -141,18 +144,29 @@ TEST_F(AlertWnd, showsInvitationsAtTheBottomRightWithinItsLimits) {
     }
 
     CAlertWnd::AdvanceClock(CAlertWnd::INVITER_QUIET_TIME);
-    auto show = [](const char* pszInviter) {
-        return CAlertWnd::ShowInvitation(MakeChatEvent({"#c", "t", "u", pszInviter}));
+    auto show = [](const char* pszInviter, const char* pszChannel = "#c") {
+        return CAlertWnd::ShowInvitation(MakeChatEvent({pszChannel, "t", "u", pszInviter}));
     };
     CAlertWnd* pAnn = show("ann");
     ASSERT_NE(pAnn, nullptr);
-    EXPECT_EQ(show("ann"), nullptr);  // same inviter within the quiet time
+    EXPECT_EQ(show("ann"), nullptr);  // same inviter and channel within the quiet time
     CAlertWnd* pBob = show("bob");
     ASSERT_NE(pBob, nullptr);
-    ASSERT_NE(show("cy"), nullptr);
-    EXPECT_EQ(show("dee"), nullptr);  // three are open
+    ASSERT_NE(show("ann", "#other"), nullptr);  // another room of the same inviter
+    EXPECT_EQ(show("dee"), nullptr);            // three are open: dee waits
+    EXPECT_EQ(CAlertWnd::Inbox().Waiting().size(), 1u);
     pBob->close();
-    EXPECT_NE(show("dee"), nullptr);
+    auto showing = [](const char* pszInviter) {
+        for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+            auto* pAlert = qobject_cast<CAlertWnd*>(pWidget);
+            if (pAlert && pAlert->isVisible() && pAlert->Event().Param(3) == pszInviter) {
+                return true;
+            }
+        }
+        return false;
+    };
+    EXPECT_TRUE(WaitFor([&] { return showing("dee"); }));
+    EXPECT_EQ(show("dee"), nullptr);
     pAnn->close();
     EXPECT_EQ(show("ann"), nullptr);
     CAlertWnd::AdvanceClock(CAlertWnd::INVITER_QUIET_TIME);
