@@ -144,3 +144,20 @@ TEST(IrcSocket, connectionIsGivenUpOnceMoreThanTheQueueCapWaitsUnsent) {
         << room.m_strPane;
     EXPECT_FALSE(room.ControlsEnabled());
 }
+
+TEST(IrcSocket, aServerThatNeverAnswersTheConnectIsGivenUpAtTheDeadline) {
+    testing_support::CCleanProfile profile;
+    const testing_support::CSilentAddress silent;
+    CScopedEnv host("VOCALON_IRC_HOST", "127.0.0.1");
+    CScopedEnv port("VOCALON_IRC_PORT", std::to_string(silent.Port()));
+    CIrcClient client;
+    client.SetNick("kim0");
+    client.Socket().SetConnectDeadline(std::chrono::milliseconds(300));
+    client.Connect();
+    EXPECT_TRUE(client.Socket().IsOpen());
+    ASSERT_TRUE(WaitFor([&] { return !client.Socket().IsOpen(); }, std::chrono::seconds(5)));
+    EXPECT_FALSE(client.IsConnected());
+    // The next attempt starts anew.
+    client.Connect();
+    EXPECT_TRUE(client.Socket().IsOpen());
+}

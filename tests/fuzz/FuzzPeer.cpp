@@ -1,7 +1,8 @@
-// The peer network's readers: chat events and the stream they come in. The first byte
-// picks the target (see kTargets).
+// The peer network's readers: chat events, the stream they come in and their time
+// stamps. The first byte picks the target (see kTargets).
 
 #include "peer/CChatEvent.h"
+#include "peer/CSeenEvents.h"
 #include "peer/EventStream.h"
 #include "tests/fuzz/FuzzSupport.h"
 
@@ -11,7 +12,7 @@
 
 namespace {
 
-constexpr std::string_view kTargets = "xbs";
+constexpr std::string_view kTargets = "xbst";
 
 bool HasOpeningBracket(const CChatEvent& event) {
     auto has = [](const std::string& str) { return str.find('<') != std::string::npos; };
@@ -96,6 +97,25 @@ void CheckStream(std::string_view strStream) {
     }
 }
 
+// A time stamp reads as the simple reference reads it, and an event with it is taken
+// exactly when it lies within the window.
+void CheckTimestamp(std::string_view strText) {
+    const bool bPlain =
+        !strText.empty() && strText.size() <= 12 &&
+        std::all_of(strText.begin(), strText.end(), [](char c) { return c >= '0' && c <= '9'; });
+    const std::optional<int64_t> nRead = ParseTimestamp(strText);
+    FUZZ_CHECK(nRead.has_value() == bPlain);
+    if (!nRead) {
+        return;
+    }
+    FUZZ_CHECK(*nRead == std::stoll(std::string(strText)));
+    constexpr int64_t nNow = 1700000000;
+    CSeenEvents seen;
+    const bool bWithin =
+        *nRead >= nNow - CSeenEvents::MAX_AGE_S && *nRead <= nNow + CSeenEvents::FUTURE_SLACK_S;
+    FUZZ_CHECK((seen.Admit("id", strText, nNow) == CSeenEvents::EVerdict::New) == bWithin);
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
@@ -104,6 +124,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         case 'x': CheckReadText(input.strBody); break;
         case 'b': CheckBuiltEvent(input.strBody); break;
         case 's': CheckStream(input.strBody); break;
+        case 't': CheckTimestamp(input.strBody); break;
     }
     return 0;
 }
