@@ -141,11 +141,11 @@ bool CAsyncSocket::Connect(const std::string& strHost, unsigned nPort) {
     }
     in_addr dotted;
     if (inet_pton(AF_INET, strHost.c_str(), &dotted) == 1) {
-        const bool bDone = StartConnect(strHost, nPort);
-        if (m_nLastError == kWouldBlock) {
+        // False either way: pending (kWouldBlock) or failed at once.
+        if (!StartConnect(strHost, nPort) && m_nLastError == kWouldBlock) {
             StartDeadline();
         }
-        return bDone;
+        return false;
     }
     m_state = State::Connecting;
     StartDeadline();
