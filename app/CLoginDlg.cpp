@@ -174,8 +174,16 @@ void CLoginDlg::SetIdleState() { SetFormEnabled(true); }
 void CLoginDlg::FocusForm() {
     // While the form is disabled for a login the focus wanders on (to the sign-up link,
     // where Enter starts a sign-up), and a window shown again keeps it there: it is put
-    // back each time the form appears.
-    (m_pResultField ? m_pResultField : m_pLoginButton)->setFocus();
+    // back each time the form appears. An empty field is where the typing has to start.
+    QWidget* pFocus = m_pResultField;
+    if (!pFocus && m_pUserEdit->text().isEmpty()) {
+        pFocus = m_pUserEdit;
+    } else if (!pFocus && m_pPasswordEdit->text().isEmpty()) {
+        pFocus = m_pPasswordEdit;
+    } else if (!pFocus) {
+        pFocus = m_pLoginButton;
+    }
+    pFocus->setFocus();
 }
 
 void CLoginDlg::OnLogin() {

@@ -109,8 +109,8 @@ private:
     void RunSignup();
     void SetStatus(const std::string& strText);
     void SetFormEnabled(bool bEnabled);
-    // Puts the focus where Enter should act when the form appears: on "Login", unless the
-    // last login result pointed at a field.
+    // Puts the focus where the user goes on when the form appears: on "Login", unless the
+    // last login result pointed at a field or a field is still empty.
     void FocusForm();
     void HideOffline(const std::string& strText);
     void OnNotificationClicked();

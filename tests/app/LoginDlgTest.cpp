@@ -96,6 +96,7 @@ TEST_F(LoginDlgTest, firstStartShowsEmptyFormWithAutoLoginTickedAndDoesNotLogIn)
     EXPECT_EQ(m_pDlg->m_strSection, "Prefs");
     EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
     EXPECT_EQ(TrayState().strTip, "Vocalon 2.0");
+    EXPECT_EQ(m_pDlg->focusWidget(), User());
 
     LoginButton()->click();
     EXPECT_EQ(Status(), "You must fill out all fields.");
