@@ -111,6 +111,7 @@ void CLoginDlg::BuildForm() {
 void CLoginDlg::Create() {
     OnInitDialog();
     show();
+    FocusForm();
     // Once the event loop has drawn it.
     QTimer::singleShot(0, this, [] { qCInfo(AppLog) << "login window shown"; });
 }
@@ -136,6 +137,7 @@ void CLoginDlg::OnInitDialog() {
 }
 
 void CLoginDlg::LoadForm() {
+    m_pResultField = nullptr;
     m_strUsername = GetProfileString(SECTION_PREFS, KEY_USERNAME, "");
     m_strPassword = GetProfileString(SECTION_PREFS, KEY_PASSWORD, "");
     m_bAutoLogin = GetProfileInt(SECTION_PREFS, KEY_AUTOLOGIN, 1) != 0;
@@ -168,6 +170,21 @@ void CLoginDlg::SetFormEnabled(bool bEnabled) {
 }
 
 void CLoginDlg::SetIdleState() { SetFormEnabled(true); }
+
+void CLoginDlg::FocusForm() {
+    // While the form is disabled for a login the focus wanders on (to the sign-up link,
+    // where Enter starts a sign-up), and a window shown again keeps it there: it is put
+    // back each time the form appears. An empty field is where the typing has to start.
+    QWidget* pFocus = m_pResultField;
+    if (!pFocus && m_pUserEdit->text().isEmpty()) {
+        pFocus = m_pUserEdit;
+    } else if (!pFocus && m_pPasswordEdit->text().isEmpty()) {
+        pFocus = m_pPasswordEdit;
+    } else if (!pFocus) {
+        pFocus = m_pLoginButton;
+    }
+    pFocus->setFocus();
+}
 
 void CLoginDlg::OnLogin() {
     SetFormEnabled(false);
@@ -211,8 +228,9 @@ void CLoginDlg::OnLoginResult(const std::string& strCode, const std::string& str
     } else {
         return;  // unknown: the form waits in its logging-in state for Cancel
     }
+    m_pResultField = pFocus == m_pLoginButton ? nullptr : pFocus;
     SetIdleState();
-    pFocus->setFocus();
+    FocusForm();
     SetStatus(strText);
     if (strCode == RESULT_NO_CONNECTION) {
         HideOffline(strText);

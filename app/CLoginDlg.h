@@ -109,6 +109,9 @@ private:
     void RunSignup();
     void SetStatus(const std::string& strText);
     void SetFormEnabled(bool bEnabled);
+    // Puts the focus where the user goes on when the form appears: on "Login", unless the
+    // last login result pointed at a field or a field is still empty.
+    void FocusForm();
     void HideOffline(const std::string& strText);
     void OnNotificationClicked();
     void OnPrefsClosed(int nResult);
@@ -149,6 +152,9 @@ private:
     CNewsDlg* m_pNewsDlg = nullptr;
     // Set by Cancel: the next login result to arrive is dropped.
     bool m_bIgnoreResult = false;
+    // The field the last login result chose (a wrong password: the password); null for
+    // "Login".
+    QWidget* m_pResultField = nullptr;
 
     // What the last tray notification was about, for its click.
     enum class ENotice { None, Offline, ChooseSources };

@@ -7,7 +7,6 @@
 #include "chat/IrcLines.h"
 #include "ui/MessageBox.h"
 #include "ui/WindowPlacement.h"
-#include "util/Strings.h"
 
 namespace {
 
@@ -21,9 +20,10 @@ void Raise(CChatRoom* pRoom) {
 
 void CLoginDlg::InitChatClients() {
     for (CIrcClient* pClient : {&m_ircUser, &m_ircGuest}) {
+        // A server may repeat a reply a thousand times: one box of each text at a time.
         pClient->m_fnShowMessage = [](const std::string& strText) {
-            OpenMessageBox(nullptr, QMessageBox::Information, "Vocalon",
-                           QString::fromStdString(strText));
+            OpenMessageBoxOnce(nullptr, QMessageBox::Information, "Vocalon",
+                               QString::fromStdString(strText));
         };
     }
 }
@@ -38,18 +38,17 @@ void CLoginDlg::CloseChatWindows() {
 }
 
 void CLoginDlg::OpenChatRequest(const std::string& strRequest) {
-    CStringArray pieces;
-    SplitString(strRequest, pieces, "!!");
+    const std::optional<CChatRequest> request = CChatRequest::FromRecord(strRequest);
     // The record comes from feeds and peers: a channel that is not a plain channel token
     // could smuggle a protocol line in, so it opens nothing.
-    if (pieces.size() != 3 || !IsValidChannel(pieces[0])) {
+    if (!request || !IsValidChannel(request->m_strChannel)) {
         return;
     }
-    if (CChatRoom* pRoom = m_ircUser.Rooms().FindRoom(pieces[0])) {
+    if (CChatRoom* pRoom = m_ircUser.Rooms().FindRoom(request->m_strChannel)) {
         Raise(pRoom);
         return;
     }
-    OpenChat(pieces[0], pieces[1], pieces[2]);
+    OpenChat(request->m_strChannel, request->m_strTopic, request->m_strUrl);
 }
 
 void CLoginDlg::OpenChat(const std::string& strChannel, const std::string& strTopic,

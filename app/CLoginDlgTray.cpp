@@ -49,6 +49,7 @@ void CLoginDlg::ShowMain() {
     show();
     raise();
     activateWindow();
+    FocusForm();
 }
 
 QMenu* CLoginDlg::TrayMenu() const { return m_pTrayMenu; }

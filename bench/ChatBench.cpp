@@ -47,8 +47,9 @@ int main(int argc, char** argv) {
     for (size_t nPos = 0; nPos < strStream.size(); nPos += 4096) {
         reader.Append(std::string_view(strStream).substr(nPos, 4096));
         while (reader.Next(strLine) == CIrcLineReader::EStatus::Complete) {
-            if (!PongFor(strLine)) {
-                client.Protocol().HandleLine(strLine);
+            const CIrcMessage message = CIrcMessage::Decode(strLine);
+            if (!message.IsCommand("PING")) {
+                client.Protocol().HandleLine(message);
             }
             ++nHandled;
         }

@@ -34,6 +34,8 @@ public:
             return;
         }
         EnsureView();
+        // The view may report the new address before it reports the start of the load.
+        m_bLoading = true;
         m_pView->load(QUrl(QString::fromStdString(strUrl)));
     }
 
@@ -56,19 +58,31 @@ private:
         m_pView->setPage(new CWebOnlyPage(m_pView));
         m_pView->setGeometry(rect());
         m_pView->show();
-        connect(m_pView, &QWebEngineView::loadStarted, this,
-                [this] { emit BeforeNavigate(m_pView->url().toString()); });
-        connect(m_pView, &QWebEngineView::urlChanged, this,
-                [this](const QUrl& url) { emit BeforeNavigate(url.toString()); });
+        connect(m_pView, &QWebEngineView::loadStarted, this, [this] {
+            m_bLoading = true;
+            emit BeforeNavigate(m_pView->url().toString());
+        });
+        // During a load a new address is a redirect; after it, a move within the page
+        // (an anchor, a script), which loads nothing and is there at once.
+        connect(m_pView, &QWebEngineView::urlChanged, this, [this](const QUrl& url) {
+            if (m_bLoading) {
+                emit BeforeNavigate(url.toString());
+            } else {
+                emit DocumentComplete(url.toString());
+            }
+        });
         connect(m_pView, &QWebEngineView::loadProgress, this,
                 [this](int nPercent) { emit ProgressChange(qBound(0, nPercent, 100)); });
         // A failed load completes too: the view shows its error page, and the buttons
         // that wait for a page must not stay disabled for good.
-        connect(m_pView, &QWebEngineView::loadFinished, this,
-                [this](bool) { emit DocumentComplete(m_pView->url().toString()); });
+        connect(m_pView, &QWebEngineView::loadFinished, this, [this](bool) {
+            m_bLoading = false;
+            emit DocumentComplete(m_pView->url().toString());
+        });
     }
 
     QWebEngineView* m_pView = nullptr;
+    bool m_bLoading = false;
 };
 
 class CPlainBrowserPane final : public CBrowserPane {

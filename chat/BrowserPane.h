@@ -21,11 +21,12 @@ public:
     virtual void Navigate(const std::string& strUrl) = 0;
 
 signals:
-    // A page starts loading (or the page moved on to another address).
+    // A page starts loading (or, while loading, moved on to another address).
     void BeforeNavigate(const QString& strUrl);
     // Loading progress in percent, 0 to 100.
     void ProgressChange(int nPercent);
-    // The page is there (or failed to load and shows why); the address it ended on.
+    // The page is there (or failed to load and shows why, or moved within itself without
+    // loading); the address it ended on.
     void DocumentComplete(const QString& strUrl);
 
 protected:

@@ -2,6 +2,7 @@
 
 #include "chat/BrowserPane.h"
 #include "chat/CIrcClient.h"
+#include "chat/IrcCommands.h"
 #include "chat/IrcLines.h"
 #include "hub/CMainWindow.h"
 #include "peer/CChatEvent.h"
@@ -14,9 +15,9 @@
 
 #include <QApplication>
 #include <QCloseEvent>
+#include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -24,6 +25,7 @@
 #include <QTextDocument>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
 
 #include <algorithm>
@@ -91,6 +93,7 @@ CChatDlg::CChatDlg(CIrcClient* pClient, const std::string& strChannel, const std
 
     m_nLW = kUserListWidth;
     m_nLH = kUserListHeight;
+    m_pUsers->setColumnWidth(0, m_nLW - 5);
     m_nP = m_pProgress->sizeHint().height();
     m_nLo = m_pLocation->sizeHint().height();
     m_nLbW = m_pLocationLabel->sizeHint().width();
@@ -126,11 +129,15 @@ void CChatDlg::BuildControls() {
     // Old lines drop off the top, so a busy room neither grows without end nor slows
     // every append; a capped document keeps no undo history either.
     m_pPane->document()->setMaximumBlockCount(MAX_PANE_LINES);
-    m_pUsers = new QListWidget(this);
+    m_pUsers = new QTreeWidget(this);
     m_pUsers->setObjectName("users");
     m_pUsers->setToolTip("Active users");
+    m_pUsers->setColumnCount(1);
+    m_pUsers->setHeaderLabels({"Active users"});
+    m_pUsers->header()->setStretchLastSection(false);
+    m_pUsers->setRootIsDecorated(false);
     m_pUsers->setSelectionMode(QAbstractItemView::SingleSelection);
-    m_pUsers->setUniformItemSizes(true);
+    m_pUsers->setUniformRowHeights(true);
     m_pCount = new QLabel(this);
     m_pCount->setObjectName("count");
     m_pCount->setTextFormat(Qt::PlainText);
@@ -167,8 +174,9 @@ void CChatDlg::BuildControls() {
     connect(m_pJoin, &QPushButton::clicked, this, &CChatDlg::OnJoinOrLeave);
     connect(m_pEmail, &QPushButton::clicked, this, &CChatDlg::OnEmail);
     connect(m_pInstant, &QPushButton::clicked, this, &CChatDlg::OnInstantMessage);
+    // The address shows once the page is there; until then the box says it is coming.
     connect(m_pBrowser, &CBrowserPane::BeforeNavigate, this,
-            [this](const QString& strUrl) { m_pLocation->setText(strUrl); });
+            [this] { m_pLocation->setText("Downloading..."); });
     connect(m_pBrowser, &CBrowserPane::ProgressChange, m_pProgress, &QProgressBar::setValue);
     connect(m_pBrowser, &CBrowserPane::DocumentComplete, this, &CChatDlg::OnDocumentComplete);
 }
@@ -241,7 +249,7 @@ void CChatDlg::closeEvent(QCloseEvent* pEvent) {
     }
     m_bClosed = true;
     if (Client()) {
-        Client()->Send(": PART " + LineSafe(Channel()));
+        Client()->Send(PartLine(Channel()));
     }
     SaveWindowRect(UserSection(), PLACE_CHAT, geometry());
     // Out of the list now, not when the event loop deletes the window: until then the
@@ -315,14 +323,14 @@ void CChatDlg::OnUsersChanged() {
 
 void CChatDlg::SyncUsers() {
     m_bUsersPending = false;
-    QStringList names;
-    names.reserve(static_cast<qsizetype>(Users().size()));
+    QList<QTreeWidgetItem*> items;
+    items.reserve(static_cast<qsizetype>(Users().size()));
     for (const std::string& strUser : Users()) {
-        names.append(QString::fromStdString(strUser));
+        items.append(new QTreeWidgetItem({QString::fromStdString(strUser)}));
     }
     m_pUsers->setUpdatesEnabled(false);
     m_pUsers->clear();
-    m_pUsers->addItems(names);
+    m_pUsers->addTopLevelItems(items);
     m_pUsers->setUpdatesEnabled(true);
     m_pCount->setText(QString::fromStdString(CountText()));
 }
@@ -387,7 +395,7 @@ void CChatDlg::OnJoinOrLeave() {
     m_pJoin->setText(bJoining ? "Leave..." : "Join...");
     LayOut();
     if (Client()) {
-        Client()->Send(": PART " + LineSafe(Channel()));
+        Client()->Send(PartLine(Channel()));
     }
     CMainWindow* pMain = MainWnd();
     // Nobody to talk to yet: the peers are invited into the room.

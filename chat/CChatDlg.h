@@ -18,10 +18,10 @@
 class CBrowserPane;
 class QLabel;
 class QLineEdit;
-class QListWidget;
 class QProgressBar;
 class QPushButton;
 class QTextEdit;
+class QTreeWidget;
 
 // The links the sharing buttons hand to the desktop: a mailto: URI with the topic in its
 // subject and the page in its body, and an instant-message link carrying the page; every
@@ -94,7 +94,7 @@ private:
     CTimerSet m_timers;
     CBrowserPane* m_pBrowser = nullptr;
     QTextEdit* m_pPane = nullptr;
-    QListWidget* m_pUsers = nullptr;
+    QTreeWidget* m_pUsers = nullptr;
     QLabel* m_pCount = nullptr;
     QLineEdit* m_pInput = nullptr;
     QPushButton* m_pSend = nullptr;

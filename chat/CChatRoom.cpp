@@ -2,7 +2,7 @@
 
 #include "chat/CIrcClient.h"
 #include "chat/CIrcProtocol.h"
-#include "chat/IrcLines.h"
+#include "chat/IrcCommands.h"
 #include "util/Strings.h"
 
 #include <algorithm>
@@ -37,12 +37,11 @@ void CChatRoom::SetControlsEnabled(bool bEnabled) {
 
 void CChatRoom::Join(const std::string& strChannel, const std::string& strTopic) {
     if (m_pClient) {
-        const std::string strSafe = LineSafe(strChannel);
-        m_pClient->Send(": JOIN " + strSafe + " " + CHANNEL_KEY);
-        m_pClient->Send(": MODE " + strSafe + " +s");
-        m_pClient->Send(": MODE " + strSafe + " +k " + CHANNEL_KEY);
+        m_pClient->Send(JoinLine(strChannel, CHANNEL_KEY));
+        m_pClient->Send(SecretModeLine(strChannel));
+        m_pClient->Send(KeyModeLine(strChannel, CHANNEL_KEY));
         if (!strTopic.empty()) {
-            m_pClient->Send(": TOPIC " + strSafe + " :" + LineSafe(strTopic));
+            m_pClient->Send(TopicLine(strChannel, strTopic));
         }
         AppendSystemLine("Trying to join as " + m_pClient->DisplayName() + "...");
     }
@@ -60,7 +59,7 @@ void CChatRoom::AppendSystemLine(const std::string& strText) {
 }
 
 void CChatRoom::SetTopic(std::string_view strText) {
-    m_strTopic = DropColon(strText);
+    m_strTopic = strText;
     OnTopicChanged();
 }
 
@@ -80,7 +79,7 @@ void CChatRoom::SetNames(std::string_view strNames) {
 
 void CChatRoom::ShowMessage(const std::string& strNick, std::string_view strText) {
     AppendLine(DisplayNameOf(strNick) + ": ", EChatStyle::OtherNick);
-    AppendLine(std::string(DropColon(strText)) + "\r\n", EChatStyle::Normal);
+    AppendLine(std::string(strText) + "\r\n", EChatStyle::Normal);
     OnMessageShown();
 }
 
@@ -158,6 +157,5 @@ void CChatRoom::UserRenamed(const std::string& strOldNick, const std::string& st
 void CChatRoom::ServerDisconnected(const std::string& strReason) {
     AppendSystemLine("Server disconnected you: " + strReason);
     SetControlsEnabled(false);
-    m_users.clear();
-    m_guests.clear();
+    ClearUsers();
 }

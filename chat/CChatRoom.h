@@ -49,7 +49,8 @@ public:
     // Forgets who is in the room, as when it moves to the other client.
     void ClearUsers();
 
-    // What the IRC events do to the room.
+    // What the IRC events do to the room. Topics and messages are the texts as sent; the
+    // names are a names reply's list (one leading ":" dropped).
     void SetTopic(std::string_view strText);
     void SetNames(std::string_view strNames);
     void ShowMessage(const std::string& strNick, std::string_view strText);
@@ -57,6 +58,7 @@ public:
     void UserLeft(const std::string& strNick);
     void UserKicked(const std::string& strNick);
     void UserRenamed(const std::string& strOldNick, const std::string& strNewNick);
+    // Says why, disables the controls and forgets every user and guest.
     void ServerDisconnected(const std::string& strReason);
 
     void AppendSystemLine(const std::string& strText);

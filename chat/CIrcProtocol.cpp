@@ -3,121 +3,132 @@
 #include "chat/CChatRoom.h"
 #include "chat/CChatRoomList.h"
 #include "chat/CIrcClient.h"
+#include "chat/IrcCommands.h"
 #include "util/Strings.h"
 
-#include <cctype>
+#include <algorithm>
 
 bool IsGuestNick(std::string_view strNick) { return StartsWithNoCase(strNick, "guest"); }
 
 std::string DisplayNameOf(std::string_view strNick) {
-    return std::string(strNick.substr(0, strNick.empty() ? 0 : strNick.size() - 1));
+    if (!strNick.empty() && strNick.back() >= '0' && strNick.back() <= '9') {
+        strNick.remove_suffix(1);
+    }
+    return std::string(strNick);
 }
 
-std::string NickFromPrefix(std::string_view strPrefix) {
-    if (!strPrefix.empty() && strPrefix.front() == ':') {
-        strPrefix.remove_prefix(1);
-    }
-    return std::string(strPrefix.substr(0, strPrefix.find('!')));
+bool IsPlausibleNick(std::string_view strNick) {
+    return !strNick.empty() && std::none_of(strNick.begin(), strNick.end(), [](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        return u <= 0x20 || u == 0x7F;
+    });
 }
 
 void CIrcProtocol::Register() {
     m_bWelcomed = false;
     const std::string strNick = m_client.GetNick();
-    m_client.Send(": PASS *");
-    m_client.Send(": NICK " + strNick);
-    m_client.Send(": USER guest 8 * :" + strNick);
+    m_client.Send(PassLine());
+    m_client.Send(NickLine(strNick));
+    m_client.Send(UserLine(strNick));
     // The rooms join again on the welcome (001): a server refuses joins from a connection
     // that has not finished registering.
 }
 
-void CIrcProtocol::HandleLine(const std::string& strLine) {
-    CStringArray t;
-    SplitString(strLine, t, " ");
-    // ERROR has no prefix and may come alone: the server is ending our connection.
-    if (!t.empty() && t[0] == "ERROR") {
-        m_client.OnConnectionLost(JoinStrings(t, 1, " "));
+void CIrcProtocol::HandleLine(const CIrcMessage& message) {
+    if (message.IsCommand("ERROR")) {
+        m_client.OnConnectionLost(JoinStrings(message.m_params, 0, " "));
         return;
     }
-    if (t.size() <= 2) {
+    // Everything else a server relays or answers carries its origin and a parameter.
+    if (!message.m_prefix || message.ParamCount() == 0) {
         return;
     }
-    // A handler that reads token n needs n + 1 tokens; shorter lines are ignored.
-    auto room = [&](size_t n) { return t.size() > n ? m_rooms.FindRoom(t[n]) : nullptr; };
-    const int nNumber = ParseInt(t[1]);
-    if (nNumber == 0) {
-        std::string strCommand = t[1];
-        for (char& c : strCommand) {
-            c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+    if (const std::optional<int> nNumber = message.Numeric()) {
+        HandleNumeric(*nNumber, message);
+    } else {
+        HandleCommand(message);
+    }
+}
+
+void CIrcProtocol::HandleCommand(const CIrcMessage& message) {
+    // A handler that reads parameter n needs n + 1 of them; shorter lines are ignored.
+    auto room = [&](size_t n) {
+        return message.ParamCount() > n ? m_rooms.FindRoom(message.Param(0)) : nullptr;
+    };
+    const std::string strNick = message.Nick();
+    // Texts (messages, topics, reasons) are shown as sent: the last parameter whole.
+    if (message.IsCommand("TOPIC")) {
+        if (CChatRoom* pRoom = room(0)) {
+            pRoom->SetTopic(message.Param(1));
         }
-        const std::string strNick = NickFromPrefix(t[0]);
-        if (strCommand == "TOPIC") {
-            if (CChatRoom* pRoom = room(2)) {
-                pRoom->SetTopic(JoinStrings(t, 3, " "));
-            }
-        } else if (strCommand == "PRIVMSG") {
-            if (CChatRoom* pRoom = room(2)) {
-                pRoom->ShowMessage(strNick, JoinStrings(t, 3, " "));
-            }
-        } else if (strCommand == "PART") {
-            if (CChatRoom* pRoom = room(2)) {
+    } else if (message.IsCommand("PRIVMSG")) {
+        if (CChatRoom* pRoom = room(0)) {
+            pRoom->ShowMessage(strNick, message.Param(1));
+        }
+    } else if (message.IsCommand("PART")) {
+        if (CChatRoom* pRoom = room(0)) {
+            pRoom->UserLeft(strNick);
+        }
+    } else if (message.IsCommand("JOIN")) {
+        if (CChatRoom* pRoom = room(0)) {
+            pRoom->UserJoined(strNick);
+        }
+    } else if (message.IsCommand("QUIT")) {
+        // Another user's quit is that user leaving every room; only our own is the loss of
+        // the connection.
+        if (strNick == m_client.GetNick()) {
+            m_client.OnConnectionLost(message.Param(0));
+        } else {
+            for (CChatRoom* pRoom : std::vector<CChatRoom*>(m_rooms.Rooms())) {
                 pRoom->UserLeft(strNick);
             }
-        } else if (strCommand == "JOIN") {
-            if (CChatRoom* pRoom = room(2)) {
-                pRoom->UserJoined(strNick);
+        }
+    } else if (message.IsCommand("KICK")) {
+        if (CChatRoom* pRoom = room(1)) {
+            pRoom->UserKicked(message.Param(1));
+        }
+    } else if (message.IsCommand("NICK")) {
+        const std::string& strNew = message.Param(0);
+        if (strNick == m_client.GetNick()) {
+            // Before the welcome a rename of ours is the server taking the nickname for
+            // another registering connection; its 433 follows, and the next nickname must
+            // grow from ours, not from the placeholder it gave us. A nickname we could not
+            // send back whole is no nickname at all.
+            if (m_bWelcomed && IsPlausibleNick(strNew)) {
+                m_client.SetNick(strNew);
             }
-        } else if (strCommand == "QUIT") {
-            // Another user's quit is that user leaving every room; only our own is the
-            // loss of the connection.
-            if (strNick == m_client.GetNick()) {
-                m_client.OnConnectionLost(JoinStrings(t, 2, " "));
-            } else {
-                for (CChatRoom* pRoom : std::vector<CChatRoom*>(m_rooms.Rooms())) {
-                    pRoom->UserLeft(strNick);
-                }
-            }
-        } else if (strCommand == "KICK") {
-            if (CChatRoom* pRoom = t.size() > 3 ? room(2) : nullptr) {
-                pRoom->UserKicked(t[3]);
-            }
-        } else if (strCommand == "NICK") {
-            std::string strNew = t[2];
-            if (!strNew.empty() && strNew.front() == ':') {
-                strNew.erase(0, 1);
-            }
-            if (strNick == m_client.GetNick()) {
-                // Before the welcome a rename of ours is the server taking the nickname
-                // for another registering connection; its 433 follows, and the next
-                // nickname must grow from ours, not from the placeholder it gave us.
-                if (m_bWelcomed) {
-                    m_client.SetNick(strNew);
-                }
-            } else {
-                for (CChatRoom* pRoom : std::vector<CChatRoom*>(m_rooms.Rooms())) {
-                    pRoom->UserRenamed(strNick, strNew);
-                }
+        } else {
+            for (CChatRoom* pRoom : std::vector<CChatRoom*>(m_rooms.Rooms())) {
+                pRoom->UserRenamed(strNick, strNew);
             }
         }
-        return;
     }
+}
+
+void CIrcProtocol::HandleNumeric(int nNumber, const CIrcMessage& message) {
+    // Parameter 0 is our own nickname.
+    auto room = [&](size_t n) {
+        return message.ParamCount() > n ? m_rooms.FindRoom(message.Param(n)) : nullptr;
+    };
     switch (nNumber) {
         case 1:
             m_bWelcomed = true;
             m_rooms.RejoinAll();
             break;
         case 331:
-            if (CChatRoom* pRoom = room(3)) {
+            if (CChatRoom* pRoom = room(1)) {
                 pRoom->SetTopic("No topic");
             }
             break;
         case 332:
-            if (CChatRoom* pRoom = room(3)) {
-                pRoom->SetTopic(JoinStrings(t, 4, " "));
+            if (CChatRoom* pRoom = room(1)) {
+                pRoom->SetTopic(message.Param(2));
             }
             break;
         case 353:
-            if (CChatRoom* pRoom = t.size() > 5 ? room(4) : nullptr) {
-                pRoom->SetNames(JoinStrings(t, 5, " "));
+            // ours "=" channel :names
+            if (CChatRoom* pRoom = message.ParamCount() > 3 ? room(2) : nullptr) {
+                pRoom->SetNames(message.Param(3));
             }
             break;
         case 433: OnNickInUse(); break;
@@ -137,9 +148,8 @@ void CIrcProtocol::OnNickInUse() {
         m_client.ShowMessage(STR_NICK_UNUSABLE);
         return;
     }
-    // A guest keeps the "guest" that tells others not to list it: "guest" becomes
-    // "guest1", not "gues1", which every client would show as a user named "gues".
-    const bool bKeepWhole = IsGuestNick(strNick) && !(cLast >= '0' && cLast <= '9');
-    m_client.SetNick((bKeepWhole ? strNick : DisplayNameOf(strNick)) + std::to_string(k));
+    // The digit is replaced, or added to a nickname without one: "guest" becomes "guest1",
+    // keeping the "guest" that tells others not to list it.
+    m_client.SetNick(DisplayNameOf(strNick) + std::to_string(k));
     m_client.Connect();
 }

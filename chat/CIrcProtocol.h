@@ -1,8 +1,9 @@
 #pragma once
 
-// What the client does with each received IRC line: cuts it into tokens, acts on the
-// commands and numeric replies it knows, and tells the rooms. Also the registration lines
-// and the nickname rules.
+// What the client does with each received IRC message: acts on the commands and numeric
+// replies it knows and tells the rooms. Also the registration and the nickname rules.
+
+#include "chat/CIrcMessage.h"
 
 #include <string>
 #include <string_view>
@@ -12,11 +13,13 @@ class CIrcClient;
 
 // A nickname is a guest's when, lower-cased, it begins with "guest".
 bool IsGuestNick(std::string_view strNick);
-// Another user's name as shown: the nickname without its last character (user nicknames
-// carry one digit that is never shown).
+// A user's name as shown: a user's nickname is the user name and one digit 0-9, which is
+// never shown, so a last digit is dropped; any other nickname (another program's user, a
+// guest) shows whole.
 std::string DisplayNameOf(std::string_view strNick);
-// The nickname of a prefix (":nick!user@host"): one leading ":" dropped, up to the "!".
-std::string NickFromPrefix(std::string_view strPrefix);
+// Whether a nickname the server gives us may be taken: not empty, and no blank or other
+// control character.
+bool IsPlausibleNick(std::string_view strNick);
 
 constexpr const char* STR_BAD_COMMAND = "Bad command sent. Not enough params.";
 constexpr const char* STR_NICK_UNUSABLE = "That nickname can't be used on this IRC server.";
@@ -25,12 +28,18 @@ class CIrcProtocol {
 public:
     CIrcProtocol(CChatRoomList& rooms, CIrcClient& client) : m_rooms(rooms), m_client(client) {}
 
-    // One received line, without its terminator.
-    void HandleLine(const std::string& strLine);
+    // One received message; lines without a prefix are ignored but ERROR (the server
+    // ending our connection), and so are those with fewer parameters than their command
+    // needs. Channels are matched exactly; command names without case.
+    void HandleLine(const CIrcMessage& message);
+    // The same for one received line, without its terminator.
+    void HandleLine(std::string_view strLine) { HandleLine(CIrcMessage::Decode(strLine)); }
     // The registration lines; every room joins again once the server welcomes us.
     void Register();
 
 private:
+    void HandleCommand(const CIrcMessage& message);
+    void HandleNumeric(int nNumber, const CIrcMessage& message);
     void OnNickInUse();
 
     CChatRoomList& m_rooms;

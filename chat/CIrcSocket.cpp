@@ -2,6 +2,7 @@
 
 #include "chat/CIrcClient.h"
 #include "chat/CIrcProtocol.h"
+#include "chat/IrcCommands.h"
 #include "platform/Logging.h"
 
 namespace {
@@ -83,10 +84,11 @@ void CIrcSocket::OnReceive() {
                 qCInfo(NetLog) << "irc: dropped an over-long line";
                 continue;
             }
-            if (std::optional<std::string> pong = PongFor(strLine)) {
-                SendLine(std::move(*pong));
+            const CIrcMessage message = CIrcMessage::Decode(strLine);
+            if (message.IsCommand("PING")) {
+                SendLine(PongLine(message));
             } else if (m_pHandler) {
-                m_pHandler->HandleLine(strLine);
+                m_pHandler->HandleLine(message);
             }
         }
         return m_bConnected;

@@ -4,10 +4,6 @@
 
 namespace {
 
-// Room left in a 512-byte line for the prefix a server puts before a relayed message
-// (":" nick "!" user "@" host " "), which the client cannot see.
-constexpr size_t kRelayPrefixReserve = 120;
-constexpr size_t kMaxLine = 512;
 constexpr size_t kMaxChannel = 200;
 
 }  // namespace
@@ -57,26 +53,6 @@ CIrcLineReader::EStatus CIrcLineReader::Next(std::string& strLine) {
     }
 }
 
-std::optional<std::string> PongFor(std::string_view strLine) {
-    std::string_view rest = strLine;
-    auto skipBlanks = [&rest] {
-        while (!rest.empty() && rest.front() == ' ') {
-            rest.remove_prefix(1);
-        }
-    };
-    skipBlanks();
-    if (!rest.empty() && rest.front() == ':') {
-        const size_t nBlank = rest.find(' ');
-        rest = nBlank == std::string_view::npos ? std::string_view() : rest.substr(nBlank);
-        skipBlanks();
-    }
-    const size_t nCommandEnd = std::min(rest.find(' '), rest.size());
-    if (rest.substr(0, nCommandEnd) != "PING") {
-        return std::nullopt;
-    }
-    return "PONG" + LineSafe(rest.substr(nCommandEnd)) + "\r\n";
-}
-
 std::string LineSafe(std::string_view strValue) {
     std::string strOut;
     strOut.reserve(strValue.size());
@@ -96,27 +72,4 @@ bool IsValidChannel(std::string_view strChannel) {
         const auto u = static_cast<unsigned char>(c);
         return u < 0x21 || u == 0x7F || c == ',';
     });
-}
-
-std::vector<std::string> PrivmsgLines(const std::string& strChannel, const std::string& strText) {
-    const std::string strHead = ": PRIVMSG " + LineSafe(strChannel) + " :";
-    std::vector<std::string> lines;
-    // A channel too long to leave room for text sends nothing (valid channels always do).
-    if (strHead.size() + kRelayPrefixReserve + 2 + 4 > kMaxLine) {
-        return lines;
-    }
-    const size_t nRoom = kMaxLine - kRelayPrefixReserve - strHead.size() - 2;
-    const std::string strSafe = LineSafe(strText);
-    for (size_t nPos = 0; nPos < strSafe.size();) {
-        size_t nCut = std::min(strSafe.size(), nPos + nRoom);
-        // Back over at most three continuation bytes, so a character is never split.
-        for (size_t nBack = 0; nCut < strSafe.size() && nBack < 3 &&
-                               (static_cast<unsigned char>(strSafe[nCut]) & 0xC0) == 0x80;
-             ++nBack) {
-            --nCut;
-        }
-        lines.push_back(strHead + strSafe.substr(nPos, nCut - nPos));
-        nPos = nCut;
-    }
-    return lines;
 }

@@ -1,12 +1,10 @@
 #pragma once
 
-// Readers and writers of IRC lines, without sockets: bytes in, lines out; values in,
-// protocol lines out. Everything that comes from outside is checked here.
+// IRC line framing, without sockets: bytes in, lines out; and the checks a value passes
+// before it may go into a protocol line (the lines themselves: chat/IrcCommands.h).
 
-#include <optional>
 #include <string>
 #include <string_view>
-#include <vector>
 
 // Cuts received bytes into lines. A line ends at LF; one CR before the LF is dropped, a
 // lone CR stays. A line longer than MAX_IRC_LINE without its LF is dropped up to its end.
@@ -31,17 +29,9 @@ private:
     bool m_bReportDrop = false;
 };
 
-// The answer to a server PING: "PONG" with the same parameters, ending "\r\n". Nothing
-// when the line's command (after an optional prefix) is not PING.
-std::optional<std::string> PongFor(std::string_view strLine);
-
 // The value with CR, LF and NUL removed, so it cannot end a protocol line early.
 std::string LineSafe(std::string_view strValue);
 
 // A channel token the client may send: "#", then no blank, comma, BEL or other control
 // character, at most 200 bytes.
 bool IsValidChannel(std::string_view strChannel);
-
-// ": PRIVMSG channel :text" lines for a typed text, cut at UTF-8 boundaries so that each
-// line, as the server relays it with a sender prefix, stays within 512 bytes.
-std::vector<std::string> PrivmsgLines(const std::string& strChannel, const std::string& strText);

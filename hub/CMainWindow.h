@@ -5,6 +5,7 @@
 // and call the operations; the login window implements them. Qt Core only, so protocol
 // code can call the hub without linking widgets. Window thread only.
 
+#include "hub/CChatRequest.h"
 #include "util/SettingsNames.h"
 
 #include <QPoint>
@@ -27,7 +28,7 @@ public:
     virtual void OpenPrefs() = 0;
     // What a left click on the tray icon does.
     virtual void ShowMain() = 0;
-    // Opens or raises the chat window named by channel "!!" topic "!!" URL.
+    // Opens or raises the chat window of a request's record (CChatRequest::Record).
     virtual void OpenChatRequest(const std::string& strRequest) = 0;
     // Pops up the tray menu at a screen position; the chosen command runs later.
     virtual void ShowTrayMenu(const QPoint& ptScreen) = 0;

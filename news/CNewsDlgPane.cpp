@@ -5,6 +5,7 @@
 
 #include "news/CNewsDlg.h"
 
+#include "hub/CChatRequest.h"
 #include "hub/CMainWindow.h"
 #include "news/NewsFiles.h"
 #include "platform/gui/Shell.h"
@@ -172,9 +173,9 @@ void CNewsDlg::OnPaneClick(const QPoint& point) {
         return;
     }
     const CNewsItem& item = *m_items[static_cast<size_t>(m_nCurrent)];
-    pMain->OpenChatRequest(MakeChatRequest(ChannelNameOf(item.m_strHeadline),
-                                           ChatTopicOf(item.m_strSource, item.m_strHeadline),
-                                           *target));
+    const CChatRequest request{ChannelNameOf(item.m_strHeadline),
+                               ChatTopicOf(item.m_strSource, item.m_strHeadline), *target};
+    pMain->OpenChatRequest(request.Record());
 }
 
 bool CNewsDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {

@@ -1,5 +1,6 @@
 #include "news/CPastNewsDlg.h"
 
+#include "hub/CChatRequest.h"
 #include "hub/CMainWindow.h"
 #include "news/NewsDisplay.h"
 #include "news/NewsFiles.h"
@@ -76,14 +77,13 @@ void CPastNewsDlg::Fill(const PastNewsIndex* pIndex) {
         for (const auto& [strLabel, strUrl] : articles) {
             labels.push_back(strLabel);
         }
-        SortStrings(labels);
-        // Newest first, as far as the label text tells.
-        for (auto it = labels.rbegin(); it != labels.rend(); ++it) {
-            const QString strShown = QString::fromStdString(DisplayText(*it));
+        SortPastNewsLabels(labels);
+        for (const std::string& strLabel : labels) {
+            const QString strShown = QString::fromStdString(DisplayText(strLabel));
             auto* pArticle = new QTreeWidgetItem(pSourceItem, {strShown});
             pArticle->setToolTip(0, strShown);
-            pArticle->setData(0, kUrlRole, QByteArray::fromStdString(articles.at(*it)));
-            pArticle->setData(0, kLabelRole, QByteArray::fromStdString(*it));
+            pArticle->setData(0, kUrlRole, QByteArray::fromStdString(articles.at(strLabel)));
+            pArticle->setData(0, kLabelRole, QByteArray::fromStdString(strLabel));
         }
     }
 }
@@ -106,8 +106,9 @@ void CPastNewsDlg::OnItemClicked(QTreeWidgetItem* pItem) {
             ? strLabel
             : strLabel.substr(nSeparator + std::char_traits<char>::length(STR_HEADLINE_SEPARATOR));
     if (CMainWindow* pMain = MainWnd()) {
-        pMain->OpenChatRequest(MakeChatRequest(ChannelNameOf(strHeadline),
-                                               ChatTopicOf(strSource, strHeadline), strUrl));
+        const CChatRequest request{ChannelNameOf(strHeadline), ChatTopicOf(strSource, strHeadline),
+                                   strUrl};
+        pMain->OpenChatRequest(request.Record());
     }
 }
 

@@ -1,8 +1,8 @@
 #pragma once
 
 // The "Past News" window: every article of the latest check as a tree of sources and
-// their headlines, newest label first. A click on a headline opens its chat room. The
-// window is modeless, remembers its place per user and deletes itself when closed.
+// their headlines, newest first (by the time each label carries). A click on a headline opens its
+// chat room. The window is modeless, remembers its place per user and deletes itself when closed.
 
 #include "news/CNewsItem.h"
 

@@ -4,6 +4,7 @@
 #include "util/SettingsNames.h"
 
 #include <algorithm>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -113,6 +114,81 @@ std::string DisplayText(const std::string& strText) {
         strOut += strText[i];
     }
     return strOut;
+}
+
+namespace {
+
+// A label's date as a point on a circle of months of 32 days, and its minute of the day.
+struct CLabelTime {
+    int nDay = 0;
+    int nMinute = 0;
+};
+constexpr int kCircleDays = 13 * 32;
+
+// The "MM/DD hh:mm AM" that starts a label; nothing for "invalid time" or anything else.
+std::optional<CLabelTime> LabelTime(std::string_view strLabel) {
+    if (strLabel.size() < 14 || strLabel[2] != '/' || strLabel[5] != ' ' || strLabel[8] != ':' ||
+        strLabel[11] != ' ') {
+        return std::nullopt;
+    }
+    auto number = [&](size_t nPos) {
+        const char a = strLabel[nPos], b = strLabel[nPos + 1];
+        return a >= '0' && a <= '9' && b >= '0' && b <= '9' ? (a - '0') * 10 + (b - '0') : -1;
+    };
+    const int nMonth = number(0), nDay = number(3), nHour = number(6), nMinute = number(9);
+    const std::string_view half = strLabel.substr(12, 2);
+    if (nMonth < 1 || nMonth > 12 || nDay < 1 || nDay > 31 || nHour < 1 || nHour > 12 ||
+        nMinute < 0 || nMinute > 59 || (half != "AM" && half != "PM")) {
+        return std::nullopt;
+    }
+    // 12 AM is the day's first hour, 12 PM its thirteenth.
+    return CLabelTime{nMonth * 32 + nDay, (nHour % 12 + (half == "PM" ? 12 : 0)) * 60 + nMinute};
+}
+
+}  // namespace
+
+void SortPastNewsLabels(CStringArray& labels) {
+    SortStrings(labels);
+    std::reverse(labels.begin(), labels.end());
+    std::vector<std::optional<CLabelTime>> times;
+    times.reserve(labels.size());
+    std::vector<int> days;
+    for (const std::string& strLabel : labels) {
+        times.push_back(LabelTime(strLabel));
+        if (times.back()) {
+            days.push_back(times.back()->nDay);
+        }
+    }
+    std::sort(days.begin(), days.end());
+    days.erase(std::unique(days.begin(), days.end()), days.end());
+    // The oldest day is the one after the longest gap, going round the year.
+    int nFirstDay = 0;
+    int nLongestGap = -1;
+    for (size_t i = 0; i < days.size(); ++i) {
+        const int nNext = i + 1 < days.size() ? days[i + 1] : days.front() + kCircleDays;
+        if (nNext - days[i] > nLongestGap) {
+            nLongestGap = nNext - days[i];
+            nFirstDay = nNext % kCircleDays;
+        }
+    }
+    std::vector<std::pair<long, size_t>> order;  // (time key, index); -1 without a time
+    order.reserve(labels.size());
+    for (size_t i = 0; i < labels.size(); ++i) {
+        const long nKey =
+            times[i] ? static_cast<long>((times[i]->nDay - nFirstDay + kCircleDays) % kCircleDays) *
+                               24 * 60 +
+                           times[i]->nMinute
+                     : -1;
+        order.emplace_back(nKey, i);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    CStringArray sorted;
+    sorted.reserve(labels.size());
+    for (const auto& [nKey, i] : order) {
+        sorted.push_back(std::move(labels[i]));
+    }
+    labels = std::move(sorted);
 }
 
 CNewsDisplay CNewsDisplay::Load(const std::string& strSection) {

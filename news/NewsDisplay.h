@@ -4,6 +4,8 @@
 // from them: dates italic and plain text in the date colour, sources bold, headlines and
 // other links underlined.
 
+#include "util/Strings.h"
+
 #include <QColor>
 #include <QTextCharFormat>
 
@@ -23,6 +25,13 @@ int CheckIntervalMinutes(const std::string& strSection);
 // "&#39;", "&#NNN;" and "&#xHH;" decoded. For display only: keys, channel names and
 // everything stored or sent keep the text as read from the feed.
 std::string DisplayText(const std::string& strText);
+
+// Past-news labels ("%m/%d %I:%M %p - headline", see PastNewsLabel) in the order they are
+// shown: newest first by the time they carry, labels without a readable time last, and
+// equal times in descending text order (ignoring case). Labels carry no year, so their dates
+// are read as one stretch of the calendar that starts after the longest run of days without
+// news: a check that spans New Year puts December's headlines below January's.
+void SortPastNewsLabels(CStringArray& labels);
 
 struct CNewsDisplay {
     std::string strFace = "Times New Roman";

@@ -134,8 +134,3 @@ std::string ChatTopicOf(const std::string& strSource, const std::string& strHead
     ReplaceAll(strTopic, "&amp;", "&");
     return strTopic;
 }
-
-std::string MakeChatRequest(const std::string& strChannel, const std::string& strTopic,
-                            const std::string& strUrl) {
-    return strChannel + "!!" + strTopic + "!!" + strUrl;
-}

@@ -1,7 +1,7 @@
 #pragma once
 
 // Names of the news files in the application directory, the user's seen store, and the
-// chat request that a headline leads to.
+// chat room's channel and topic that a headline leads to.
 
 #include "util/SettingsNames.h"
 
@@ -71,7 +71,3 @@ std::string ChannelNameOf(const std::string& strHeadline);
 
 // The chat room's topic: source " - " headline, with "&amp;" turned into "&".
 std::string ChatTopicOf(const std::string& strSource, const std::string& strHeadline);
-
-// The request record handed to the main window: channel "!!" topic "!!" URL.
-std::string MakeChatRequest(const std::string& strChannel, const std::string& strTopic,
-                            const std::string& strUrl);

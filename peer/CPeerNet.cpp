@@ -175,7 +175,8 @@ void CPeerNet::OpenChatForEvent(const CChatEvent& event) {
         return;
     }
     if (CMainWindow* pMain = MainWnd()) {
-        pMain->OpenChatRequest(event.Param(0) + "!!" + event.Param(1) + "!!" + event.Param(2));
+        pMain->OpenChatRequest(
+            CChatRequest{event.Param(0), event.Param(1), event.Param(2)}.Record());
     }
 }
 

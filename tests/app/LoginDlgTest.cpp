@@ -4,7 +4,10 @@
 #include "app/ServiceRequests.h"
 #include "app/TrayMenu.h"
 #include "chat/CChatDlg.h"
+#include "chat/CIrcProtocol.h"
 #include "news/CNewsDlg.h"
+#include "news/CPastNewsDlg.h"
+#include "news/NewsCheck.h"
 #include "peer/CChatEvent.h"
 #include "platform/Profile.h"
 #include "platform/gui/ResourceIds.h"
@@ -17,9 +20,12 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
+#include <QTextCursor>
 #include <QTextEdit>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 
@@ -89,6 +95,7 @@ TEST_F(LoginDlgTest, firstStartShowsEmptyFormWithAutoLoginTickedAndDoesNotLogIn)
     EXPECT_EQ(m_pDlg->m_strSection, "Prefs");
     EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
     EXPECT_EQ(TrayState().strTip, "Vocalon 2.0");
+    EXPECT_EQ(m_pDlg->focusWidget(), User());
 
     LoginButton()->click();
     EXPECT_EQ(Status(), "You must fill out all fields.");
@@ -587,4 +594,109 @@ TEST_F(LoginDlgTest, chatRequestsOpenOneWindowPerValidChannelOnTheGuestConnectio
     EXPECT_EQ(m_pDlg->UserClient().Rooms().FindRoom("#Budget"), pChat);
     // The window ends with the login window.
     m_pDlg.reset();
+}
+
+TEST_F(LoginDlgTest, aRepeatedServerReplyOpensOneBoxAtATime) {
+    Open();
+    auto openBoxes = [] {
+        int nBoxes = 0;
+        for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+            auto* pBox = qobject_cast<QMessageBox*>(pWidget);
+            nBoxes += pBox && pBox->isVisible() && pBox->text() == STR_BAD_COMMAND ? 1 : 0;
+        }
+        return nBoxes;
+    };
+    for (int i = 0; i < 1000; ++i) {
+        CIrcClient& client = i % 2 ? m_pDlg->UserClient() : m_pDlg->GuestClient();
+        client.Protocol().HandleLine(":s 461 kim0 JOIN :Not enough parameters");
+    }
+    PumpEvents(20ms);
+    EXPECT_EQ(openBoxes(), 1);
+    m_pDlg->GuestClient().Protocol().HandleLine(":s 433 * guest9 :in use");
+    PumpEvents(20ms);
+    EXPECT_EQ(openBoxes(), 1);  // another text has a box of its own
+
+    // Once it is closed, the next repeat is shown again.
+    for (QWidget* pWidget : QApplication::topLevelWidgets()) {
+        if (auto* pBox = qobject_cast<QMessageBox*>(pWidget);
+            pBox && pBox->text() == STR_BAD_COMMAND) {
+            pBox->close();
+        }
+    }
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    EXPECT_EQ(openBoxes(), 0);
+    m_pDlg->UserClient().Protocol().HandleLine(":s 461 kim0 JOIN :Not enough parameters");
+    EXPECT_EQ(openBoxes(), 1);
+}
+
+TEST_F(LoginDlgTest, headlinesWithExclamationMarksOpenTheirRoomsFromEveryPath) {
+    CScopedEnv noEngine("VOCALON_NO_WEBENGINE", "1");
+    Open();
+    Type("kim", "pw");
+    LoginButton()->click();
+    Post(UM_LOGIN_RESULT, "0", "");
+    const std::string strUrl = "http://example.org/a?b=!&c=%21";
+    auto expectRoom = [&](const char* pszChannel) {
+        auto* pChat = dynamic_cast<CChatDlg*>(m_pDlg->GuestClient().Rooms().FindRoom(pszChannel));
+        ASSERT_NE(pChat, nullptr) << pszChannel;
+        EXPECT_EQ(pChat->ArticleUrl(), strUrl);
+    };
+
+    // The headline pane of the news window.
+    CNewsDlg* pNews = m_pDlg->NewsWindow();
+    CNewsItemList items;
+    items.push_back(
+        std::make_unique<CNewsItem>(strUrl, "Wow! Markets rally", "Gazette", "", 1007660580));
+    PostMessageTo<UM_NEWS_ITEMS>(pNews->Handle(), std::move(items));
+    PumpEvents(20ms);
+    pNews->show();
+    ASSERT_EQ(pNews->Links().size(), 1u);
+    QTextCursor cursor(pNews->Pane()->document());
+    cursor.setPosition(pNews->Links()[0].nFirst + 1);
+    pNews->OnPaneClick(pNews->Pane()->cursorRect(cursor).center());
+    expectRoom("#Wow!Marketsrally");
+
+    // Past news.
+    const PastNewsIndex index = {{"Herald", {{"12/06 11:00 AM - Is this it?!", strUrl}}}};
+    CPastNewsDlg* pPast = new CPastNewsDlg(&index);
+    auto* pTree = pPast->findChild<QTreeWidget*>("tree");
+    emit pTree->itemClicked(pTree->topLevelItem(0)->child(0), 0);
+    delete pPast;
+    expectRoom("#Isthisit?!");
+
+    // An invitation's alert.
+    CChatEvent invitation;
+    invitation.type = CChatEvent::TYPE_CHAT;
+    invitation.params = {"#Yes!!", "Post - Yes!! 100%", strUrl, "ann"};
+    m_pDlg->AlertClicked(invitation);
+    expectRoom("#Yes!!");
+    m_pDlg.reset();
+}
+
+TEST_F(LoginDlgTest, formShownFromTheTrayAfterAnAutomaticLoginFailedTakesEnterOnLogin) {
+    WriteProfileString("Prefs", "username", "kim");
+    WriteProfileString("Prefs", "password", "pw");
+    WriteProfileInt("Prefs", "autologin", 1);
+    CScopedEnv down("VOCALON_SERVICE_HOST", "127.0.0.1:" + std::to_string(UnusedPort()));
+    Open();
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Can't connect to server."; }));
+    ASSERT_FALSE(m_pDlg->isVisible());
+    PostAppEvent(m_pDlg->Handle(), UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID),
+                 MakeParam(WM_LBUTTONDOWN));
+    ASSERT_TRUE(WaitFor([&] { return m_pDlg->isVisible(); }));
+    ASSERT_NE(m_pDlg->focusWidget(), nullptr);
+    EXPECT_EQ(m_pDlg->focusWidget(), LoginButton());
+    QTest::keyClick(m_pDlg->focusWidget(), Qt::Key_Return);
+    EXPECT_EQ(Status(), "Logging in...");
+    EXPECT_EQ(m_pDlg->findChild<CSignupDlg*>(), nullptr);
+
+    // A result that points at a field keeps the focus there when the form comes back.
+    Post(UM_LOGIN_RESULT, "1003", "Wrong password.");
+    EXPECT_EQ(m_pDlg->focusWidget(), Password());
+    m_pDlg->hide();
+    m_pDlg->ShowMain();
+    EXPECT_EQ(m_pDlg->focusWidget(), Password());
+    // A new user's form starts on "Login" again.
+    m_pDlg->OnCommand(ID_SIGN_IN_NEW_USER);
+    EXPECT_EQ(m_pDlg->focusWidget(), LoginButton());
 }

@@ -9,10 +9,10 @@
 #include "tests/support/TestSupport.h"
 
 #include <QElapsedTimer>
+#include <QHeaderView>
 #include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
-#include <QListWidget>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
@@ -21,6 +21,7 @@
 #include <QTest>
 #include <QTextEdit>
 #include <QTimer>
+#include <QTreeWidget>
 #include <QUrl>
 #include <QUrlQuery>
 
@@ -63,7 +64,7 @@ TEST_F(ChatDlgTest, layoutFollowsTheModeAndTheWindowSize) {
         const int H = dlg.height();
         const QRect progress = Child<QProgressBar>("progress")->geometry();
         const QRect pane = Child<QTextEdit>("pane")->geometry();
-        const QRect users = Child<QListWidget>("users")->geometry();
+        const QRect users = Child<QTreeWidget>("users")->geometry();
         const QRect join = Child<QPushButton>("join")->geometry();
         const QRect count = Child<QLabel>("count")->geometry();
         const QRect browser = dlg.Browser()->geometry();
@@ -106,8 +107,8 @@ TEST_F(ChatDlgTest, joinAndLeaveMoveTheWindowAndForgetTheUsers) {
     EXPECT_EQ(Child<QProgressBar>("progress")->value(), 100);
 
     dlg.SetNames(":@ann0 +bob1 guest");
-    ASSERT_TRUE(WaitFor([&] { return Child<QListWidget>("users")->count() == 2; }));
-    EXPECT_EQ(Child<QListWidget>("users")->item(1)->text(), "bob");
+    ASSERT_TRUE(WaitFor([&] { return Child<QTreeWidget>("users")->topLevelItemCount() == 2; }));
+    EXPECT_EQ(Child<QTreeWidget>("users")->topLevelItem(1)->text(0), "bob");
     EXPECT_EQ(Child<QLabel>("count")->text(), " Total users: 3");
 
     QTest::mouseClick(Child<QPushButton>("join"), Qt::LeftButton);
@@ -118,7 +119,7 @@ TEST_F(ChatDlgTest, joinAndLeaveMoveTheWindowAndForgetTheUsers) {
     EXPECT_FALSE(dlg.PaneText().contains("Inviting"));
     EXPECT_TRUE(dlg.Users().empty());
     EXPECT_EQ(dlg.GuestCount(), 0);
-    EXPECT_TRUE(WaitFor([&] { return Child<QListWidget>("users")->count() == 0; }));
+    EXPECT_TRUE(WaitFor([&] { return Child<QTreeWidget>("users")->topLevelItemCount() == 0; }));
     EXPECT_EQ(Child<QLabel>("count")->text(), " Total users: 0");
 
     dlg.UserJoined("cat2");
@@ -126,6 +127,34 @@ TEST_F(ChatDlgTest, joinAndLeaveMoveTheWindowAndForgetTheUsers) {
     EXPECT_EQ(dlg.Mode(), CChatDlg::MODE_GUEST);
     EXPECT_EQ(m_main.m_movedToGuest, std::vector<CChatDlg*>{&dlg});
     EXPECT_TRUE(dlg.Users().empty());
+}
+
+TEST_F(ChatDlgTest, locationSaysDownloadingUntilThePageIsThereAndUsersHaveAHeading) {
+    CChatDlg& dlg = Open();
+    QLineEdit* pLocation = Child<QLineEdit>("location");
+    EXPECT_EQ(pLocation->text(), "Downloading...");
+    ASSERT_TRUE(WaitFor([&] { return PageLoaded(); }));
+    EXPECT_EQ(pLocation->text(), "http://example.org/a?x=1");
+
+    auto* pUsers = Child<QTreeWidget>("users");
+    EXPECT_FALSE(pUsers->isHeaderHidden());
+    EXPECT_TRUE(pUsers->header()->isVisible());
+    EXPECT_EQ(pUsers->headerItem()->text(0), "Active users");
+    EXPECT_EQ(pUsers->columnCount(), 1);
+    EXPECT_EQ(pUsers->columnWidth(0), pUsers->width() - 5);
+    dlg.resize(900, 700);
+    EXPECT_EQ(pUsers->columnWidth(0), pUsers->width() - 5);
+}
+
+TEST_F(ChatDlgTest, disconnectionEmptiesTheUserListAndItsCount) {
+    CChatDlg& dlg = Open();
+    dlg.SetNames("ann0 bob1 guest");
+    auto* pUsers = Child<QTreeWidget>("users");
+    ASSERT_TRUE(WaitFor([&] { return pUsers->topLevelItemCount() == 2; }));
+    dlg.ServerDisconnected("connection closed by the server");
+    EXPECT_TRUE(WaitFor([&] { return pUsers->topLevelItemCount() == 0; }));
+    EXPECT_EQ(Child<QLabel>("count")->text(), " Total users: 0");
+    EXPECT_FALSE(dlg.ControlsEnabled());
 }
 
 TEST_F(ChatDlgTest, joiningARoomWithOnlyGuestsInvitesThePeersOnce) {
@@ -181,7 +210,7 @@ TEST_F(ChatDlgTest, chatPaneKeepsOnlyTheNewestLines) {
     CChatDlg& dlg = Open();
     const int nMessages = CChatDlg::MAX_PANE_LINES + 100;
     for (int i = 0; i < nMessages; ++i) {
-        dlg.ShowMessage("ann0", ":line " + std::to_string(i));
+        dlg.ShowMessage("ann0", "line " + std::to_string(i));
     }
     EXPECT_LE(dlg.PaneLines(), CChatDlg::MAX_PANE_LINES);
     EXPECT_FALSE(dlg.PaneText().contains("line 99\n"));
@@ -193,14 +222,14 @@ TEST_F(ChatDlgTest, messageToAnInactiveWindowFlashesItUntilItIsActivated) {
     CChatDlg& dlg = Open();
     // Offscreen, a shown window is activated by the platform; another one takes it over.
     ASSERT_TRUE(WaitFor([&] { return dlg.isActiveWindow(); }));
-    dlg.ShowMessage("ann0", ":seen at once");
+    dlg.ShowMessage("ann0", "seen at once");
     EXPECT_FALSE(dlg.IsFlashing());
 
     QWidget other;
     other.show();
     other.activateWindow();
     ASSERT_TRUE(WaitFor([&] { return other.isActiveWindow() && !dlg.isActiveWindow(); }));
-    dlg.ShowMessage("ann0", ":while away");
+    dlg.ShowMessage("ann0", "while away");
     EXPECT_TRUE(dlg.IsFlashing());
     EXPECT_TRUE(WaitFor([&] { return dlg.windowTitle() != "Chat"; }, std::chrono::seconds(3)))
         << "the caption never flashed";

@@ -1,6 +1,7 @@
 #include "chat/CChatRoom.h"
 #include "chat/CIrcClient.h"
 #include "chat/CIrcProtocol.h"
+#include "chat/IrcCommands.h"
 #include "chat/IrcLines.h"
 #include "tests/support/TestSupport.h"
 
@@ -110,7 +111,7 @@ TEST_F(ChatProtocolTest, roomEventsChangeUsersGuestsPaneAndTopic) {
     EXPECT_EQ(m_room.Users(), (std::vector<std::string>{"kim", "ann", "bob"}));
     EXPECT_EQ(m_room.CountText(), " Total users: 4");
     Handle(":irc.local 332 kim0 #Chan :Some  -  topic");
-    EXPECT_EQ(m_room.Topic(), "Some - topic");
+    EXPECT_EQ(m_room.Topic(), "Some  -  topic");
     m_room.m_strPane.clear();
 
     Handle(":ann1!u@h PRIVMSG #Chan :hello  there");
@@ -121,7 +122,7 @@ TEST_F(ChatProtocolTest, roomEventsChangeUsersGuestsPaneAndTopic) {
     Handle(":guest!u@h PART #Chan");
     Handle(":bob3!u@h PART #Chan");
     EXPECT_EQ(m_room.m_strPane,
-              "<o>ann: hello there\r\n<s>\t\u00bb zed joined.\r\n<s>\t\u00bb bob left.\r\n");
+              "<o>ann: hello  there\r\n<s>\t\u00bb zed joined.\r\n<s>\t\u00bb bob left.\r\n");
     EXPECT_EQ(m_room.m_nMessages, 1);
     EXPECT_EQ(m_room.Users(), (std::vector<std::string>{"kim", "ann", "zed"}));
     EXPECT_EQ(m_room.GuestCount(), 1);
@@ -161,7 +162,7 @@ TEST_F(ChatProtocolTest, shortAndUnknownLinesAreIgnoredAndOwnLossDisconnectsEver
     EXPECT_EQ(m_client.GetNick(), "kim5");
     Handle(":kim5!u@h QUIT :Quit: gone");
     for (const CRecordingRoom* pRoom : {&m_room, &m_other}) {
-        EXPECT_EQ(pRoom->m_strPane, "<s>\t\u00bb Server disconnected you: :Quit: gone\r\n");
+        EXPECT_EQ(pRoom->m_strPane, "<s>\t\u00bb Server disconnected you: Quit: gone\r\n");
         EXPECT_FALSE(pRoom->ControlsEnabled());
     }
 }
@@ -184,4 +185,39 @@ TEST_F(ChatProtocolTest, nicknameInUseCountsUpAndGivesUpOnceAfterNine) {
     EXPECT_EQ(m_client.GetNick(), "kim9");
     Handle(":s 461 kim9 JOIN :Not enough parameters");
     EXPECT_EQ(m_messages, (std::vector<std::string>{STR_NICK_UNUSABLE, STR_BAD_COMMAND}));
+}
+
+TEST_F(ChatProtocolTest, textsShowAsSentAndOnlyAUserNicknamesDigitIsDropped) {
+    Handle(":carol!u@h JOIN #Chan");
+    Handle(":kim10!u@h JOIN #Chan");
+    Handle(":carol!u@h PRIVMSG #Chan ::-)   spaced  ");
+    Handle(":irc.local 353 kim0 = #Chan :dave7 eve guest");
+    Handle(":carol!u@h TOPIC #Chan ::  two  blanks");
+    Handle(":op9!u@h KICK #Chan carol :out");
+    Handle(":eve!u@h PART #Chan");
+    EXPECT_EQ(m_room.m_strPane,
+              "<s>\t\u00bb carol joined.\r\n<s>\t\u00bb kim1 joined.\r\n"
+              "<o>carol: :-)   spaced  \r\n<s>\t\u00bb carol got booted.\r\n"
+              "<s>\t\u00bb eve left.\r\n");
+    EXPECT_EQ(m_room.Topic(), ":  two  blanks");
+    EXPECT_EQ(m_room.Users(), (std::vector<std::string>{"kim1", "dave"}));
+    EXPECT_EQ(m_room.GuestCount(), 1);
+    for (const auto& [pszNick, pszShown] : {std::pair{"kim0", "kim"},
+                                            {"carol", "carol"},
+                                            {"guest", "guest"},
+                                            {"r2d2", "r2d"},
+                                            {"", ""}}) {
+        EXPECT_EQ(DisplayNameOf(pszNick), pszShown) << pszNick;
+    }
+}
+
+TEST_F(ChatProtocolTest, ownNicknameChangesOnlyToOneThatCanBeSentBack) {
+    Handle(":s 001 kim0 :Welcome");
+    for (const char* psz : {":kim0!u@h NICK :a\rQUI", ":kim0!u@h NICK :", ":kim0!u@h NICK :a b",
+                            ":kim0!u@h NICK :a\x01", ":kim0!u@h NICK :a\x7F"}) {
+        Handle(psz);
+        EXPECT_EQ(m_client.GetNick(), "kim0") << psz;
+    }
+    Handle(":kim0!u@h NICK :kim5");
+    EXPECT_EQ(m_client.GetNick(), "kim5");
 }

@@ -1,7 +1,12 @@
 #include "chat/CChatRoom.h"
 #include "chat/CIrcClient.h"
+#include "chat/IrcCommands.h"
 #include "tests/support/CIrcServer.h"
 #include "tests/support/TestSupport.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
 
 #include <gtest/gtest.h>
 
@@ -160,4 +165,30 @@ TEST(IrcSocket, aServerThatNeverAnswersTheConnectIsGivenUpAtTheDeadline) {
     // The next attempt starts anew.
     client.Connect();
     EXPECT_TRUE(client.Socket().IsOpen());
+}
+
+TEST(IrcSocket, aNicknameTheServerSetsGoesBackOnlyWithinOneLine) {
+    testing_support::CCleanProfile profile;
+    QTcpServer server;
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    CScopedEnv host("VOCALON_IRC_HOST", "127.0.0.1");
+    CScopedEnv port("VOCALON_IRC_PORT", std::to_string(server.serverPort()));
+    std::string strHeard;
+    QTcpSocket* pServed = nullptr;
+    QObject::connect(&server, &QTcpServer::newConnection, [&] {
+        pServed = server.nextPendingConnection();
+        QObject::connect(pServed, &QTcpSocket::readyRead,
+                         [&, pSocket = pServed] { strHeard += pSocket->readAll().toStdString(); });
+    });
+    CIrcClient client;
+    client.SetNick("kim0");
+    client.Connect();
+    ASSERT_TRUE(WaitFor([&] { return strHeard.find("USER") != std::string::npos; }));
+    // A rename with a CR in it, then the nickname is taken: the client connects again.
+    pServed->write(":s 001 kim0 :hi\r\n:kim0!u@h NICK :a\rQUIT\r\n:s 433 * kim0 :in use\r\n");
+    ASSERT_TRUE(WaitFor([&] {
+        return strHeard.find(": USER guest 8 * :kim1\n") != std::string::npos;
+    })) << strHeard;
+    EXPECT_NE(strHeard.find(": NICK kim1\n"), std::string::npos) << strHeard;
+    EXPECT_EQ(strHeard.find('\r'), std::string::npos) << strHeard;
 }

@@ -1,10 +1,12 @@
-// The IRC side of chat: line framing, the checks on values that go into protocol lines,
-// and received lines through the protocol into a room list. The first byte picks the
-// target (see kTargets); the first line is its parameter.
+// The IRC side of chat: line framing, the decoded message, the checks on values that go
+// into protocol lines, and received lines through the protocol into a room list. The first
+// byte picks the target (see kTargets); the first line is its parameter.
 
 #include "chat/CChatRoom.h"
 #include "chat/CIrcClient.h"
+#include "chat/CIrcMessage.h"
 #include "chat/CIrcProtocol.h"
+#include "chat/IrcCommands.h"
 #include "chat/IrcLines.h"
 #include "tests/fuzz/FuzzSupport.h"
 
@@ -21,7 +23,7 @@
 
 namespace {
 
-constexpr std::string_view kTargets = "fsp";
+constexpr std::string_view kTargets = "fspm";
 constexpr size_t kMaxLine = CIrcLineReader::MAX_IRC_LINE;
 
 // A line of the whole stream as a plain split at LF finds it, and its length on the wire
@@ -104,7 +106,11 @@ void CheckLineValues(std::string_view strParam, std::string_view strText) {
         FUZZ_CHECK(pong->rfind("PONG", 0) == 0 && pong->size() >= 6);
         FUZZ_CHECK(pong->substr(pong->size() - 2) == "\r\n");
         FUZZ_CHECK(!HasLineBreak(std::string_view(*pong).substr(0, pong->size() - 2)));
-        FUZZ_CHECK(strParam.find("PING") != std::string_view::npos);
+        std::string strUpper(strParam);
+        for (char& c : strUpper) {
+            c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+        }
+        FUZZ_CHECK(strUpper.find("PING") != std::string::npos);
     }
 
     if (IsValidChannel(strParam)) {
@@ -129,6 +135,72 @@ void CheckLineValues(std::string_view strParam, std::string_view strText) {
         strJoined += strPart;
     }
     FUZZ_CHECK(strJoined == strSafe);
+}
+
+// The blank-free tokens of a text, split at every run of blanks.
+std::vector<std::string> Tokens(std::string_view str) {
+    std::vector<std::string> tokens;
+    std::string strToken;
+    for (char c : str) {
+        if (c != ' ') {
+            strToken += c;
+        } else if (!strToken.empty()) {
+            tokens.push_back(std::move(strToken));
+            strToken.clear();
+        }
+    }
+    if (!strToken.empty()) {
+        tokens.push_back(std::move(strToken));
+    }
+    return tokens;
+}
+
+// The decoder against a simple reader: the trailing parameter begins at the first " :"
+// after the command, and the middle ones are the tokens before it. Also: decoding what the
+// message says, written back with single blanks, gives the same message.
+void CheckMessage(std::string_view strLine) {
+    const CIrcMessage message = CIrcMessage::Decode(strLine);
+    FUZZ_CHECK(message.ParamCount() <= CIrcMessage::MAX_PARAMS);
+    FUZZ_CHECK(!message.m_bTrailing || message.ParamCount() > 0);
+    FUZZ_CHECK(message.m_strCommand.find(' ') == std::string::npos);
+    FUZZ_CHECK(!message.m_prefix || message.m_prefix->find(' ') == std::string::npos);
+    const size_t nMiddles = message.ParamCount() - (message.m_bTrailing ? 1 : 0);
+    for (size_t n = 0; n < nMiddles; ++n) {
+        const std::string& strParam = message.Param(n);
+        FUZZ_CHECK(!strParam.empty() && strParam.front() != ':' &&
+                   strParam.find(' ') == std::string::npos);
+    }
+
+    std::string_view rest =
+        strLine.substr(std::min(strLine.find_first_not_of(' '), strLine.size()));
+    std::optional<std::string> prefix;
+    if (!rest.empty() && rest.front() == ':') {
+        const size_t nBlank = std::min(rest.find(' '), rest.size());
+        prefix = std::string(rest.substr(1, nBlank - 1));
+        rest.remove_prefix(nBlank);
+    }
+    rest.remove_prefix(std::min(rest.find_first_not_of(' '), rest.size()));
+    const size_t nCommandEnd = std::min(rest.find(' '), rest.size());
+    const std::string strCommand(rest.substr(0, nCommandEnd));
+    rest.remove_prefix(nCommandEnd);
+    const size_t nTrailing = rest.find(" :");
+    std::vector<std::string> params = Tokens(rest.substr(0, nTrailing));
+    if (params.size() < CIrcMessage::MAX_PARAMS) {
+        const bool bTrailing = nTrailing != std::string_view::npos;
+        if (bTrailing) {
+            params.emplace_back(rest.substr(nTrailing + 2));
+        }
+        FUZZ_CHECK(message.m_prefix == prefix && message.m_strCommand == strCommand);
+        FUZZ_CHECK(message.m_params == params && message.m_bTrailing == bTrailing);
+    }
+
+    std::string strWritten = message.m_prefix ? ":" + *message.m_prefix + " " : std::string();
+    strWritten += message.m_strCommand;
+    for (size_t n = 0; n < message.ParamCount(); ++n) {
+        strWritten += n == nMiddles ? " :" : " ";
+        strWritten += message.Param(n);
+    }
+    FUZZ_CHECK(CIrcMessage::Decode(strWritten) == message);
 }
 
 // A room without a window that checks what it would draw: received text never starts a
@@ -205,6 +277,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         case 'f': CheckFraming(input.strParam.substr(0, 16), input.strRest); break;
         case 's': CheckLineValues(input.strParam, input.strRest); break;
         case 'p': CheckProtocol(input.strBody); break;
+        case 'm': CheckMessage(input.strBody); break;
     }
     // Closed sockets hand their notifiers to the event loop, which never runs here.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

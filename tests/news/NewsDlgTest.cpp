@@ -286,8 +286,9 @@ TEST_F(NewsDlgTest, clickOnTheHeadlineAsksForItsChatRoom) {
     EXPECT_TRUE(m_main.m_chatRequests.empty());
     m_pDlg->OnPaneClick(PointOfChar(link.nFirst + 3));
     ASSERT_EQ(m_main.m_chatRequests.size(), 1u);
+    // "%" is written "%25" in the record, so that any text can be read back from it.
     EXPECT_EQ(m_main.m_chatRequests[0],
-              "#StocksfallDowINDUdown25%!!Tom & Co - Stocks fall: Dow (INDU) down 2.5%"
+              "#StocksfallDowINDUdown25%25!!Tom & Co - Stocks fall: Dow (INDU) down 2.5%25"
               "!!http://example.org/dow");
     // The character right after the headline still counts.
     EXPECT_EQ(m_pDlg->HitTestLink(PointOfChar(link.nEnd)), "http://example.org/dow");

@@ -1,5 +1,6 @@
 #include "news/NewsFiles.h"
 
+#include "hub/CChatRequest.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -42,8 +43,28 @@ TEST(ChannelName, cutsTextThatIsNotUtf8AtTheByteAndKeepsTheHash) {
 
 TEST(ChatRequest, joinsChannelTopicAndUrl) {
     EXPECT_EQ(ChatTopicOf("Ham &amp; Eggs", "Tom & Jerry"), "Ham & Eggs - Tom & Jerry");
-    EXPECT_EQ(MakeChatRequest("#TomJerry", "Gazette - Tom & Jerry", "http://x/a"),
+    EXPECT_EQ((CChatRequest{"#TomJerry", "Gazette - Tom & Jerry", "http://x/a"}.Record()),
               "#TomJerry!!Gazette - Tom & Jerry!!http://x/a");
+}
+
+TEST(ChatRequest, anyFieldTextSurvivesTheRecordAndOnlyWellFormedRecordsRead) {
+    const CChatRequest requests[] = {
+        {"#WowMarketsrally", "Gazette - Wow! Markets rally", "http://x/a"},
+        {"#Isthisit?!", "Gazette - Is this it?!", "http://x/b?q=!!&r=100%"},
+        {"#a!!!", "!!", "%21%25!"},
+        {"", "", ""},
+    };
+    for (const CChatRequest& request : requests) {
+        const std::string strRecord = request.Record();
+        EXPECT_EQ(CChatRequest::FromRecord(strRecord), request) << strRecord;
+        EXPECT_EQ(strRecord.find('!'), strRecord.find("!!")) << strRecord;
+    }
+    EXPECT_EQ(requests[1].Record(),
+              "#Isthisit?%21!!Gazette - Is this it?%21!!http://x/b?q=%21%21&r=100%25");
+    for (const char* psz : {"#ok!!Topic", "#ok!!T!!u!!x", "#ok!!Top!c!!http://x", "#a!!!b!!c",
+                            "#ok!!T!!http://x!", "#ok!!50%!!u", "#ok!!%2!!u", "#ok!!%41!!u"}) {
+        EXPECT_EQ(CChatRequest::FromRecord(psz), std::nullopt) << psz;
+    }
 }
 
 TEST(UserFiles, takeTheUserNameAsPrefixButNeverLeaveTheDirectory) {

@@ -1,5 +1,6 @@
 #include "news/CPastNewsDlg.h"
 
+#include "news/NewsDisplay.h"
 #include "platform/Profile.h"
 #include "tests/news/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
@@ -81,7 +82,7 @@ protected:
     std::vector<QPointer<CPastNewsDlg>> m_windows;
 };
 
-TEST_F(PastNewsTest, sourcesAscendAndLabelsDescendIgnoringCase) {
+TEST_F(PastNewsTest, sourcesAscendAndArticlesGoNewestFirstByTheirTime) {
     const PastNewsIndex index = {
         {"reuters", {{"12/06 10:00 AM - r", "http://r/1"}}},
         {"BBC",
@@ -94,10 +95,11 @@ TEST_F(PastNewsTest, sourcesAscendAndLabelsDescendIgnoringCase) {
     };
     CPastNewsDlg* pDlg = Open(&index);
     EXPECT_EQ(Roots(pDlg), Texts({"al jazeera", "BBC", "reuters"}));
-    // Text order, not time order: undated labels first, 11 AM before 3 PM of the same day.
-    EXPECT_EQ(Children(pDlg, "BBC"),
-              Texts({"invalid time - Banana", "invalid time - apple", "12/06 11:00 AM - eleven",
-                     "12/06 03:45 PM - quarter to four", "12/05 09:00 PM - yesterday"}));
+    // Time order, not text order: 3 PM above 11 AM of the same day, undated labels last
+    // (descending text among themselves, ignoring case).
+    EXPECT_EQ(Children(pDlg, "BBC"), Texts({"12/06 03:45 PM - quarter to four",
+                                            "12/06 11:00 AM - eleven", "12/05 09:00 PM - yesterday",
+                                            "invalid time - Banana", "invalid time - apple"}));
     EXPECT_EQ(Children(pDlg, "reuters"), Texts({"12/06 10:00 AM - r"}));
 
     QTreeWidget* pTree = Tree(pDlg);
@@ -137,13 +139,13 @@ TEST_F(PastNewsTest, clickOnAnArticleOpensItsChatRoom) {
 
     // Only the first " - " ends the date; "&amp;" is dropped from the channel and shown as
     // "&" in the topic.
-    ClickItem(pDlg, pSource->child(1));
+    ClickItem(pDlg, pSource->child(0));
     ASSERT_EQ(m_main.m_chatRequests.size(), 1u);
     EXPECT_EQ(m_main.m_chatRequests[0],
               "#TomJerryA-Zmore!!BBC - Tom & Jerry: A - Z & more!!http://b/tom");
 
     // Without a separator the whole label is the headline.
-    ClickItem(pDlg, pSource->child(0));
+    ClickItem(pDlg, pSource->child(1));
     ASSERT_EQ(m_main.m_chatRequests.size(), 2u);
     EXPECT_EQ(m_main.m_chatRequests[1],
               "#noseparatorhere!!BBC - no separator here!!http://b/plain");
@@ -237,4 +239,29 @@ TEST_F(PastNewsTest, showsDecodedHeadlinesButOnlyWebAddressesOpenARoom) {
     ClickItem(pDlg, pWeb);
     ASSERT_EQ(m_main.m_chatRequests.size(), 1u);
     EXPECT_EQ(m_main.m_chatRequests[0], "#Altbgt#233!!BBC - A &lt;b&gt; &#233;!!http://b/web");
+}
+
+TEST(PastNewsOrder, newestFirstByTheLabelsTimeAcrossNoonMidnightAndNewYear) {
+    struct Case {
+        Texts labels;
+        Texts expected;
+    } cases[] = {
+        {{"03/02 12:59 AM - a", "03/02 01:11 AM - b", "03/02 12:05 PM - c", "03/02 11:59 AM - d",
+          "03/01 11:59 PM - e"},
+         {"03/02 12:05 PM - c", "03/02 11:59 AM - d", "03/02 01:11 AM - b", "03/02 12:59 AM - a",
+          "03/01 11:59 PM - e"}},
+        // The longest stretch without news lies between January and December: December is
+        // last year's.
+        {{"12/31 11:00 PM - old", "01/01 01:00 AM - new", "invalid time - x",
+          "12/30 09:00 AM - older"},
+         {"01/01 01:00 AM - new", "12/31 11:00 PM - old", "12/30 09:00 AM - older",
+          "invalid time - x"}},
+        // Labels that only look like times sort with the undated ones.
+        {{"13/01 01:00 AM - m", "01/01 13:00 AM - h", "01/01 01:00 XM - x", "01/01 01:00 AM - ok"},
+         {"01/01 01:00 AM - ok", "13/01 01:00 AM - m", "01/01 13:00 AM - h", "01/01 01:00 XM - x"}},
+    };
+    for (Case& c : cases) {
+        SortPastNewsLabels(c.labels);
+        EXPECT_EQ(c.labels, c.expected);
+    }
 }
