@@ -110,6 +110,9 @@ private:
     void SetStatus(const std::string& strText);
     void SetFormEnabled(bool bEnabled);
     void HideOffline(const std::string& strText);
+    // The peer port could not be opened: the news window says why, and a notification
+    // says so once per run (after bAfterAnotherNotice's notification has been read).
+    void ReportUnreachable(const std::string& strWhy, bool bAfterAnotherNotice);
     void OnNotificationClicked();
     void OnPrefsClosed(int nResult);
     void ShowAbout();
@@ -151,8 +154,10 @@ private:
     bool m_bIgnoreResult = false;
 
     // What the last tray notification was about, for its click.
-    enum class ENotice { None, Offline, ChooseSources };
+    enum class ENotice { None, Offline, ChooseSources, Unreachable };
     ENotice m_notice = ENotice::None;
+    // Set once the user was told that other clients cannot connect to this one.
+    bool m_bToldUnreachable = false;
 
     // Windows that run without a nested event loop; at most one of each at a time.
     QPointer<QMenu> m_pTrayMenu;
