@@ -158,6 +158,12 @@ QString NotificationText(const std::string& strText) {
 bool TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 CTrayState TrayState() {
-    return CTrayState{!g_pTray.isNull(),    g_nIconId,        g_strTip,
-                      !g_pStandIn.isNull(), g_nNotifications, g_strLastNotification};
+    CTrayState state;
+    state.bAdded = !g_pTray.isNull();
+    state.nIconId = g_nIconId;
+    state.strTip = g_strTip;
+    state.bStandIn = !g_pStandIn.isNull();
+    state.nNotifications = g_nNotifications;
+    state.strLastNotification = g_strLastNotification;
+    return state;
 }
