@@ -113,6 +113,9 @@ private:
     // last login result pointed at a field or a field is still empty.
     void FocusForm();
     void HideOffline(const std::string& strText);
+    // The peer port could not be opened: the news window says why, and a notification
+    // says so once per run (after bAfterAnotherNotice's notification has been read).
+    void ReportUnreachable(const std::string& strWhy, bool bAfterAnotherNotice);
     void OnNotificationClicked();
     void OnPrefsClosed(int nResult);
     void ShowAbout();
@@ -157,8 +160,10 @@ private:
     QWidget* m_pResultField = nullptr;
 
     // What the last tray notification was about, for its click.
-    enum class ENotice { None, Offline, ChooseSources };
+    enum class ENotice { None, Offline, ChooseSources, Unreachable };
     ENotice m_notice = ENotice::None;
+    // Set once the user was told that other clients cannot connect to this one.
+    bool m_bToldUnreachable = false;
 
     // Windows that run without a nested event loop; at most one of each at a time.
     QPointer<QMenu> m_pTrayMenu;

@@ -18,9 +18,13 @@
 #include "util/Net.h"
 #include "util/SettingsNames.h"
 
+#include <QTimer>
+
 namespace {
 
 constexpr int kRetryPeriodMs = 300000;
+// Between two notifications of the same moment, so the first can be read.
+constexpr int kNoticeGapMs = 10000;
 
 }  // namespace
 
@@ -76,16 +80,44 @@ void CLoginDlg::StartSession() {
     m_ircUser.Connect();
     m_ircGuest.SetNick("guest");
     m_ircGuest.Connect();
-    m_peerNet.StartListening();
+    const bool bListening = m_peerNet.StartListening();
     // Peers the login's address list brought may be connected already.
     if (m_peerNet.GetPeerCount() > 0) {
         m_pNewsDlg->SetPeerCount(m_peerNet.GetPeerCount());
     }
-    if (!HasChosenSources(m_strUsername)) {
+    const bool bChooseSources = !HasChosenSources(m_strUsername);
+    if (bChooseSources) {
         m_notice = ENotice::ChooseSources;
         TrayNotify("Vocalon", "Choose the news sources you want to follow: click here.");
     } else {
         m_notice = ENotice::None;
+    }
+    if (!bListening) {
+        ReportUnreachable(ListenFailureText(m_peerNet.ListenError(), m_peerNet.Port()),
+                          bChooseSources);
+    }
+}
+
+void CLoginDlg::ReportUnreachable(const std::string& strWhy, bool bAfterAnotherNotice) {
+    m_pNewsDlg->SetUnreachable(strWhy);
+    // Once per run: the cause (a privileged port) does not go away by signing in again.
+    if (m_bToldUnreachable) {
+        return;
+    }
+    const std::string strText =
+        "Other Vocalon users cannot reach you: " + strWhy + "\nYour invitations still reach them.";
+    auto notify = [this, strText] {
+        if (m_bSession && !m_bToldUnreachable) {
+            m_bToldUnreachable = true;
+            m_notice = ENotice::Unreachable;
+            TrayNotify("Vocalon", strText);
+        }
+    };
+    // A second notification at once would replace the first before it could be read.
+    if (bAfterAnotherNotice) {
+        QTimer::singleShot(kNoticeGapMs, this, notify);
+    } else {
+        notify();
     }
 }
 

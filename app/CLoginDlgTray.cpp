@@ -32,7 +32,7 @@ void CLoginDlg::OnNotificationClicked() {
     m_notice = ENotice::None;
     if (notice == ENotice::ChooseSources && m_bSession) {
         OpenPrefs();
-    } else if (notice == ENotice::Offline) {
+    } else if (notice == ENotice::Offline || notice == ENotice::Unreachable) {
         ShowMain();
     }
 }

@@ -412,5 +412,28 @@ void CNewsDlg::ShowPastNews() {
 }
 
 void CNewsDlg::SetPeerCount(int nPeers) {
-    m_pStatus->setText(QString("You are connected to %1 peers.").arg(nPeers));
+    m_nPeers = nPeers;
+    ShowPeerLine();
+}
+
+void CNewsDlg::SetUnreachable(const std::string& strWhy) {
+    m_strUnreachable = strWhy;
+    ShowPeerLine();
+}
+
+void CNewsDlg::ShowPeerLine() {
+    QString strLine = m_nPeers < 0 ? QString("Connecting to peers...")
+                                   : QString("You are connected to %1 peers.").arg(m_nPeers);
+    if (!m_strUnreachable.empty()) {
+        strLine += " Others cannot reach you: " + QString::fromStdString(m_strUnreachable);
+        m_pStatus->setToolTip(
+            "Other clients connect to yours on the peer port to bring invitations. Let the "
+            "program use it (setcap cap_net_bind_service=+ep on its binary), or give every "
+            "client another port with VOCALON_PEER_PORT.");
+    }
+    m_pStatus->setText(strLine);
+    // The reason takes a second line.
+    m_pStatus->setWordWrap(!m_strUnreachable.empty());
+    m_nStatusHeight = std::max(m_nStatusHeight, m_pStatus->heightForWidth(width()));
+    LayOut();
 }

@@ -53,6 +53,9 @@ public:
     void ApplyDisplaySettings();
     void ShowPastNews();
     void SetPeerCount(int nPeers);
+    // Other clients cannot connect to this one: the peer line says so and why, under
+    // the count, until the window goes.
+    void SetUnreachable(const std::string& strWhy);
     void CheckNews();
 
     // The pane.
@@ -108,6 +111,7 @@ private:
     void StartBlink(int nIconId);
     void StopBlink(int nIconId);
     void SetTitleFromList();
+    void ShowPeerLine();
     std::string Section() const;
     std::string UserName() const;
     int TextLength() const;
@@ -136,6 +140,8 @@ private:
     bool m_bFirstPaint = true;
     int m_nCaptionHeight = 0;
     int m_nStatusHeight = 0;
+    int m_nPeers = -1;  // none reported yet
+    std::string m_strUnreachable;
     // One check at a time: a check asked for while one runs waits for it.
     bool m_bChecking = false;
     bool m_bCheckQueued = false;

@@ -12,6 +12,8 @@
 
 #include <arpa/inet.h>
 
+#include <cerrno>
+
 #include <algorithm>
 
 namespace {
@@ -35,6 +37,17 @@ const char* RefusalOf(CSeenEvents::EVerdict verdict) {
 
 }  // namespace
 
+std::string ListenFailureText(int nError, unsigned nPort) {
+    const std::string strPort = "port " + std::to_string(nPort);
+    switch (nError) {
+        case EACCES:
+        case EPERM: return strPort + " is reserved for the system.";
+        case EADDRINUSE: return strPort + " is in use by another program.";
+        case EADDRNOTAVAIL: return "the address to listen on is not this computer's.";
+        default: return strPort + " cannot be opened (error " + std::to_string(nError) + ").";
+    }
+}
+
 CPeerNet::CPeerNet(CPeerHost& host, const std::string& strBindAddress, unsigned nPort)
     : m_host(host),
       m_strBind(strBindAddress),
@@ -50,9 +63,10 @@ CPeerNet::~CPeerNet() {
 
 bool CPeerNet::StartListening() {
     m_listenSocket.Close();
+    m_nListenError = 0;
     if (!m_listenSocket.Create(m_nPort, m_strBind) || !m_listenSocket.Listen(LISTEN_BACKLOG)) {
-        qCInfo(NetLog) << "peer: cannot listen on port" << m_nPort << "error"
-                       << m_listenSocket.GetLastError();
+        m_nListenError = m_listenSocket.GetLastError();
+        qCInfo(NetLog) << "peer: cannot listen on port" << m_nPort << "error" << m_nListenError;
         m_listenSocket.Close();
         return false;
     }

@@ -45,6 +45,10 @@ public:
     virtual void RefreshPeerList() = 0;
 };
 
+// Why other clients cannot connect to us, for the user: "port 443 is reserved for the
+// system." and the like, from the error StartListening met.
+std::string ListenFailureText(int nError, unsigned nPort);
+
 class CPeerNet final {
 public:
     using TimePoint = std::chrono::steady_clock::time_point;
@@ -76,8 +80,10 @@ public:
     CPeerNet(const CPeerNet&) = delete;
     CPeerNet& operator=(const CPeerNet&) = delete;
 
-    // Listens on the peer port; a client that cannot still connects out.
+    // Listens on the peer port; a client that cannot still connects out. On failure
+    // ListenError() holds the system's error code (EACCES for a privileged port).
     bool StartListening();
+    int ListenError() const { return m_nListenError; }
     // 1 when an attempt to the dotted address was started; 0 for an address that is not
     // dotted IPv4, already connected, our own, pausing, or holding its share of sockets.
     int ConnectTo(const std::string& strAddress);
@@ -150,6 +156,7 @@ private:
     std::string m_strBind;
     unsigned m_nPort;
     std::string m_ownAddress;
+    int m_nListenError = 0;
     CPeerListenSocket m_listenSocket{*this};
     // Every open socket: connecting, listed, or about to be released.
     std::vector<std::unique_ptr<CPeerSocket>> m_sockets;

@@ -72,6 +72,8 @@ QPointer<QSystemTrayIcon> g_pTray;
 QPointer<CTrayStandIn> g_pStandIn;
 int g_nIconId = 0;
 std::string g_strTip;
+int g_nNotifications = 0;
+std::string g_strLastNotification;
 
 constexpr size_t kMaxTip = 63;
 
@@ -135,6 +137,8 @@ bool TrayRemove() {
 }
 
 bool TrayNotify(const std::string& strTitle, const std::string& strText) {
+    ++g_nNotifications;
+    g_strLastNotification = strText;
     if (!g_pTray || !TrayAvailable()) {
         return false;
     }
@@ -154,5 +158,12 @@ QString NotificationText(const std::string& strText) {
 bool TrayAvailable() { return QSystemTrayIcon::isSystemTrayAvailable(); }
 
 CTrayState TrayState() {
-    return CTrayState{!g_pTray.isNull(), g_nIconId, g_strTip, !g_pStandIn.isNull()};
+    CTrayState state;
+    state.bAdded = !g_pTray.isNull();
+    state.nIconId = g_nIconId;
+    state.strTip = g_strTip;
+    state.bStandIn = !g_pStandIn.isNull();
+    state.nNotifications = g_nNotifications;
+    state.strLastNotification = g_strLastNotification;
+    return state;
 }

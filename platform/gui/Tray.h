@@ -41,5 +41,9 @@ struct CTrayState {
     int nIconId = 0;
     std::string strTip;
     bool bStandIn = false;  // shown in a window of its own, for want of a tray host
+    // Notifications asked for in this process, shown or not (no tray host), and the
+    // text of the last one.
+    int nNotifications = 0;
+    std::string strLastNotification;
 };
 CTrayState TrayState();

@@ -29,6 +29,8 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 using testing_support::ClearProfile;
 using testing_support::CModalResponder;
 using testing_support::CScopedEnv;
@@ -202,6 +204,34 @@ TEST_F(LoginDlgTest, successStoresCredentialsHidesAndSwitchesTheSection) {
     EXPECT_EQ(GetProfileString("Prefs", "password"), "pw");
     EXPECT_EQ(GetProfileInt("Prefs", "autologin", 7), 0);
     EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
+}
+
+TEST_F(LoginDlgTest, aPeerPortThatCannotBeOpenedIsToldOnceAndShownInEverySession) {
+    int nPort = 0;
+    const int fdTaken = testing_support::ListenOnLoopback(1, nPort);
+    ASSERT_GE(fdTaken, 0);
+    CScopedEnv bind("VOCALON_PEER_BIND", "127.0.0.1");
+    CScopedEnv port("VOCALON_PEER_PORT", std::to_string(nPort));
+    // Sources chosen: no other notice competes with this one.
+    m_appDir.Write("kim_out_feeds.txt", "Gazette<!!div!!>http://127.0.0.1:1/feed\n");
+    const std::string strWhy = "port " + std::to_string(nPort) + " is in use by another program.";
+    Open();
+    const int nBefore = TrayState().nNotifications;
+    for (int nSession = 0; nSession < 2; ++nSession) {
+        if (nSession > 0) {
+            m_pDlg->OnCommand(ID_SIGN_IN_NEW_USER);
+        }
+        Type("kim", "pw");
+        LoginButton()->click();
+        Post(UM_LOGIN_RESULT, "0", "");
+        ASSERT_TRUE(m_pDlg->NewsWindow());
+        const QString strLine = m_pDlg->NewsWindow()->findChild<QLabel*>("status")->text();
+        EXPECT_TRUE(strLine.endsWith(QString::fromStdString("Others cannot reach you: " + strWhy)))
+            << strLine.toStdString();
+        EXPECT_EQ(TrayState().nNotifications, nBefore + 1);
+        EXPECT_NE(TrayState().strLastNotification.find(strWhy), std::string::npos);
+    }
+    ::close(fdTaken);
 }
 
 TEST_F(LoginDlgTest, retryTickLogsInAgainOnlyWithAutoLoginAndNotWhileLoggedIn) {
