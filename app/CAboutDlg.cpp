@@ -1,7 +1,7 @@
 #include "app/CAboutDlg.h"
 
-#include "platform/gui/ResourceIds.h"
-#include "platform/gui/Shell.h"
+#include "gui/ResourceIds.h"
+#include "gui/Shell.h"
 #include "ui/FixedWindow.h"
 #include "util/Config.h"
 

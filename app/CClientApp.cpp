@@ -3,7 +3,7 @@
 #include "app/CLoginDlg.h"
 #include "platform/CInstanceLock.h"
 #include "platform/Profile.h"
-#include "platform/gui/ResourceIds.h"
+#include "gui/ResourceIds.h"
 #include "util/Net.h"
 #include "util/SettingsNames.h"
 

@@ -5,8 +5,8 @@
 #include "app/CAboutDlg.h"
 #include "app/TrayMenu.h"
 #include "news/CNewsDlg.h"
-#include "platform/gui/ResourceIds.h"
-#include "platform/gui/Tray.h"
+#include "gui/ResourceIds.h"
+#include "gui/Tray.h"
 #include "ui/CAlertWnd.h"
 #include "ui/WindowPlacement.h"
 

@@ -5,8 +5,8 @@
 //   bench_desktop [toggles=2000]
 
 #include "platform/Profile.h"
-#include "platform/gui/ResourceIds.h"
-#include "platform/gui/Tray.h"
+#include "gui/ResourceIds.h"
+#include "gui/Tray.h"
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>

@@ -8,7 +8,7 @@
 #include "hub/CChatRequest.h"
 #include "hub/CMainWindow.h"
 #include "news/NewsFiles.h"
-#include "platform/gui/Shell.h"
+#include "gui/Shell.h"
 #include "util/Net.h"
 
 #include <QAbstractTextDocumentLayout>

@@ -4,7 +4,7 @@
 #include "hub/CMainWindow.h"
 #include "news/NewsDisplay.h"
 #include "news/NewsFiles.h"
-#include "platform/gui/ResourceIds.h"
+#include "gui/ResourceIds.h"
 #include "ui/WindowPlacement.h"
 #include "util/Net.h"
 #include "util/SettingsNames.h"

@@ -3,7 +3,7 @@
 #include "news/CFeedsPage.h"
 #include "news/CNewsPage.h"
 #include "platform/Profile.h"
-#include "platform/gui/ResourceIds.h"
+#include "gui/ResourceIds.h"
 
 #include <QDialogButtonBox>
 #include <QIcon>

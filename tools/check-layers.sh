@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Fails when a source file includes a header of a layer above its own, or of another
-# folder of its own layer. Layers, lowest first: platform core, util, platform/gui,
-# hub, peer, ui, news/chat, app. The peer network is protocol code under the windows, so
+# folder of its own layer. Layers, lowest first: platform, util, gui, hub, peer, ui,
+# news/chat, app. The peer network is protocol code under the windows, so
 # the chat window and the alert can carry its events. Tests, tools and benchmarks may
 # include anything.
 set -euo pipefail
@@ -9,8 +9,8 @@ cd "$(dirname "$0")/.."
 
 rank() {
     case $1 in
-        platform/gui) echo 2 ;;
         platform) echo 0 ;;
+        gui) echo 2 ;;
         util) echo 1 ;;
         hub) echo 3 ;;
         peer) echo 4 ;;
@@ -21,13 +21,7 @@ rank() {
     esac
 }
 
-# The layer folder of a path: platform/gui before platform.
-folder_of() {
-    case $1 in
-        platform/gui/*) echo platform/gui ;;
-        *) echo "${1%%/*}" ;;
-    esac
-}
+folder_of() { echo "${1%%/*}"; }
 
 failures=0
 while IFS= read -r file; do

@@ -2,7 +2,7 @@
 
 #include "hub/CMainWindow.h"
 #include "platform/Profile.h"
-#include "platform/gui/Shell.h"
+#include "gui/Shell.h"
 #include "util/SettingsNames.h"
 
 #include <QApplication>

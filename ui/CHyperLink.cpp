@@ -1,6 +1,6 @@
 #include "ui/CHyperLink.h"
 
-#include "platform/gui/Shell.h"
+#include "gui/Shell.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>

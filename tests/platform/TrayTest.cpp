@@ -1,5 +1,5 @@
-#include "platform/gui/ResourceIds.h"
-#include "platform/gui/Tray.h"
+#include "gui/ResourceIds.h"
+#include "gui/Tray.h"
 
 #include <QApplication>
 #include <QIcon>

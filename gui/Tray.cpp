@@ -1,7 +1,7 @@
-#include "platform/gui/Tray.h"
+#include "gui/Tray.h"
 
 #include "platform/AppEvent.h"
-#include "platform/gui/ResourceIds.h"
+#include "gui/ResourceIds.h"
 #include "util/Strings.h"
 
 #include <QApplication>

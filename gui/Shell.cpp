@@ -1,6 +1,6 @@
-#include "platform/gui/Shell.h"
+#include "gui/Shell.h"
 
-#include "platform/gui/ResourceIds.h"
+#include "gui/ResourceIds.h"
 
 #include <QApplication>
 #include <QCursor>
