@@ -1,11 +1,10 @@
 #include "app/CClientApp.h"
 
 #include "app/CLoginDlg.h"
-#include "platform/CInstanceLock.h"
-#include "platform/Profile.h"
 #include "gui/ResourceIds.h"
+#include "platform/CInstanceLock.h"
 #include "util/Net.h"
-#include "util/SettingsNames.h"
+#include "util/Settings.h"
 
 #include <QDir>
 #include <QMessageBox>
@@ -46,7 +45,7 @@ int CClientApp::InitInstance() {
         QMessageBox::critical(nullptr, "Vocalon", "Windows sockets initialization failed.");
         return 0;
     }
-    WriteProfileString(SECTION_PREFS, KEY_APP_DIR, QDir::currentPath().toStdString());
+    WriteSetting(SETTING_APP_DIR, QDir::currentPath().toStdString());
 
     {
         CLoginDlg dlg;

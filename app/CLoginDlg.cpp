@@ -5,16 +5,15 @@
 
 #include "app/CSignupDlg.h"
 #include "app/ServiceRequests.h"
-#include "news/CNewsDlg.h"
-#include "platform/Logging.h"
-#include "platform/Profile.h"
 #include "gui/ResourceIds.h"
 #include "gui/Tray.h"
+#include "news/CNewsDlg.h"
+#include "platform/Logging.h"
 #include "ui/CHyperLink.h"
 #include "ui/FixedWindow.h"
 #include "ui/WindowPlacement.h"
 #include "util/Config.h"
-#include "util/SettingsNames.h"
+#include "util/Settings.h"
 
 #include <QCheckBox>
 #include <QEventLoop>
@@ -131,17 +130,17 @@ void CLoginDlg::OnInitDialog() {
     LoadForm();
     m_bIgnoreResult = false;
     // Only a stored decision logs in by itself; a first start just ticks the box.
-    if (GetProfileInt(SECTION_PREFS, KEY_AUTOLOGIN, 0) != 0) {
+    if (ReadFlag(SETTING_AUTOLOGIN)) {
         OnLogin();
     }
 }
 
 void CLoginDlg::LoadForm() {
     m_pResultField = nullptr;
-    m_strUsername = GetProfileString(SECTION_PREFS, KEY_USERNAME, "");
-    m_strPassword = GetProfileString(SECTION_PREFS, KEY_PASSWORD, "");
-    m_bAutoLogin = GetProfileInt(SECTION_PREFS, KEY_AUTOLOGIN, 1) != 0;
-    m_bFirewall = GetProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, 0) != 0;
+    m_strUsername = ReadSetting(SETTING_USERNAME);
+    m_strPassword = ReadSetting(SETTING_PASSWORD);
+    m_bAutoLogin = ReadFlag(SETTING_AUTOLOGIN_BOX);
+    m_bFirewall = ReadFlag(SETTING_HAS_FIREWALL);
     UpdateData(false);
 }
 
@@ -197,7 +196,7 @@ void CLoginDlg::OnLogin() {
     }
     SetStatus("Logging in...");
     StartLoginThread(MakeCredentials(m_strUsername, m_strPassword));
-    WriteProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, m_bFirewall ? 1 : 0);
+    WriteSetting(SETTING_HAS_FIREWALL, m_bFirewall ? 1 : 0);
 }
 
 void CLoginDlg::OnCancelLogin() {
@@ -241,7 +240,7 @@ void CLoginDlg::HideOffline(const std::string& strText) {
     TraySet(IDI_OFFLINE, "Offline");
     // The window vanishes into the tray; say once where it went and what happens next.
     if (isVisible() || m_notice != ENotice::Offline) {
-        const bool bRetries = GetProfileInt(SECTION_PREFS, KEY_AUTOLOGIN, 0) != 0;
+        const bool bRetries = ReadFlag(SETTING_AUTOLOGIN);
         m_notice = ENotice::Offline;
         TrayNotify("Vocalon", strText + "\n" +
                                   (bRetries ? "Vocalon tries again every 5 minutes."

@@ -5,18 +5,18 @@
 
 #include "app/CNewVersionDlg.h"
 #include "app/ServiceRequests.h"
+#include "gui/ResourceIds.h"
+#include "gui/Shell.h"
+#include "gui/Tray.h"
 #include "news/CNewsDlg.h"
 #include "news/CPrefSheet.h"
 #include "news/NewsFiles.h"
 #include "platform/Profile.h"
-#include "gui/ResourceIds.h"
-#include "gui/Shell.h"
-#include "gui/Tray.h"
 #include "ui/CAlertWnd.h"
 #include "ui/MessageBox.h"
 #include "ui/WindowPlacement.h"
 #include "util/Net.h"
-#include "util/SettingsNames.h"
+#include "util/Settings.h"
 
 #include <QTimer>
 
@@ -66,9 +66,9 @@ void CLoginDlg::StartSession() {
     }
     {
         CProfileBatch batch;
-        WriteProfileString(SECTION_PREFS, KEY_USERNAME, m_strUsername);
-        WriteProfileString(SECTION_PREFS, KEY_PASSWORD, m_strPassword);
-        WriteProfileInt(SECTION_PREFS, KEY_AUTOLOGIN, m_bAutoLogin ? 1 : 0);
+        WriteSetting(SETTING_USERNAME, m_strUsername);
+        WriteSetting(SETTING_PASSWORD, m_strPassword);
+        WriteSetting(SETTING_AUTOLOGIN, m_bAutoLogin ? 1 : 0);
     }
     m_bSession = true;
     // Created hidden; its creation starts the first news check.
@@ -175,7 +175,7 @@ void CLoginDlg::OnPrefsClosed(int nResult) {
 }
 
 void CLoginDlg::OnVersionNotice(const std::string& strLatest, const std::string& strUrl) {
-    if (GetProfileInt(SECTION_PREFS, KEY_DO_NOT_BOTHER_ME, 0) != 0) {
+    if (ReadFlag(SETTING_DO_NOT_BOTHER_ME)) {
         return;
     }
     if (ParseInt(strLatest) <= ParseInt(STR_VERSION_COUNT) || m_pNewVersionDlg) {
@@ -198,7 +198,7 @@ void CLoginDlg::OnTimer(int nIDEvent) {
         if (m_bSession) {
             return;  // logged in meanwhile: nothing to retry
         }
-        if (GetProfileInt(SECTION_PREFS, KEY_AUTOLOGIN, 0) != 0) {
+        if (ReadFlag(SETTING_AUTOLOGIN)) {
             OnLogin();
         }
         m_timers.SetTimer(TIMER_LOGIN_RETRY, kRetryPeriodMs);

@@ -1,8 +1,7 @@
 #include "app/CNewVersionDlg.h"
 
-#include "platform/Profile.h"
 #include "ui/FixedWindow.h"
-#include "util/SettingsNames.h"
+#include "util/Settings.h"
 
 #include <QHBoxLayout>
 #include <QLabel>
@@ -24,7 +23,7 @@ CNewVersionDlg::CNewVersionDlg(QWidget* pParent) : QDialog(pParent) {
     connect(pDownload, &QPushButton::clicked, this, &QDialog::accept);
     connect(pLater, &QPushButton::clicked, this, &QDialog::reject);
     connect(pNever, &QPushButton::clicked, this, [this] {
-        WriteProfileInt(SECTION_PREFS, KEY_DO_NOT_BOTHER_ME, 1);
+        WriteSetting(SETTING_DO_NOT_BOTHER_ME, 1);
         reject();
     });
 

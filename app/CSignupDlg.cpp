@@ -1,10 +1,9 @@
 #include "app/CSignupDlg.h"
 
 #include "app/ServiceRequests.h"
-#include "platform/Profile.h"
 #include "ui/FixedWindow.h"
 #include "ui/MessageBox.h"
-#include "util/SettingsNames.h"
+#include "util/Settings.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -76,7 +75,7 @@ CSignupDlg::CSignupDlg(QWidget* pParent) : QDialog(pParent) {
     pGrid->addWidget(pButtons, 5, 0, 1, 2);
     pGrid->addWidget(m_pStatus, 6, 0, 1, 2);
 
-    m_bFirewall = GetProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, 0) != 0;
+    m_bFirewall = ReadFlag(SETTING_HAS_FIREWALL);
     m_pFirewallCheck->setChecked(m_bFirewall);
     MakeFixedWindow(this, false);
 }
@@ -133,7 +132,7 @@ void CSignupDlg::accept() {
     // The dialog stays open; every press of OK sends another request.
     StartSignupThread(SignupRequest{m_handle.Handle(), m_strUsername, m_strPassword, m_strEmail});
     SetStatusText(m_pStatus, "Connecting with server...");
-    WriteProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, m_bFirewall ? 1 : 0);
+    WriteSetting(SETTING_HAS_FIREWALL, m_bFirewall ? 1 : 0);
 }
 
 bool CSignupDlg::event(QEvent* pEvent) {

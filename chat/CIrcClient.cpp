@@ -3,9 +3,8 @@
 #include "chat/CChatRoom.h"
 #include "hub/CMainWindow.h"
 #include "platform/Logging.h"
-#include "platform/Profile.h"
 #include "util/Config.h"
-#include "util/SettingsNames.h"
+#include "util/Settings.h"
 
 CIrcClient::CIrcClient()
     : m_socket(*this, &m_protocol), m_protocol(m_rooms, *this), m_rooms(this) {}
@@ -20,7 +19,7 @@ void CIrcClient::Connect() {
     if (m_socket.IsConnected()) {
         return;
     }
-    const bool bFirewall = GetProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, 0) != 0;
+    const bool bFirewall = ReadFlag(SETTING_HAS_FIREWALL);
     const std::string strHost = bFirewall && MainWnd() ? MainWnd()->m_strFirewallRoute : IrcHost();
     const unsigned nPort = bFirewall ? IrcFirewallPort() : IrcPort();
     qCInfo(NetLog) << "irc: connecting" << m_strNick.c_str() << "to" << strHost.c_str() << nPort;

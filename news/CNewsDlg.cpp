@@ -1,17 +1,16 @@
 #include "news/CNewsDlg.h"
 
+#include "gui/ResourceIds.h"
+#include "gui/Shell.h"
+#include "gui/Tray.h"
 #include "hub/CMainWindow.h"
 #include "news/CPastNewsDlg.h"
 #include "news/NewsCheck.h"
 #include "news/NewsFiles.h"
 #include "platform/Logging.h"
-#include "platform/Profile.h"
-#include "gui/ResourceIds.h"
-#include "gui/Shell.h"
-#include "gui/Tray.h"
 #include "ui/MessageBox.h"
 #include "ui/WindowPlacement.h"
-#include "util/SettingsNames.h"
+#include "util/Settings.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -261,7 +260,7 @@ void CNewsDlg::OnNewsItems(CNewsItemList* pItems) {
         m_pPrevButton->setEnabled(true);
         m_pNextButton->setEnabled(true);
         StartBlink(IDI_NEWS);
-        if (GetProfileInt(SECTION_PREFS, KEY_SOUND_ON, 1) != 0) {
+        if (ReadFlag(SETTING_SOUND_ON)) {
             PlayNamedSound("Default Beep");
         }
         // Unacknowledged items stay; the new ones join them.

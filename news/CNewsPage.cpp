@@ -1,9 +1,8 @@
 #include "news/CNewsPage.h"
 
 #include "hub/CMainWindow.h"
-#include "platform/Profile.h"
 #include "ui/MessageBox.h"
-#include "util/SettingsNames.h"
+#include "util/Settings.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -141,8 +140,8 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     m_display = CNewsDisplay::Load(m_strSection);
     RenderSample();
     m_pInterval->setText(QString::number(CheckIntervalMinutes(m_strSection)));
-    m_pFirewall->setChecked(GetProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, 0) != 0);
-    m_pSound->setChecked(GetProfileInt(SECTION_PREFS, KEY_SOUND_ON, 1) != 0);
+    m_pFirewall->setChecked(ReadFlag(SETTING_HAS_FIREWALL));
+    m_pSound->setChecked(ReadFlag(SETTING_SOUND_ON));
 }
 
 CNewsPage::~CNewsPage() = default;
@@ -228,8 +227,8 @@ bool CNewsPage::OnOK() {
     const bool bSound = m_pSound->isChecked();
     int nInterval = 0;
     ReadInterval(nInterval);
-    WriteProfileInt(SECTION_PREFS, KEY_HAS_FIREWALL, bFirewall ? 1 : 0);
-    WriteProfileInt(SECTION_PREFS, KEY_SOUND_ON, bSound ? 1 : 0);
-    WriteProfileInt(m_strSection, KEY_CHECK_TIME, nInterval);
+    WriteSetting(SETTING_HAS_FIREWALL, bFirewall ? 1 : 0);
+    WriteSetting(SETTING_SOUND_ON, bSound ? 1 : 0);
+    WriteSetting(SETTING_CHECK_TIME, nInterval, m_strSection);
     return true;
 }

@@ -1,7 +1,7 @@
 #include "news/NewsDisplay.h"
 
 #include "platform/Profile.h"
-#include "util/SettingsNames.h"
+#include "util/Settings.h"
 
 #include <algorithm>
 #include <optional>
@@ -11,7 +11,6 @@
 namespace {
 
 // Larger sizes are no use on any screen, and their pixel arithmetic could overflow.
-constexpr int kMaxFontSize = 500;
 
 }  // namespace
 
@@ -24,8 +23,7 @@ int ColorRefOf(const QColor& color) {
 }
 
 int CheckIntervalMinutes(const std::string& strSection) {
-    return GetProfileIntInRange(strSection, KEY_CHECK_TIME, 5, MIN_CHECK_MINUTES,
-                                MAX_CHECK_MINUTES);
+    return ReadSetting(SETTING_CHECK_TIME, strSection);
 }
 
 namespace {
@@ -193,25 +191,23 @@ void SortPastNewsLabels(CStringArray& labels) {
 
 CNewsDisplay CNewsDisplay::Load(const std::string& strSection) {
     CNewsDisplay display;
-    display.strFace = GetProfileString(strSection, KEY_NEWS_FONT, display.strFace);
-    display.nSize =
-        GetProfileIntInRange(strSection, KEY_NEWS_FONTSIZE, display.nSize, 1, kMaxFontSize);
-    display.nBackground = GetProfileInt(strSection, KEY_NEWS_BG_COLOR, display.nBackground);
-    display.nHeadlineColor =
-        GetProfileInt(strSection, KEY_NEWS_HEADLINE_COLOR, display.nHeadlineColor);
-    display.nSourceColor = GetProfileInt(strSection, KEY_NEWS_SOURCE_COLOR, display.nSourceColor);
-    display.nDateColor = GetProfileInt(strSection, KEY_NEWS_DATE_COLOR, display.nDateColor);
+    display.strFace = ReadSetting(SETTING_NEWS_FONT, strSection);
+    display.nSize = ReadSetting(SETTING_NEWS_FONTSIZE, strSection);
+    display.nBackground = ReadSetting(SETTING_NEWS_BG_COLOR, strSection);
+    display.nHeadlineColor = ReadSetting(SETTING_NEWS_HEADLINE_COLOR, strSection);
+    display.nSourceColor = ReadSetting(SETTING_NEWS_SOURCE_COLOR, strSection);
+    display.nDateColor = ReadSetting(SETTING_NEWS_DATE_COLOR, strSection);
     return display;
 }
 
 void CNewsDisplay::Save(const std::string& strSection) const {
     CProfileBatch batch;
-    WriteProfileString(strSection, KEY_NEWS_FONT, strFace);
-    WriteProfileInt(strSection, KEY_NEWS_FONTSIZE, nSize);
-    WriteProfileInt(strSection, KEY_NEWS_BG_COLOR, nBackground);
-    WriteProfileInt(strSection, KEY_NEWS_HEADLINE_COLOR, nHeadlineColor);
-    WriteProfileInt(strSection, KEY_NEWS_SOURCE_COLOR, nSourceColor);
-    WriteProfileInt(strSection, KEY_NEWS_DATE_COLOR, nDateColor);
+    WriteSetting(SETTING_NEWS_FONT, strFace, strSection);
+    WriteSetting(SETTING_NEWS_FONTSIZE, nSize, strSection);
+    WriteSetting(SETTING_NEWS_BG_COLOR, nBackground, strSection);
+    WriteSetting(SETTING_NEWS_HEADLINE_COLOR, nHeadlineColor, strSection);
+    WriteSetting(SETTING_NEWS_SOURCE_COLOR, nSourceColor, strSection);
+    WriteSetting(SETTING_NEWS_DATE_COLOR, nDateColor, strSection);
 }
 
 QFont CNewsDisplay::Font() const {

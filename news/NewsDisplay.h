@@ -4,6 +4,7 @@
 // from them: dates italic and plain text in the date colour, sources bold, headlines and
 // other links underlined.
 
+#include "util/Settings.h"
 #include "util/Strings.h"
 
 #include <QColor>
@@ -17,8 +18,8 @@ int ColorRefOf(const QColor& color);
 
 // The news check interval in minutes, and its range: a stored value outside it (a hand-edited
 // file, say) is clamped when read, as a huge one would overflow the timer period.
-constexpr int MIN_CHECK_MINUTES = 1;
-constexpr int MAX_CHECK_MINUTES = 99;
+constexpr int MIN_CHECK_MINUTES = SETTING_CHECK_TIME.nMin;
+constexpr int MAX_CHECK_MINUTES = SETTING_CHECK_TIME.nMax;
 int CheckIntervalMinutes(const std::string& strSection);
 
 // A headline as the user reads it: the character references "&lt;", "&gt;", "&quot;",
@@ -34,12 +35,12 @@ std::string DisplayText(const std::string& strText);
 void SortPastNewsLabels(CStringArray& labels);
 
 struct CNewsDisplay {
-    std::string strFace = "Times New Roman";
-    int nSize = 14;  // points
-    int nBackground = 16777215;
-    int nHeadlineColor = 16711680;
-    int nSourceColor = 255;
-    int nDateColor = 0;
+    std::string strFace = SETTING_NEWS_FONT.pszDefault;
+    int nSize = SETTING_NEWS_FONTSIZE.nDefault;  // points
+    int nBackground = SETTING_NEWS_BG_COLOR.nDefault;
+    int nHeadlineColor = SETTING_NEWS_HEADLINE_COLOR.nDefault;
+    int nSourceColor = SETTING_NEWS_SOURCE_COLOR.nDefault;
+    int nDateColor = SETTING_NEWS_DATE_COLOR.nDefault;
 
     // Reads the display values of a settings section; absent values keep the defaults.
     static CNewsDisplay Load(const std::string& strSection);

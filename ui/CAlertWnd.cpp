@@ -1,9 +1,8 @@
 #include "ui/CAlertWnd.h"
 
-#include "hub/CMainWindow.h"
-#include "platform/Profile.h"
 #include "gui/Shell.h"
-#include "util/SettingsNames.h"
+#include "hub/CMainWindow.h"
+#include "util/Settings.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -51,7 +50,7 @@ CAlertWnd* ShowAlert(const CChatEvent& event) {
                    rcArea.y() + rcArea.height() - pWnd->height());
     }
     pWnd->show();
-    if (GetProfileInt(SECTION_PREFS, KEY_SOUND_ON, 1) != 0) {
+    if (ReadFlag(SETTING_SOUND_ON)) {
         PlayNamedSound("Default Beep");
     }
     return pWnd;

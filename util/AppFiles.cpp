@@ -1,7 +1,6 @@
 #include "util/AppFiles.h"
 
-#include "platform/Profile.h"
-#include "util/SettingsNames.h"
+#include "util/Settings.h"
 
 #include <dirent.h>
 #include <fcntl.h>
@@ -102,7 +101,7 @@ bool WriteAll(int fd, const std::string& strText) {
 }  // namespace
 
 std::string AppDirPath(const std::string& strFileName) {
-    return GetProfileString(SECTION_PREFS, KEY_APP_DIR, "") + "/" + strFileName;
+    return ReadSetting(SETTING_APP_DIR) + "/" + strFileName;
 }
 
 bool SaveTextFile(const std::string& strPath, const std::string& strText) {

@@ -719,6 +719,8 @@ TEST_F(LoginDlgTest, formShownFromTheTrayAfterAnAutomaticLoginFailedTakesEnterOn
     QTest::keyClick(m_pDlg->focusWidget(), Qt::Key_Return);
     EXPECT_EQ(Status(), "Logging in...");
     EXPECT_EQ(m_pDlg->findChild<CSignupDlg*>(), nullptr);
+    // That attempt's own answer first, so the next result is the last word on the focus.
+    ASSERT_TRUE(WaitFor([&] { return Status() == "Can't connect to server."; }));
 
     // A result that points at a field keeps the focus there when the form comes back.
     Post(UM_LOGIN_RESULT, "1003", "Wrong password.");
