@@ -1,18 +1,22 @@
-// The login window's form: building it, filling it from the settings, logging in and
-// taking the login results.
+// The login window's form and login flow: building the form, filling it from the
+// settings, logging in, taking the login answer's messages, the retry and the version
+// notice.
 
 #include "app/CLoginDlg.h"
 
+#include "app/CNewVersionDlg.h"
 #include "app/CSignupDlg.h"
 #include "app/ServiceRequests.h"
 #include "gui/ResourceIds.h"
+#include "gui/Shell.h"
 #include "gui/Tray.h"
-#include "news/CNewsDlg.h"
 #include "platform/Logging.h"
+#include "platform/Profile.h"
 #include "ui/CHyperLink.h"
 #include "ui/FixedWindow.h"
+#include "ui/MessageBox.h"
 #include "ui/WindowPlacement.h"
-#include "util/Config.h"
+#include "util/Net.h"
 #include "util/Settings.h"
 
 #include <QCheckBox>
@@ -36,30 +40,18 @@ std::string Text(const QLineEdit* pEdit) { return pEdit->text().toStdString(); }
 }  // namespace
 
 CLoginDlg::CLoginDlg(QWidget* pParent)
-    : QDialog(pParent),
-      m_peerNet(*this, PeerBindAddress(), PeerPort()),
-      m_timers([this](int nIDEvent) { OnTimer(nIDEvent); }) {
+    : QDialog(pParent), m_timers([this](int nIDEvent) { OnTimer(nIDEvent); }) {
     setWindowTitle("Vocalon");
     setWindowIcon(LoadAppIcon(IDI_MAIN));
     // Only the process lives inside this window's loop; other windows stay usable.
     setModal(false);
     BuildForm();
     MakeFixedWindow(this, true);
-    InitChatClients();
     SetMainWindowHandle(Handle());
-    SetMainWnd(this);
 }
 
 CLoginDlg::~CLoginDlg() {
-    // No event loop runs any more: the news window goes at once.
-    delete m_pNewsDlg;
-    m_pNewsDlg = nullptr;
-    EndSession();
-    CloseChatWindows();
     TrayRemove();
-    if (MainWnd() == this) {
-        SetMainWnd(nullptr);
-    }
     if (MainWindowHandle() == Handle()) {
         SetMainWindowHandle(0);
     }
@@ -195,6 +187,7 @@ void CLoginDlg::OnLogin() {
         return;
     }
     SetStatus("Logging in...");
+    m_session.SetCredentials(m_strUsername, m_strPassword);
     StartLoginThread(MakeCredentials(m_strUsername, m_strPassword));
     WriteSetting(SETTING_HAS_FIREWALL, m_bFirewall ? 1 : 0);
 }
@@ -222,7 +215,7 @@ void CLoginDlg::OnLoginResult(const std::string& strCode, const std::string& str
     } else if (strCode == RESULT_SERVER_ERROR || strCode == RESULT_NO_CONNECTION) {
         pFocus = m_pLoginButton;
     } else if (strCode == "0") {
-        StartSession();
+        OnLoggedIn();
         return;
     } else {
         return;  // unknown: the form waits in its logging-in state for Cancel
@@ -239,12 +232,13 @@ void CLoginDlg::OnLoginResult(const std::string& strCode, const std::string& str
 void CLoginDlg::HideOffline(const std::string& strText) {
     TraySet(IDI_OFFLINE, "Offline");
     // The window vanishes into the tray; say once where it went and what happens next.
-    if (isVisible() || m_notice != ENotice::Offline) {
+    if (isVisible() || !m_bOfflineNoticeLast) {
         const bool bRetries = ReadFlag(SETTING_AUTOLOGIN);
-        m_notice = ENotice::Offline;
-        TrayNotify("Vocalon", strText + "\n" +
-                                  (bRetries ? "Vocalon tries again every 5 minutes."
-                                            : "Click the icon to show the login form."));
+        Notify(strText + "\n" +
+                   (bRetries ? "Vocalon tries again every 5 minutes."
+                             : "Click the icon to show the login form."),
+               [this] { ShowMain(); });
+        m_bOfflineNoticeLast = true;
     }
     hide();
     m_timers.SetTimer(TIMER_LOGIN_RETRY, kRetryPeriodMs);
@@ -277,4 +271,98 @@ void CLoginDlg::RunSignup() {
         SetStatus(kStatusIdle);
     });
     pDlg->open();
+}
+
+bool CLoginDlg::event(QEvent* pEvent) {
+    auto* pApp = dynamic_cast<CAppEvent*>(pEvent);
+    if (!pApp) {
+        return QDialog::event(pEvent);
+    }
+    switch (pApp->Message()) {
+        case UM_FIREWALL_ROUTE:
+            m_session.SetFirewallRoute(WParamOf<UM_FIREWALL_ROUTE>(*pApp));
+            break;
+        case UM_PEER_LIST: {
+            const std::optional<CStringArray>& addresses = WParamOf<UM_PEER_LIST>(*pApp);
+            m_session.PeerListArrived(addresses ? &*addresses : nullptr);
+            break;
+        }
+        case UM_LOGIN_RESULT:
+            OnLoginResult(WParamOf<UM_LOGIN_RESULT>(*pApp), LParamOf<UM_LOGIN_RESULT>(*pApp));
+            break;
+        case UM_VERSION_NOTICE:
+            OnVersionNotice(WParamOf<UM_VERSION_NOTICE>(*pApp), LParamOf<UM_VERSION_NOTICE>(*pApp));
+            break;
+        case UM_TRAY_NOTIFY: OnTrayNotify(LParamOf<UM_TRAY_NOTIFY>(*pApp)); break;
+        case UM_WORKER_MESSAGE: ShowWorkerMessage(WParamOf<UM_WORKER_MESSAGE>(*pApp)); break;
+        default: return QDialog::event(pEvent);
+    }
+    return true;
+}
+
+void CLoginDlg::ShowWorkerMessage(const std::string& strText) {
+    OpenMessageBox(nullptr, QMessageBox::Warning, "Vocalon", QString::fromStdString(strText));
+}
+
+void CLoginDlg::OnLoggedIn() {
+    SetStatus("Success!");
+    TraySet(IDI_MAIN, "");
+    m_timers.KillTimer(TIMER_LOGIN_RETRY);
+    if (m_session.InSession()) {
+        return;  // a late second success must not start a second session
+    }
+    {
+        CProfileBatch batch;
+        WriteSetting(SETTING_USERNAME, m_strUsername);
+        WriteSetting(SETTING_PASSWORD, m_strPassword);
+        WriteSetting(SETTING_AUTOLOGIN, m_bAutoLogin ? 1 : 0);
+    }
+    hide();
+    m_session.Start();
+}
+
+void CLoginDlg::SignInNewUser() {
+    SetStatus(kStatusIdle);
+    LoadForm();
+    SetIdleState();
+    m_timers.KillTimer(TIMER_LOGIN_RETRY);
+    m_session.End();
+    ShowMain();
+}
+
+void CLoginDlg::Quit() {
+    m_timers.KillTimer(TIMER_LOGIN_RETRY);
+    m_session.End();
+    done(QDialog::Accepted);
+}
+
+void CLoginDlg::OnVersionNotice(const std::string& strLatest, const std::string& strUrl) {
+    if (ReadFlag(SETTING_DO_NOT_BOTHER_ME)) {
+        return;
+    }
+    if (ParseInt(strLatest) <= ParseInt(STR_VERSION_COUNT) || m_pNewVersionDlg) {
+        return;
+    }
+    m_pNewVersionDlg = new CNewVersionDlg(this);
+    m_pNewVersionDlg->setAttribute(Qt::WA_DeleteOnClose);
+    connect(m_pNewVersionDlg, &QDialog::finished, this, [strUrl](int nResult) {
+        // Only a web page is opened: the address comes from the network.
+        if (nResult == QDialog::Accepted && IsWebUrl(strUrl)) {
+            ShellOpen(strUrl);
+        }
+    });
+    m_pNewVersionDlg->open();
+}
+
+void CLoginDlg::OnTimer(int nIDEvent) {
+    if (nIDEvent == TIMER_LOGIN_RETRY) {
+        m_timers.KillTimer(TIMER_LOGIN_RETRY);
+        if (m_session.InSession()) {
+            return;  // logged in meanwhile: nothing to retry
+        }
+        if (ReadFlag(SETTING_AUTOLOGIN)) {
+            OnLogin();
+        }
+        m_timers.SetTimer(TIMER_LOGIN_RETRY, kRetryPeriodMs);
+    }
 }

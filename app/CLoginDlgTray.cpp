@@ -4,7 +4,6 @@
 
 #include "app/CAboutDlg.h"
 #include "app/TrayMenu.h"
-#include "news/CNewsDlg.h"
 #include "gui/ResourceIds.h"
 #include "gui/Tray.h"
 #include "ui/CAlertWnd.h"
@@ -27,22 +26,22 @@ void CLoginDlg::OnTrayNotify(int nMouseMessage) {
     }
 }
 
+void CLoginDlg::Notify(const std::string& strText, std::function<void()> fnOnClick) {
+    m_fnNotificationClick = std::move(fnOnClick);
+    m_bOfflineNoticeLast = false;
+    TrayNotify("Vocalon", strText);
+}
+
 void CLoginDlg::OnNotificationClicked() {
-    const ENotice notice = m_notice;
-    m_notice = ENotice::None;
-    if (notice == ENotice::ChooseSources && m_bSession) {
-        OpenPrefs();
-    } else if (notice == ENotice::Offline || notice == ENotice::Unreachable) {
-        ShowMain();
+    // Once: a second click on the same notification does nothing.
+    const std::function<void()> fnOnClick = std::move(m_fnNotificationClick);
+    m_fnNotificationClick = {};
+    if (fnOnClick) {
+        fnOnClick();
     }
 }
 
-void CLoginDlg::ShowMain() {
-    TraySet(IDI_MAIN, "");
-    if (m_bSession && m_pNewsDlg) {
-        m_pNewsDlg->ShowNewsWindow();
-        return;
-    }
+void CLoginDlg::ShowLoginForm() {
     if (windowState() & Qt::WindowMinimized) {
         setWindowState(windowState() & ~Qt::WindowMinimized);
     }
@@ -65,9 +64,9 @@ void CLoginDlg::ShowTrayMenu(const QPoint& ptScreen) {
     const std::deque<CInvitationInbox::CEntry>& recent = CAlertWnd::Inbox().Recent();
     for (auto it = recent.rbegin(); it != recent.rend(); ++it) {
         invitations.push_back(it->event);
-        labels.push_back(InvitationMenuText(it->event.Param(3), it->event.Param(1)));
+        labels.push_back(InvitationMenuText(it->event.Inviter(), it->event.Topic()));
     }
-    m_pTrayMenu = BuildTrayPopup(m_bSession ? 0 : 1, labels).release();
+    m_pTrayMenu = BuildTrayPopup(m_session.InSession() ? 0 : 1, labels).release();
     m_pTrayMenu->setAttribute(Qt::WA_DeleteOnClose);
     // The command runs from the top of the event loop, once the menu is gone, so that
     // whatever it opens or ends never runs inside the menu's own handlers.
@@ -78,7 +77,9 @@ void CLoginDlg::ShowTrayMenu(const QPoint& ptScreen) {
             // The same as a click on the invitation's alert.
             QMetaObject::invokeMethod(
                 this,
-                [this, event = invitations[static_cast<size_t>(nIndex)]] { AlertClicked(event); },
+                [this, event = invitations[static_cast<size_t>(nIndex)]] {
+                    m_session.AlertClicked(event);
+                },
                 Qt::QueuedConnection);
             return;
         }
@@ -92,17 +93,9 @@ void CLoginDlg::ShowTrayMenu(const QPoint& ptScreen) {
 void CLoginDlg::OnCommand(int nID) {
     switch (nID) {
         case ID_QUIT: Quit(); break;
-        case ID_PREFS: OpenPrefs(); break;
-        case ID_UPDATE_NEWS:
-            if (m_pNewsDlg) {
-                m_pNewsDlg->UpdateNews();
-            }
-            break;
-        case ID_REVIEW_PAST_NEWS:
-            if (m_pNewsDlg) {
-                m_pNewsDlg->ShowPastNews();
-            }
-            break;
+        case ID_PREFS: m_session.OpenPrefs(); break;
+        case ID_UPDATE_NEWS: m_session.UpdateNews(); break;
+        case ID_REVIEW_PAST_NEWS: m_session.ShowPastNews(); break;
         case ID_SIGN_IN_NEW_USER: SignInNewUser(); break;
         case ID_ABOUT: ShowAbout(); break;
         default: break;

@@ -227,6 +227,7 @@ public:
         ++m_round.nInvited;
         ++m_nInvitations;
     }
+    void OpenRoom(const CChatRequest&) override {}
     void RefreshPeerList() override { ++m_nRefreshes; }
 
     CRound& m_round;

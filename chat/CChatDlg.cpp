@@ -1,13 +1,13 @@
 #include "chat/CChatDlg.h"
 
 #include "chat/BrowserPane.h"
+#include "chat/CChatHost.h"
 #include "chat/CIrcClient.h"
 #include "chat/IrcCommands.h"
 #include "chat/IrcLines.h"
-#include "hub/CMainWindow.h"
-#include "peer/CChatEvent.h"
 #include "gui/ResourceIds.h"
 #include "gui/Shell.h"
+#include "peer/CChatEvent.h"
 #include "ui/WindowPlacement.h"
 #include "util/Config.h"
 #include "util/Net.h"
@@ -75,9 +75,11 @@ std::string InstantMessageUrl(const std::string& strPageUrl) {
            Encoded("I got this hot link from the vocalon. Check it: " + strPageUrl);
 }
 
-CChatDlg::CChatDlg(CIrcClient* pClient, const std::string& strChannel, const std::string& strUrl)
+CChatDlg::CChatDlg(CIrcClient* pClient, const std::string& strChannel, const std::string& strUrl,
+                   CChatHost* pHost)
     : QDialog(nullptr),
       CChatRoom(strChannel),
+      m_pHost(pHost),
       m_timers([this](int nIDEvent) { OnTimer(nIDEvent); }),
       m_strUrl(strUrl) {
     SetClient(pClient);
@@ -231,7 +233,7 @@ void CChatDlg::showEvent(QShowEvent* pEvent) {
     // The first time it appears the window goes where the user's last chat window was
     // closed, with its size.
     m_bFirstPaint = false;
-    setGeometry(FitOnScreens(LoadWindowRect(UserSection(), PLACE_CHAT, geometry())));
+    setGeometry(FitOnScreens(LoadWindowRect(Section(), PLACE_CHAT, geometry())));
     m_pBrowser->setFocus();
 }
 
@@ -251,7 +253,7 @@ void CChatDlg::closeEvent(QCloseEvent* pEvent) {
     if (Client()) {
         Client()->Send(PartLine(Channel()));
     }
-    SaveWindowRect(UserSection(), PLACE_CHAT, geometry());
+    SaveWindowRect(Section(), PLACE_CHAT, geometry());
     // Out of the list now, not when the event loop deletes the window: until then the
     // client could rejoin the channel for it, or the login window raise it again.
     if (Client()) {
@@ -302,6 +304,10 @@ void CChatDlg::FlushPane() {
     m_pendingRuns.clear();
     m_pPane->setTextCursor(cursor);
     m_pPane->ensureCursorVisible();
+}
+
+std::string CChatDlg::Section() const {
+    return m_pHost ? m_pHost->Section() : std::string(SECTION_PREFS);
 }
 
 QString CChatDlg::Title() const {
@@ -397,21 +403,18 @@ void CChatDlg::OnJoinOrLeave() {
     if (Client()) {
         Client()->Send(PartLine(Channel()));
     }
-    CMainWindow* pMain = MainWnd();
     // Nobody to talk to yet: the peers are invited into the room.
-    const bool bInvite = bJoining && pMain && Users().empty();
+    const bool bInvite = bJoining && m_pHost && Users().empty();
     if (bInvite) {
-        CChatEvent event;
-        event.type = CChatEvent::TYPE_CHAT;
-        event.params = {Channel(), Topic(), m_strUrl, CurrentUser()};
-        pMain->BroadcastEvent(event);
+        m_pHost->BroadcastEvent(
+            CChatEvent::Invitation(Channel(), Topic(), m_strUrl, m_pHost->UserName()));
     }
     ClearUsers();
-    if (pMain) {
+    if (m_pHost) {
         if (bJoining) {
-            pMain->MoveChatToUser(this);
+            m_pHost->MoveChatToUser(this);
         } else {
-            pMain->MoveChatToGuest(this);
+            m_pHost->MoveChatToGuest(this);
         }
     }
     if (bInvite) {

@@ -16,6 +16,7 @@
 #include <utility>
 
 class CBrowserPane;
+class CChatHost;
 class QLabel;
 class QLineEdit;
 class QProgressBar;
@@ -42,7 +43,9 @@ public:
 
     // A window for the channel, sending through pClient until a room list takes it. It
     // loads strUrl when it is a web address (http or https).
-    CChatDlg(CIrcClient* pClient, const std::string& strChannel, const std::string& strUrl);
+    // pHost (may be null: the window then only watches) outlives the window.
+    CChatDlg(CIrcClient* pClient, const std::string& strChannel, const std::string& strUrl,
+             CChatHost* pHost = nullptr);
     ~CChatDlg() override;
 
     int Mode() const { return m_nMode; }
@@ -84,6 +87,8 @@ private:
     void FlushPane();
     void OnTimer(int nIDEvent);
     void StopFlashing();
+    // The settings section that keeps the window's place.
+    std::string Section() const;
     // The topic, or "Chat" before the server has named one.
     QString Title() const;
     // Rebuilds the user list and its count, once per turn of the event loop: a server
@@ -91,6 +96,7 @@ private:
     void SyncUsers();
     void OnDocumentComplete(const QString& strUrl);
 
+    CChatHost* m_pHost;
     CTimerSet m_timers;
     CBrowserPane* m_pBrowser = nullptr;
     QTextEdit* m_pPane = nullptr;

@@ -1,13 +1,16 @@
 #include "chat/CIrcClient.h"
 
 #include "chat/CChatRoom.h"
-#include "hub/CMainWindow.h"
 #include "platform/Logging.h"
 #include "util/Config.h"
-#include "util/Settings.h"
 
-CIrcClient::CIrcClient()
-    : m_socket(*this, &m_protocol), m_protocol(m_rooms, *this), m_rooms(this) {}
+CIrcRoute DefaultIrcRoute() { return {IrcHost(), IrcPort()}; }
+
+CIrcClient::CIrcClient(std::function<CIrcRoute()> fnRoute)
+    : m_socket(*this, &m_protocol),
+      m_protocol(m_rooms, *this),
+      m_rooms(this),
+      m_fnRoute(std::move(fnRoute)) {}
 
 CIrcClient::~CIrcClient() {
     for (CChatRoom* pRoom : m_rooms.Rooms()) {
@@ -19,11 +22,10 @@ void CIrcClient::Connect() {
     if (m_socket.IsConnected()) {
         return;
     }
-    const bool bFirewall = ReadFlag(SETTING_HAS_FIREWALL);
-    const std::string strHost = bFirewall && MainWnd() ? MainWnd()->m_strFirewallRoute : IrcHost();
-    const unsigned nPort = bFirewall ? IrcFirewallPort() : IrcPort();
-    qCInfo(NetLog) << "irc: connecting" << m_strNick.c_str() << "to" << strHost.c_str() << nPort;
-    if (strHost.empty() || !m_socket.Open(strHost, nPort)) {
+    const CIrcRoute route = m_fnRoute ? m_fnRoute() : DefaultIrcRoute();
+    qCInfo(NetLog) << "irc: connecting" << m_strNick.c_str() << "to" << route.strHost.c_str()
+                   << route.nPort;
+    if (route.strHost.empty() || !m_socket.Open(route.strHost, route.nPort)) {
         m_socket.Close();
     }
 }

@@ -11,16 +11,27 @@
 #include <functional>
 #include <string>
 
+// Where a client connects: a host name or dotted address, and a port.
+struct CIrcRoute {
+    std::string strHost;
+    unsigned nPort = 0;
+};
+
+// The built-in IRC server (or the one the environment names).
+CIrcRoute DefaultIrcRoute();
+
 class CIrcClient final {
 public:
-    CIrcClient();
+    // fnRoute is asked at each Connect, so a changed firewall setting takes effect at the
+    // next connection; without it the client goes to the built-in server.
+    explicit CIrcClient(std::function<CIrcRoute()> fnRoute = {});
     // Its rooms stay, sending nowhere until another client takes them.
     ~CIrcClient();
     CIrcClient(const CIrcClient&) = delete;
     CIrcClient& operator=(const CIrcClient&) = delete;
 
-    // Connects unless connected: to the firewall route on its port when the user is
-    // behind a firewall, else to the default IRC server. A pending attempt starts over.
+    // Connects unless connected, to the route its builder gives. A pending attempt starts
+    // over.
     void Connect();
     void Close();
     // Sends one protocol line; lost while not connected.
@@ -47,4 +58,5 @@ private:
     CIrcProtocol m_protocol;
     CChatRoomList m_rooms;
     std::string m_strNick;
+    std::function<CIrcRoute()> m_fnRoute;
 };

@@ -1,7 +1,7 @@
 #include "gui/Tray.h"
 
-#include "platform/AppEvent.h"
 #include "gui/ResourceIds.h"
+#include "platform/AppEvent.h"
 #include "util/Strings.h"
 
 #include <QApplication>

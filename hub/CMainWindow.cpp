@@ -16,5 +16,5 @@ void SetMainWnd(CMainWindow* pMainWnd) { g_pMainWnd = pMainWnd; }
 std::string CurrentUser() { return g_pMainWnd ? g_pMainWnd->UserName() : std::string(); }
 
 std::string UserSection() {
-    return g_pMainWnd ? g_pMainWnd->m_strSection : std::string(SECTION_PREFS);
+    return g_pMainWnd ? g_pMainWnd->Section() : std::string(SECTION_PREFS);
 }

@@ -1,10 +1,10 @@
 #include "news/CPastNewsDlg.h"
 
+#include "gui/ResourceIds.h"
 #include "hub/CChatRequest.h"
 #include "hub/CMainWindow.h"
 #include "news/NewsDisplay.h"
 #include "news/NewsFiles.h"
-#include "gui/ResourceIds.h"
 #include "ui/WindowPlacement.h"
 #include "util/Net.h"
 #include "util/SettingsNames.h"
@@ -122,12 +122,12 @@ void CPastNewsDlg::showEvent(QShowEvent* pEvent) {
     if (!pMain) {
         return;
     }
-    setGeometry(FitOnScreens(LoadWindowRect(pMain->m_strSection, PLACE_PAST_NEWS, geometry())));
+    setGeometry(FitOnScreens(LoadWindowRect(pMain->Section(), PLACE_PAST_NEWS, geometry())));
 }
 
 void CPastNewsDlg::closeEvent(QCloseEvent* pEvent) {
     if (CMainWindow* pMain = MainWnd()) {
-        SaveWindowRect(pMain->m_strSection, PLACE_PAST_NEWS, geometry());
+        SaveWindowRect(pMain->Section(), PLACE_PAST_NEWS, geometry());
     }
     QWidget::closeEvent(pEvent);
 }

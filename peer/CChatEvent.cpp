@@ -83,6 +83,14 @@ void CChatEvent::FromXml(std::string_view strText) {
     CutList("cat", strBody, cats);
 }
 
+CChatEvent CChatEvent::Invitation(const std::string& strChannel, const std::string& strTopic,
+                                  const std::string& strUrl, const std::string& strInviter) {
+    CChatEvent event;
+    event.type = TYPE_CHAT;
+    event.params = {strChannel, strTopic, strUrl, strInviter};
+    return event;
+}
+
 const std::string& CChatEvent::Param(size_t nIndex) const {
     static const std::string s_strEmpty;
     return nIndex < params.size() ? params[nIndex] : s_strEmpty;

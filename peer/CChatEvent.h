@@ -30,8 +30,18 @@ public:
     // an empty param or cat element is kept as an empty value. Never fails.
     void FromXml(std::string_view strText);
 
+    // A "CHAT" event: the invitation of strInviter into the room of a channel, with its
+    // topic and the article's address, in the params in that order.
+    static CChatEvent Invitation(const std::string& strChannel, const std::string& strTopic,
+                                 const std::string& strUrl, const std::string& strInviter);
+
     // The param at nIndex, or empty when the event has fewer.
     const std::string& Param(size_t nIndex) const;
+    // The params of a "CHAT" event by name (empty when absent).
+    const std::string& Channel() const { return Param(0); }
+    const std::string& Topic() const { return Param(1); }
+    const std::string& Url() const { return Param(2); }
+    const std::string& Inviter() const { return Param(3); }
 
     std::string id;
     std::string type;

@@ -1,6 +1,5 @@
 #include "peer/CPeerNet.h"
 
-#include "hub/CMainWindow.h"
 #include "peer/CChatEvent.h"
 #include "peer/CPeerSocket.h"
 #include "platform/Logging.h"
@@ -188,10 +187,7 @@ void CPeerNet::OpenChatForEvent(const CChatEvent& event) {
     if (event.type != CChatEvent::TYPE_CHAT) {
         return;
     }
-    if (CMainWindow* pMain = MainWnd()) {
-        pMain->OpenChatRequest(
-            CChatRequest{event.Param(0), event.Param(1), event.Param(2)}.Record());
-    }
+    m_host.OpenRoom(CChatRequest{event.Channel(), event.Topic(), event.Url()});
 }
 
 void CPeerNet::Shutdown() {

@@ -12,6 +12,7 @@
 // REFRESH_PERIOD_MS, whatever closes. Several networks may live in one process. Window
 // thread only.
 
+#include "hub/CChatRequest.h"
 #include "peer/CEventRateLimit.h"
 #include "peer/CPeerBackoff.h"
 #include "peer/CPeerListenSocket.h"
@@ -43,6 +44,8 @@ public:
     virtual void ChatInvitation(const CChatEvent& event, const std::string& strFrom) = 0;
     // The addresses ran out: fetch a new list, which comes back through PeerListArrived.
     virtual void RefreshPeerList() = 0;
+    // Opens (or raises) the chat room an invitation names.
+    virtual void OpenRoom(const CChatRequest& request) = 0;
 };
 
 // Why other clients cannot connect to us, for the user: "port 443 is reserved for the
@@ -100,7 +103,7 @@ public:
     // An event from the peer at strFrom: relayed once to every peer (its sender too)
     // unless seen, refused or over the relay budget; refusals are logged.
     void OnEventReceived(const CChatEvent& event, const std::string& strFrom = {});
-    // Opens the chat room a "CHAT" event names, through the main window.
+    // Opens the chat room a "CHAT" event names, through the host.
     void OpenChatForEvent(const CChatEvent& event);
     int GetPeerCount() const { return static_cast<int>(m_peers.size()); }
     // Closes every connection and the listener; the ids seen and the pauses are kept.

@@ -1,7 +1,6 @@
 #include "ui/CAlertWnd.h"
 
 #include "gui/Shell.h"
-#include "hub/CMainWindow.h"
 #include "util/Settings.h"
 
 #include <QApplication>
@@ -40,7 +39,7 @@ int OpenAlerts() {
 
 CAlertWnd* ShowAlert(const CChatEvent& event) {
     auto* pWnd = new CAlertWnd;
-    pWnd->SetText("Chat Event from " + event.Param(3) + "!\n\n" + event.Param(1));
+    pWnd->SetText("Chat Event from " + event.Inviter() + "!\n\n" + event.Topic());
     pWnd->SetEvent(event);
     // The available area leaves out the taskbar, so the corner is just above it. Each new
     // alert lies on top of the older ones at the same place.
@@ -85,6 +84,19 @@ void CAlertWnd::SetEvent(const CChatEvent& event) { m_event.FromXml(event.ToXml(
 void CAlertWnd::SetClosePeriod(int nMs) { s_nClosePeriodMs = nMs; }
 
 void CAlertWnd::AdvanceClock(std::chrono::milliseconds duration) { s_clockSkew += duration; }
+
+namespace {
+
+std::function<void(const CChatEvent&)>& ClickHandler() {
+    static std::function<void(const CChatEvent&)> s_fnOnClick;
+    return s_fnOnClick;
+}
+
+}  // namespace
+
+void CAlertWnd::SetClickHandler(std::function<void(const CChatEvent&)> fnOnClick) {
+    ClickHandler() = std::move(fnOnClick);
+}
 
 CInvitationInbox& CAlertWnd::Inbox() {
     static CInvitationInbox s_inbox;
@@ -150,10 +162,12 @@ void CAlertWnd::mouseReleaseEvent(QMouseEvent* pEvent) {
     if (pEvent->button() != Qt::LeftButton || !rect().contains(pEvent->position().toPoint())) {
         return;
     }
-    if (CMainWindow* pMain = MainWnd()) {
-        pMain->AlertClicked(m_event);
-    }
+    // The handler may open a window at once: the alert goes first either way.
+    const CChatEvent event = m_event;
     Destroy();
+    if (ClickHandler()) {
+        ClickHandler()(event);
+    }
 }
 
 void CAlertWnd::hideEvent(QHideEvent* pEvent) {

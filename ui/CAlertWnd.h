@@ -15,6 +15,7 @@
 #include <QDialog>
 
 #include <chrono>
+#include <functional>
 #include <string>
 
 class CAlertWnd final : public QDialog {
@@ -50,6 +51,9 @@ public:
     static CAlertWnd* ShowWaiting();
     // The invitations of the process: waiting, and the recent ones for the tray menu.
     static CInvitationInbox& Inbox();
+    // What a click on any alert does with its event; set by whoever shows invitations
+    // (the session), cleared with an empty function.
+    static void SetClickHandler(std::function<void(const CChatEvent&)> fnOnClick);
 
     // For tests: the close period of alerts made from now on, and a jump of the clock
     // that the quiet time reads.

@@ -40,7 +40,7 @@ bool CInvitationInbox::Take(const CChatEvent& event, const std::string& strSourc
     }
     // The length prefix keeps every pair apart, whatever bytes the names hold.
     std::string strPair =
-        std::to_string(event.Param(3).size()) + ":" + event.Param(3) + event.Param(0);
+        std::to_string(event.Inviter().size()) + ":" + event.Inviter() + event.Channel();
     if (!m_quietPairs.insert(strPair).second) {
         return false;
     }

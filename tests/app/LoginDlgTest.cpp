@@ -5,13 +5,13 @@
 #include "app/TrayMenu.h"
 #include "chat/CChatDlg.h"
 #include "chat/CIrcProtocol.h"
+#include "gui/ResourceIds.h"
+#include "gui/Tray.h"
 #include "news/CNewsDlg.h"
 #include "news/CPastNewsDlg.h"
 #include "news/NewsCheck.h"
 #include "peer/CChatEvent.h"
 #include "platform/Profile.h"
-#include "gui/ResourceIds.h"
-#include "gui/Tray.h"
 #include "tests/app/AppTestSupport.h"
 #include "ui/CAlertWnd.h"
 #include "ui/FixedWindow.h"
@@ -94,7 +94,7 @@ TEST_F(LoginDlgTest, firstStartShowsEmptyFormWithAutoLoginTickedAndDoesNotLogIn)
     EXPECT_TRUE(AutoLogin()->isChecked());
     EXPECT_EQ(Status(), "Vocalon v2.0");
     EXPECT_TRUE(IsIdle());
-    EXPECT_EQ(m_pDlg->m_strSection, "Prefs");
+    EXPECT_EQ(m_pDlg->Session().Section(), "Prefs");
     EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
     EXPECT_EQ(TrayState().strTip, "Vocalon 2.0");
     EXPECT_EQ(m_pDlg->focusWidget(), User());
@@ -198,8 +198,8 @@ TEST_F(LoginDlgTest, successStoresCredentialsHidesAndSwitchesTheSection) {
     Post(UM_LOGIN_RESULT, "0", "Welcome");
     EXPECT_EQ(Status(), "Success!");
     EXPECT_FALSE(m_pDlg->isVisible());
-    EXPECT_TRUE(m_pDlg->m_bSession);
-    EXPECT_EQ(m_pDlg->m_strSection, "Prefs-Kim");
+    EXPECT_TRUE(m_pDlg->Session().InSession());
+    EXPECT_EQ(m_pDlg->Session().Section(), "Prefs-Kim");
     EXPECT_EQ(GetProfileString("Prefs", "username"), "Kim");
     EXPECT_EQ(GetProfileString("Prefs", "password"), "pw");
     EXPECT_EQ(GetProfileInt("Prefs", "autologin", 7), 0);
@@ -224,8 +224,9 @@ TEST_F(LoginDlgTest, aPeerPortThatCannotBeOpenedIsToldOnceAndShownInEverySession
         Type("kim", "pw");
         LoginButton()->click();
         Post(UM_LOGIN_RESULT, "0", "");
-        ASSERT_TRUE(m_pDlg->NewsWindow());
-        const QString strLine = m_pDlg->NewsWindow()->findChild<QLabel*>("status")->text();
+        ASSERT_TRUE(m_pDlg->Session().NewsWindow());
+        const QString strLine =
+            m_pDlg->Session().NewsWindow()->findChild<QLabel*>("status")->text();
         EXPECT_TRUE(strLine.endsWith(QString::fromStdString("Others cannot reach you: " + strWhy)))
             << strLine.toStdString();
         EXPECT_EQ(TrayState().nNotifications, nBefore + 1);
@@ -266,7 +267,7 @@ TEST_F(LoginDlgTest, serviceDownAtStartIsOfflineUntilARetryTickFindsItBack) {
     Open();
     ASSERT_TRUE(WaitFor([&] { return Status() == "Can't connect to server."; }));
     EXPECT_EQ(TrayState().strTip, "Offline");
-    EXPECT_FALSE(m_pDlg->m_bSession);
+    EXPECT_FALSE(m_pDlg->Session().InSession());
 
     // The service comes back on the same address; the next tick logs in.
     CLocalService service({"--port", strPort});
@@ -274,21 +275,21 @@ TEST_F(LoginDlgTest, serviceDownAtStartIsOfflineUntilARetryTickFindsItBack) {
     ASSERT_TRUE(service.Register("kim", "pw"));
     m_pDlg->OnTimer(TIMER_LOGIN_RETRY);
     ASSERT_TRUE(WaitFor([&] { return Status() == "Success!"; }));
-    EXPECT_TRUE(m_pDlg->m_bSession);
+    EXPECT_TRUE(m_pDlg->Session().InSession());
     EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
     EXPECT_EQ(TrayState().strTip, "Vocalon 2.0");
 }
 
 TEST_F(LoginDlgTest, routeAndPeerListsAreKept) {
     Open();
-    const CPeerNet& net = m_pDlg->PeerNet();
+    const CPeerNet& net = m_pDlg->Session().PeerNet();
     const std::string strOwn = net.OwnAddress();
     ASSERT_FALSE(strOwn.empty());
     PostAppEvent(m_pDlg->Handle(), UM_FIREWALL_ROUTE, MakeParam(std::string("fw.example")));
     // Our own address starts no attempt but uses up its turn: two go at once.
     PostMessageTo<UM_PEER_LIST>(m_pDlg->Handle(), CStringArray{strOwn, strOwn, strOwn});
     PumpEvents(20ms);
-    EXPECT_EQ(m_pDlg->m_strFirewallRoute, "fw.example");
+    EXPECT_EQ(m_pDlg->Session().FirewallRoute(), "fw.example");
     EXPECT_EQ(net.PendingAddresses().size(), 1u);
     EXPECT_TRUE(net.Timers().IsActive(TIMER_PEER_REFRESH));
     EXPECT_EQ(net.Timers().Interval(TIMER_PEER_REFRESH), 300000);
@@ -297,13 +298,13 @@ TEST_F(LoginDlgTest, routeAndPeerListsAreKept) {
     PostMessageTo<UM_PEER_LIST>(m_pDlg->Handle());
     PumpEvents(20ms);
     EXPECT_EQ(net.PendingAddresses().size(), 1u);
-    m_pDlg->PeerNet().OnTimer(TIMER_PEER_REFRESH);  // addresses pending: the tick waits
+    m_pDlg->Session().PeerNet().OnTimer(TIMER_PEER_REFRESH);  // addresses pending: the tick waits
     EXPECT_TRUE(net.Timers().IsActive(TIMER_PEER_REFRESH));
 
     PostMessageTo<UM_PEER_LIST>(m_pDlg->Handle(), CStringArray{});
     PumpEvents(20ms);
     EXPECT_TRUE(net.PendingAddresses().empty());
-    m_pDlg->PeerNet().OnTimer(TIMER_PEER_REFRESH);  // none left: fetch a fresh list
+    m_pDlg->Session().PeerNet().OnTimer(TIMER_PEER_REFRESH);  // none left: fetch a fresh list
     EXPECT_FALSE(net.Timers().IsActive(TIMER_PEER_REFRESH));
 }
 
@@ -417,7 +418,7 @@ TEST_F(LoginDlgTest, aRecentInvitationChosenInTheTrayMenuOpensItsRoomOnceTheMenu
         CChatEvent invitation;
         invitation.type = CChatEvent::TYPE_CHAT;
         invitation.params = {std::string("#") + pszInviter, "Gazette", "http://x/a", pszInviter};
-        m_pDlg->PeerNet().OnEventReceived(invitation, "127.0.1.1");
+        m_pDlg->Session().PeerNet().OnEventReceived(invitation, "127.0.1.1");
     }
     m_pDlg->ShowTrayMenu(QPoint(400, 300));
     ASSERT_NE(m_pDlg->TrayMenu(), nullptr);
@@ -427,9 +428,10 @@ TEST_F(LoginDlgTest, aRecentInvitationChosenInTheTrayMenuOpensItsRoomOnceTheMenu
     EXPECT_EQ(pRecent->actions()[0]->text().toStdString(), "bob: Gazette");
     pRecent->actions()[1]->trigger();
     m_pDlg->TrayMenu()->close();
-    EXPECT_TRUE(m_pDlg->GuestClient().Rooms().Rooms().empty());
-    ASSERT_TRUE(WaitFor([&] { return m_pDlg->GuestClient().Rooms().FindRoom("#ann") != nullptr; }));
-    EXPECT_EQ(m_pDlg->GuestClient().Rooms().Rooms().size(), 1u);
+    EXPECT_TRUE(m_pDlg->Session().GuestClient().Rooms().Rooms().empty());
+    ASSERT_TRUE(WaitFor(
+        [&] { return m_pDlg->Session().GuestClient().Rooms().FindRoom("#ann") != nullptr; }));
+    EXPECT_EQ(m_pDlg->Session().GuestClient().Rooms().Rooms().size(), 1u);
     // Whoever logs in next starts without them.
     m_pDlg->OnCommand(ID_SIGN_IN_NEW_USER);
     EXPECT_TRUE(CAlertWnd::Inbox().Recent().empty());
@@ -446,16 +448,16 @@ TEST_F(LoginDlgTest, signInNewUserShowsTheStoredFormAndKeepsTheSection) {
     Type("kim", "pw");
     LoginButton()->click();
     Post(UM_LOGIN_RESULT, "0", "");
-    ASSERT_EQ(m_pDlg->m_strSection, "Prefs-kim");
+    ASSERT_EQ(m_pDlg->Session().Section(), "Prefs-kim");
     WriteProfileInt("Prefs", "autologin", 0);
     m_pDlg->OnCommand(ID_SIGN_IN_NEW_USER);
     EXPECT_TRUE(m_pDlg->isVisible());
-    EXPECT_FALSE(m_pDlg->m_bSession);
+    EXPECT_FALSE(m_pDlg->Session().InSession());
     EXPECT_TRUE(IsIdle());
     EXPECT_EQ(Status(), "Vocalon v2.0");
     EXPECT_EQ(User()->text(), "kim");
     EXPECT_FALSE(AutoLogin()->isChecked());
-    EXPECT_EQ(m_pDlg->m_strSection, "Prefs-kim");
+    EXPECT_EQ(m_pDlg->Session().Section(), "Prefs-kim");
 }
 
 TEST_F(LoginDlgTest, quitEndsTheWindowsLoopFromEveryState) {
@@ -514,7 +516,7 @@ TEST_F(LoginDlgTest, clickOnTheLinkOpensSignUpAndFillsTheFormOnSuccess) {
     // The new account logs in for real.
     LoginButton()->click();
     ASSERT_TRUE(WaitFor([&] { return Status() == "Success!"; }));
-    EXPECT_EQ(m_pDlg->m_strSection, "Prefs-new_user-1");
+    EXPECT_EQ(m_pDlg->Session().Section(), "Prefs-new_user-1");
     EXPECT_TRUE(m_appDir.Exists("in_feeds.txt"));
 }
 
@@ -526,15 +528,15 @@ TEST_F(LoginDlgTest, sessionEndsWhilePrefsAreOpenFromThePanesLinkWithoutHarm) {
         Type("kim", "pw");
         LoginButton()->click();
         Post(UM_LOGIN_RESULT, "0", "");
-        QWidget* pNews = m_pDlg->NewsWindow();
+        QWidget* pNews = m_pDlg->Session().NewsWindow();
         ASSERT_TRUE(pNews);
         pNews->show();
         QWidget* pViewport = pNews->findChild<QTextEdit*>("pane")->viewport();
         QTest::mouseClick(pViewport, Qt::LeftButton, {}, QPoint(12, 8));
-        ASSERT_TRUE(WaitFor([&] { return m_pDlg->PrefSheet() != nullptr; }));
+        ASSERT_TRUE(WaitFor([&] { return m_pDlg->Session().PrefSheet() != nullptr; }));
         m_pDlg->OnCommand(nCommand);
         PumpEvents(50ms);
-        EXPECT_EQ(m_pDlg->PrefSheet(), nullptr) << nCommand;
+        EXPECT_EQ(m_pDlg->Session().PrefSheet(), nullptr) << nCommand;
         m_pDlg.reset();
     }
 }
@@ -588,7 +590,7 @@ TEST_F(LoginDlgTest, notificationAfterLoginWithoutSourcesOpensThePrefs) {
     Post(UM_LOGIN_RESULT, "0", "");
     PostAppEvent(m_pDlg->Handle(), UM_TRAY_NOTIFY, MakeParam(TRAY_ICON_ID),
                  MakeParam(NIN_BALLOONUSERCLICK));
-    EXPECT_TRUE(WaitFor([&] { return m_pDlg->PrefSheet() != nullptr; }));
+    EXPECT_TRUE(WaitFor([&] { return m_pDlg->Session().PrefSheet() != nullptr; }));
 }
 
 TEST_F(LoginDlgTest, chatRequestsOpenOneWindowPerValidChannelOnTheGuestConnection) {
@@ -597,31 +599,31 @@ TEST_F(LoginDlgTest, chatRequestsOpenOneWindowPerValidChannelOnTheGuestConnectio
     Type("kim", "pw");
     LoginButton()->click();
     Post(UM_LOGIN_RESULT, "0", "");
-    EXPECT_EQ(m_pDlg->UserClient().GetNick(), "kim0");
-    EXPECT_EQ(m_pDlg->GuestClient().GetNick(), "guest");
+    EXPECT_EQ(m_pDlg->Session().UserClient().GetNick(), "kim0");
+    EXPECT_EQ(m_pDlg->Session().GuestClient().GetNick(), "guest");
 
     // Not a channel token, a record of more or fewer pieces: nothing opens.
     for (const char* psz : {"#a b!!Topic!!http://x/a", "#a\r\n: QUIT!!T!!http://x",
                             "chan!!T!!http://x", "#ok!!Topic", "#ok!!Top!c!!http://x"}) {
-        m_pDlg->OpenChatRequest(psz);
+        m_pDlg->Session().OpenChatRequest(psz);
     }
-    EXPECT_TRUE(m_pDlg->GuestClient().Rooms().Rooms().empty());
+    EXPECT_TRUE(m_pDlg->Session().GuestClient().Rooms().Rooms().empty());
 
     // An alert's click opens the room its invitation names, once.
     CChatEvent invitation;
     invitation.type = CChatEvent::TYPE_CHAT;
     invitation.params = {"#Budget", "Gazette - Budget", "http://x/a", "ann"};
-    m_pDlg->AlertClicked(invitation);
-    m_pDlg->OpenChatRequest("#Budget!!Gazette - Budget!!http://x/a");
-    ASSERT_EQ(m_pDlg->GuestClient().Rooms().Rooms().size(), 1u);
-    auto* pChat = dynamic_cast<CChatDlg*>(m_pDlg->GuestClient().Rooms().Rooms().front());
+    m_pDlg->Session().AlertClicked(invitation);
+    m_pDlg->Session().OpenChatRequest("#Budget!!Gazette - Budget!!http://x/a");
+    ASSERT_EQ(m_pDlg->Session().GuestClient().Rooms().Rooms().size(), 1u);
+    auto* pChat = dynamic_cast<CChatDlg*>(m_pDlg->Session().GuestClient().Rooms().Rooms().front());
     ASSERT_NE(pChat, nullptr);
     EXPECT_TRUE(pChat->isVisible());
     EXPECT_EQ(pChat->Channel(), "#Budget");
 
-    m_pDlg->MoveChatToUser(pChat);
-    EXPECT_TRUE(m_pDlg->GuestClient().Rooms().Rooms().empty());
-    EXPECT_EQ(m_pDlg->UserClient().Rooms().FindRoom("#Budget"), pChat);
+    m_pDlg->Session().MoveChatToUser(pChat);
+    EXPECT_TRUE(m_pDlg->Session().GuestClient().Rooms().Rooms().empty());
+    EXPECT_EQ(m_pDlg->Session().UserClient().Rooms().FindRoom("#Budget"), pChat);
     // The window ends with the login window.
     m_pDlg.reset();
 }
@@ -637,12 +639,13 @@ TEST_F(LoginDlgTest, aRepeatedServerReplyOpensOneBoxAtATime) {
         return nBoxes;
     };
     for (int i = 0; i < 1000; ++i) {
-        CIrcClient& client = i % 2 ? m_pDlg->UserClient() : m_pDlg->GuestClient();
+        CIrcClient& client =
+            i % 2 ? m_pDlg->Session().UserClient() : m_pDlg->Session().GuestClient();
         client.Protocol().HandleLine(":s 461 kim0 JOIN :Not enough parameters");
     }
     PumpEvents(20ms);
     EXPECT_EQ(openBoxes(), 1);
-    m_pDlg->GuestClient().Protocol().HandleLine(":s 433 * guest9 :in use");
+    m_pDlg->Session().GuestClient().Protocol().HandleLine(":s 433 * guest9 :in use");
     PumpEvents(20ms);
     EXPECT_EQ(openBoxes(), 1);  // another text has a box of its own
 
@@ -655,7 +658,7 @@ TEST_F(LoginDlgTest, aRepeatedServerReplyOpensOneBoxAtATime) {
     }
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     EXPECT_EQ(openBoxes(), 0);
-    m_pDlg->UserClient().Protocol().HandleLine(":s 461 kim0 JOIN :Not enough parameters");
+    m_pDlg->Session().UserClient().Protocol().HandleLine(":s 461 kim0 JOIN :Not enough parameters");
     EXPECT_EQ(openBoxes(), 1);
 }
 
@@ -667,13 +670,14 @@ TEST_F(LoginDlgTest, headlinesWithExclamationMarksOpenTheirRoomsFromEveryPath) {
     Post(UM_LOGIN_RESULT, "0", "");
     const std::string strUrl = "http://example.org/a?b=!&c=%21";
     auto expectRoom = [&](const char* pszChannel) {
-        auto* pChat = dynamic_cast<CChatDlg*>(m_pDlg->GuestClient().Rooms().FindRoom(pszChannel));
+        auto* pChat =
+            dynamic_cast<CChatDlg*>(m_pDlg->Session().GuestClient().Rooms().FindRoom(pszChannel));
         ASSERT_NE(pChat, nullptr) << pszChannel;
         EXPECT_EQ(pChat->ArticleUrl(), strUrl);
     };
 
     // The headline pane of the news window.
-    CNewsDlg* pNews = m_pDlg->NewsWindow();
+    CNewsDlg* pNews = m_pDlg->Session().NewsWindow();
     CNewsItemList items;
     items.push_back(
         std::make_unique<CNewsItem>(strUrl, "Wow! Markets rally", "Gazette", "", 1007660580));
@@ -698,7 +702,7 @@ TEST_F(LoginDlgTest, headlinesWithExclamationMarksOpenTheirRoomsFromEveryPath) {
     CChatEvent invitation;
     invitation.type = CChatEvent::TYPE_CHAT;
     invitation.params = {"#Yes!!", "Post - Yes!! 100%", strUrl, "ann"};
-    m_pDlg->AlertClicked(invitation);
+    m_pDlg->Session().AlertClicked(invitation);
     expectRoom("#Yes!!");
     m_pDlg.reset();
 }

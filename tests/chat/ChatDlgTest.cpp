@@ -37,11 +37,11 @@ using testing_support::WaitFor;
 namespace {
 
 // A chat window on an unconnected guest client (what it sends is dropped), with the plain
-// browser pane and a fake login window that records the moves between clients.
+// browser pane and a stand-in session that records the moves between clients.
 class ChatDlgTest : public ChatWindowTest {
 protected:
     CChatDlg& Open(const std::string& strUrl = "http://example.org/a?x=1") {
-        return ChatWindowTest::Open(strUrl);
+        return ChatWindowTest::Open(strUrl, &m_main);
     }
     bool PageLoaded() const { return Child<QPushButton>("join")->isEnabled(); }
 

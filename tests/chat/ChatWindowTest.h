@@ -17,10 +17,11 @@ protected:
     ChatWindowTest() { m_client.SetNick("kim0"); }
     ~ChatWindowTest() override { delete m_pDlg.data(); }
 
-    // Replaces the open window by a new one for #chan showing strUrl.
-    CChatDlg& Open(const std::string& strUrl) {
+    // Replaces the open window by a new one for #chan showing strUrl, with pHost (none: it
+    // only watches).
+    CChatDlg& Open(const std::string& strUrl, CChatHost* pHost = nullptr) {
         delete m_pDlg.data();
-        m_pDlg = new CChatDlg(&m_client, "#chan", strUrl);
+        m_pDlg = new CChatDlg(&m_client, "#chan", strUrl, pHost);
         m_client.Rooms().AddRoom(m_pDlg);
         m_pDlg->show();
         return *m_pDlg;

@@ -1,14 +1,17 @@
 #pragma once
 
-// A main window for news tests: set as MainWnd() for its lifetime, with a user name and
-// settings section the test chooses, recording the chat requests and events it is handed.
+// A stand-in for the session in window tests: set as MainWnd() and as the alerts' click
+// handler for its lifetime, with a user name and settings section the test chooses, and
+// the host chat windows are given; it records the chat requests, moves, invitations and
+// alert clicks it is handed.
 
+#include "chat/CChatHost.h"
 #include "hub/CMainWindow.h"
 
 #include <string>
 #include <vector>
 
-class CFakeMainWindow final : public CMainWindow {
+class CFakeMainWindow final : public CMainWindow, public CChatHost {
 public:
     explicit CFakeMainWindow(std::string strUser = "kim");
     ~CFakeMainWindow() override;
@@ -20,14 +23,16 @@ public:
     void ShowMain() override {}
     void OpenChatRequest(const std::string& strRequest) override;
     void ShowTrayMenu(const QPoint&) override {}
+    std::string UserName() const override { return m_strUser; }
+    std::string Password() const override { return {}; }
+    std::string Section() const override { return m_strSection; }
+    bool InSession() const override { return true; }
     void MoveChatToUser(CChatDlg* pDlg) override { m_movedToUser.push_back(pDlg); }
     void MoveChatToGuest(CChatDlg* pDlg) override { m_movedToGuest.push_back(pDlg); }
     void BroadcastEvent(const CChatEvent& event) override;
-    void AlertClicked(const CChatEvent& event) override;
-    std::string UserName() const override { return m_strUser; }
-    std::string Password() const override { return {}; }
 
     std::string m_strUser;
+    std::string m_strSection;
     std::vector<std::string> m_chatRequests;
     std::vector<CChatDlg*> m_movedToUser;
     std::vector<CChatDlg*> m_movedToGuest;

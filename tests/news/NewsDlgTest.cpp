@@ -1,10 +1,10 @@
 #include "news/CNewsDlg.h"
 
+#include "gui/ResourceIds.h"
+#include "gui/Tray.h"
 #include "news/CPastNewsDlg.h"
 #include "news/NewsDisplay.h"
 #include "platform/Profile.h"
-#include "gui/ResourceIds.h"
-#include "gui/Tray.h"
 #include "tests/news/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
 #include "ui/WindowPlacement.h"

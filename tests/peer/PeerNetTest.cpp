@@ -43,8 +43,11 @@ public:
         }
     }
 
+    void OpenRoom(const CChatRequest& request) override { m_rooms.push_back(request); }
+
     CPeerNet m_net;
     std::vector<std::string> m_invitations;
+    std::vector<CChatRequest> m_rooms;
     int m_nRefreshes = 0;
     bool m_bAnswer = false;
     CStringArray m_serviceList;
@@ -434,3 +437,15 @@ TEST_F(PeerNetTest, aFloodFromOnePeerIsCutToItsRateThenDisconnectedWhileOthersGo
 }
 
 }  // namespace
+
+TEST(PeerNet, anInvitationOpensItsRoomThroughTheHostAndOtherEventsOpenNothing) {
+    CTestClient client("127.0.0.1", static_cast<unsigned>(testing_support::UnusedPort()));
+    CChatEvent news = Invitation("ann");
+    news.type = CChatEvent::TYPE_NEWS;
+    client.m_net.OpenChatForEvent(news);
+    EXPECT_TRUE(client.m_rooms.empty());
+    client.m_net.OpenChatForEvent(
+        CChatEvent::Invitation("#Wow!", "Post - Wow! 1%", "http://x/a", "ann"));
+    ASSERT_EQ(client.m_rooms.size(), 1u);
+    EXPECT_EQ(client.m_rooms[0], (CChatRequest{"#Wow!", "Post - Wow! 1%", "http://x/a"}));
+}

@@ -77,6 +77,7 @@ public:
     void ChatInvitation(const CChatEvent& event, const std::string& strFrom) override {
         CAlertWnd::ShowInvitation(event, strFrom);
     }
+    void OpenRoom(const CChatRequest&) override {}
     void RefreshPeerList() override {}
     CPeerNet m_net;
 };
