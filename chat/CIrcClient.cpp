@@ -45,6 +45,7 @@ void CIrcClient::ShowMessage(const std::string& strText) {
 }
 
 void CIrcClient::OnConnectionLost(const std::string& strReason) {
+    // Every room says so at once, not at the next join (a deliberate difference).
     m_socket.Close();
     m_rooms.DisconnectAll(strReason);
 }

@@ -85,6 +85,8 @@ void CIrcSocket::OnReceive() {
                 continue;
             }
             const CIrcMessage message = CIrcMessage::Decode(strLine);
+            // Only a PING command is answered; a message that merely mentions the word is
+            // shown like any other (see "Deliberate differences" in docs/architecture.md).
             if (message.IsCommand("PING")) {
                 SendLine(PongLine(message));
             } else if (m_pHandler) {

@@ -123,7 +123,8 @@ std::string ChannelNameOf(const std::string& strHeadline) {
          {"&amp;", " ", "\r", "\n", ".", ",", "(", ")", "'", ":", ";", "&"}) {
         ReplaceAll(strChannel, pszRemove, "");
     }
-    // Any other control character would make the server refuse the channel.
+    // Any other control character would make the server refuse the channel. The cut keeps
+    // whole characters, the byte count being the rule's (see docs/architecture.md).
     std::erase_if(strChannel,
                   [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
     return CutAtCharBoundary(strChannel, kMaxChannel);

@@ -38,6 +38,8 @@ void CutList(std::string_view strTag, std::string& strBody, CStringArray& arr) {
 
 }  // namespace
 
+// The random suffix of the id is a deliberate difference: a bare time stamp made two
+// events of one second into duplicates.
 CChatEvent::CChatEvent() {
     const qint64 nSeconds = QDateTime::currentSecsSinceEpoch();
     timestamp = std::to_string(nSeconds);
@@ -79,6 +81,8 @@ void CChatEvent::FromXml(std::string_view strText) {
     id = ExtractElement("id", strBody);
     timestamp = ExtractElement("timestamp", strBody);
     type = ExtractElement("type", strBody);
+    // Empty params are kept rather than ending the list (a deliberate difference): an
+    // invitation with an empty topic keeps its URL and inviter.
     CutList("param", strBody, params);
     CutList("cat", strBody, cats);
 }
