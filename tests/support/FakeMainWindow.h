@@ -1,6 +1,6 @@
 #pragma once
 
-// A main window for news tests: set as MainWnd() for its lifetime, with a user name and
+// A main window for window tests: set as MainWnd() for its lifetime, with a user name and
 // settings section the test chooses, recording the chat requests and events it is handed.
 
 #include "hub/CMainWindow.h"
