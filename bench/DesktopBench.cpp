@@ -4,9 +4,9 @@
 //
 //   bench_desktop [toggles=2000]
 
-#include "platform/Profile.h"
 #include "gui/ResourceIds.h"
 #include "gui/Tray.h"
+#include "platform/Profile.h"
 #include "ui/WindowPlacement.h"
 
 #include <QApplication>

@@ -5,10 +5,10 @@
 
 #include "news/CNewsDlg.h"
 
+#include "gui/Shell.h"
 #include "hub/CChatRequest.h"
 #include "hub/CMainWindow.h"
 #include "news/NewsFiles.h"
-#include "gui/Shell.h"
 #include "util/Net.h"
 
 #include <QAbstractTextDocumentLayout>

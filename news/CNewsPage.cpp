@@ -4,6 +4,7 @@
 #include "platform/Profile.h"
 #include "ui/MessageBox.h"
 #include "util/SettingsNames.h"
+#include "util/Version.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -213,7 +214,7 @@ bool CNewsPage::Validate() {
     if (strError.isEmpty()) {
         return true;
     }
-    OpenMessageBox(this, QMessageBox::Warning, "Vocalon", strError);
+    OpenMessageBox(this, QMessageBox::Warning, PRODUCT_NAME, strError);
     m_pInterval->setFocus();
     m_pInterval->selectAll();
     return false;

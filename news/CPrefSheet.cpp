@@ -1,9 +1,9 @@
 #include "news/CPrefSheet.h"
 
+#include "gui/ResourceIds.h"
 #include "news/CFeedsPage.h"
 #include "news/CNewsPage.h"
 #include "platform/Profile.h"
-#include "gui/ResourceIds.h"
 
 #include <QDialogButtonBox>
 #include <QIcon>
