@@ -4,6 +4,7 @@
 #include "gui/Shell.h"
 #include "ui/FixedWindow.h"
 #include "util/Config.h"
+#include "util/Version.h"
 
 #include <QDialogButtonBox>
 #include <QGridLayout>
@@ -14,10 +15,15 @@
 
 namespace {
 
+constexpr int kIconSize = 32;  // the program's icon beside the text
+// Room for the text without a scroll bar.
+constexpr int kTextMinWidth = 300;
+constexpr int kTextMinHeight = 150;
+
 QString AboutText() {
     // The compiler pads one-digit days with a blank ("Dec  7 2026").
     const QString strBuilt = QString::fromLatin1(__DATE__).simplified();
-    return "Vocalon v2.0\nBuilt " + strBuilt +
+    return QString(PRODUCT_TITLE) + "\nBuilt " + strBuilt +
            "\n\nYour news, a chat room for every headline, and friends who drop in.\n\n"
            "Copyright Talvex. All rights reserved.";
 }
@@ -30,9 +36,9 @@ CAboutDlg::CAboutDlg(QWidget* pParent) : QDialog(pParent) {
     setWindowIcon(icon);
 
     auto* pIcon = new QLabel(this);
-    pIcon->setPixmap(icon.pixmap(32, 32));
+    pIcon->setPixmap(icon.pixmap(kIconSize, kIconSize));
     auto* pText = new QPlainTextEdit(AboutText(), this);
-    pText->setMinimumSize(300, 150);
+    pText->setMinimumSize(kTextMinWidth, kTextMinHeight);
     pText->setObjectName("text");
     pText->setReadOnly(true);
     const std::string strSite = ProductWebSite();

@@ -3,8 +3,10 @@
 #include "app/CLoginDlg.h"
 #include "gui/ResourceIds.h"
 #include "platform/CInstanceLock.h"
+#include "platform/CWorkers.h"
 #include "util/Net.h"
 #include "util/Settings.h"
+#include "util/Version.h"
 
 #include <QDir>
 #include <QMessageBox>
@@ -12,7 +14,13 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <chrono>
+
 namespace {
+
+// The longest a download may take (a service request's deadline). The stop ends every
+// download at once, so the join should never wait that long.
+constexpr std::chrono::seconds kWorkerJoinLimit{60};
 
 bool SocketLayerWorks() {
     int fd = ::socket(AF_INET, SOCK_STREAM, 0);
@@ -37,12 +45,12 @@ CClientApp::CClientApp(int& argc, char** argv) : QApplication(argc, argv) {
 int CClientApp::InitInstance() {
     CInstanceLock lock("vocalon");
     if (lock.Acquire() == CInstanceLock::Result::HeldElsewhere) {
-        QMessageBox::information(nullptr, "Vocalon",
+        QMessageBox::information(nullptr, PRODUCT_NAME,
                                  "You are already running the Vocalon.\nCheck your taskbar.");
         return 0;
     }
     if (!SocketLayerWorks()) {
-        QMessageBox::critical(nullptr, "Vocalon", "Windows sockets initialization failed.");
+        QMessageBox::critical(nullptr, PRODUCT_NAME, "Windows sockets initialization failed.");
         return 0;
     }
     WriteSetting(SETTING_APP_DIR, QDir::currentPath().toStdString());
@@ -53,5 +61,8 @@ int CClientApp::InitInstance() {
     }
     // Windows that ended themselves while the loop ran are deleted before the process ends.
     sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    // No worker may still run, or post through the window registry, while statics are
+    // destroyed. What they post now goes nowhere: the windows are gone.
+    CWorkers::StopAndJoin(kWorkerJoinLimit);
     return 0;
 }

@@ -2,7 +2,8 @@
 
 // The application object: refuses a second copy, prepares sockets and settings, records
 // the working directory as the application directory and runs the login window, which
-// is the main window for the whole life of the process.
+// is the main window for the whole life of the process. When its loop ends the worker
+// threads are stopped and joined (CWorkers) before anything static is destroyed.
 
 #include <QApplication>
 

@@ -18,6 +18,7 @@
 #include "ui/WindowPlacement.h"
 #include "util/Net.h"
 #include "util/Settings.h"
+#include "util/Version.h"
 
 #include <QCheckBox>
 #include <QEventLoop>
@@ -32,8 +33,7 @@ const char* const STR_VERSION_COUNT = "1";
 
 namespace {
 
-constexpr int kRetryPeriodMs = 300000;
-constexpr const char* kStatusIdle = "Vocalon v2.0";
+constexpr const char* kStatusIdle = PRODUCT_TITLE;
 
 std::string Text(const QLineEdit* pEdit) { return pEdit->text().toStdString(); }
 
@@ -41,7 +41,7 @@ std::string Text(const QLineEdit* pEdit) { return pEdit->text().toStdString(); }
 
 CLoginDlg::CLoginDlg(QWidget* pParent)
     : QDialog(pParent), m_timers([this](int nIDEvent) { OnTimer(nIDEvent); }) {
-    setWindowTitle("Vocalon");
+    setWindowTitle(PRODUCT_NAME);
     setWindowIcon(LoadAppIcon(IDI_MAIN));
     // Only the process lives inside this window's loop; other windows stay usable.
     setModal(false);
@@ -196,7 +196,7 @@ void CLoginDlg::OnCancelLogin() {
     // The request keeps running; its result is dropped when it comes.
     SetIdleState();
     m_bIgnoreResult = true;
-    SetStatus("Vocalon Version 2.0");
+    SetStatus(PRODUCT_VERSION_LINE);
 }
 
 void CLoginDlg::OnLoginResult(const std::string& strCode, const std::string& strText) {
@@ -206,15 +206,15 @@ void CLoginDlg::OnLoginResult(const std::string& strCode, const std::string& str
     }
     UpdateData(true);
     QWidget* pFocus = nullptr;
-    if (strCode == "1001") {
+    if (strCode == RESULT_UNKNOWN_USER) {
         pFocus = m_strPassword.empty() ? m_pPasswordEdit : m_pUserEdit;
-    } else if (strCode == "1002") {
+    } else if (strCode == RESULT_NAME_REFUSED) {
         pFocus = m_pUserEdit;
-    } else if (strCode == "1003") {
+    } else if (strCode == RESULT_WRONG_PASSWORD) {
         pFocus = m_pPasswordEdit;
     } else if (strCode == RESULT_SERVER_ERROR || strCode == RESULT_NO_CONNECTION) {
         pFocus = m_pLoginButton;
-    } else if (strCode == "0") {
+    } else if (strCode == RESULT_OK) {
         OnLoggedIn();
         return;
     } else {
@@ -241,7 +241,7 @@ void CLoginDlg::HideOffline(const std::string& strText) {
         m_bOfflineNoticeLast = true;
     }
     hide();
-    m_timers.SetTimer(TIMER_LOGIN_RETRY, kRetryPeriodMs);
+    m_timers.SetTimer(TIMER_LOGIN_RETRY, LOGIN_RETRY_PERIOD_MS);
 }
 
 void CLoginDlg::mouseReleaseEvent(QMouseEvent* pEvent) {
@@ -301,7 +301,7 @@ bool CLoginDlg::event(QEvent* pEvent) {
 }
 
 void CLoginDlg::ShowWorkerMessage(const std::string& strText) {
-    OpenMessageBox(nullptr, QMessageBox::Warning, "Vocalon", QString::fromStdString(strText));
+    OpenMessageBox(nullptr, QMessageBox::Warning, PRODUCT_NAME, QString::fromStdString(strText));
 }
 
 void CLoginDlg::OnLoggedIn() {
@@ -363,6 +363,6 @@ void CLoginDlg::OnTimer(int nIDEvent) {
         if (ReadFlag(SETTING_AUTOLOGIN)) {
             OnLogin();
         }
-        m_timers.SetTimer(TIMER_LOGIN_RETRY, kRetryPeriodMs);
+        m_timers.SetTimer(TIMER_LOGIN_RETRY, LOGIN_RETRY_PERIOD_MS);
     }
 }

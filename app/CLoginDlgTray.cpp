@@ -8,6 +8,7 @@
 #include "gui/Tray.h"
 #include "ui/CAlertWnd.h"
 #include "ui/WindowPlacement.h"
+#include "util/Version.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -29,7 +30,7 @@ void CLoginDlg::OnTrayNotify(int nMouseMessage) {
 void CLoginDlg::Notify(const std::string& strText, std::function<void()> fnOnClick) {
     m_fnNotificationClick = std::move(fnOnClick);
     m_bOfflineNoticeLast = false;
-    TrayNotify("Vocalon", strText);
+    TrayNotify(PRODUCT_NAME, strText);
 }
 
 void CLoginDlg::OnNotificationClicked() {

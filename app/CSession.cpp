@@ -15,6 +15,7 @@
 #include "ui/WindowPlacement.h"
 #include "util/Config.h"
 #include "util/Settings.h"
+#include "util/Version.h"
 
 #include <QTimer>
 
@@ -36,7 +37,7 @@ CSession::CSession(CSessionHost& host)
     for (CIrcClient* pClient : {&m_ircUser, &m_ircGuest}) {
         // A server may repeat a reply a thousand times: one box of each text at a time.
         pClient->m_fnShowMessage = [](const std::string& strText) {
-            OpenMessageBoxOnce(nullptr, QMessageBox::Information, "Vocalon",
+            OpenMessageBoxOnce(nullptr, QMessageBox::Information, PRODUCT_NAME,
                                QString::fromStdString(strText));
         };
     }

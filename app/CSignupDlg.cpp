@@ -4,6 +4,7 @@
 #include "ui/FixedWindow.h"
 #include "ui/MessageBox.h"
 #include "util/Settings.h"
+#include "util/Version.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -52,7 +53,7 @@ CSignupDlg::CSignupDlg(QWidget* pParent) : QDialog(pParent) {
     m_pEmailEdit->setObjectName("email");
     m_pFirewallCheck = new QCheckBox("Are you behind a firewall?", this);
     m_pFirewallCheck->setObjectName("firewall");
-    m_pStatus = new QLabel("Vocalon v2.0", this);
+    m_pStatus = new QLabel(PRODUCT_TITLE, this);
     m_pStatus->setObjectName("status");
     m_pStatus->setTextFormat(Qt::PlainText);
     m_pStatus->setAlignment(Qt::AlignCenter);
@@ -146,10 +147,11 @@ bool CSignupDlg::event(QEvent* pEvent) {
 
 void CSignupDlg::OnSignupResult(const std::string& strCode, const std::string& strText) {
     UpdateData();
-    if (strCode == "1001" || strCode == "1002" || strCode == RESULT_SERVER_ERROR) {
+    if (strCode == RESULT_UNKNOWN_USER || strCode == RESULT_NAME_REFUSED ||
+        strCode == RESULT_SERVER_ERROR) {
         m_pUserEdit->setFocus();
         SetStatusText(m_pStatus, strText);
-    } else if (strCode == "0") {
+    } else if (strCode == RESULT_OK) {
         SetStatusText(m_pStatus, "Success!");
         m_strUsername = LowerAscii(m_strUsername);
         QDialog::accept();

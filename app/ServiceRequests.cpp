@@ -1,6 +1,7 @@
 #include "app/ServiceRequests.h"
 
 #include "news/FeedScanner.h"
+#include "platform/CWorkers.h"
 #include "platform/Logging.h"
 #include "util/AppFiles.h"
 #include "util/Config.h"
@@ -10,8 +11,11 @@
 #include <QString>
 
 #include <chrono>
-#include <thread>
 
+const char* const RESULT_OK = "0";
+const char* const RESULT_UNKNOWN_USER = "1001";
+const char* const RESULT_NAME_REFUSED = "1002";
+const char* const RESULT_WRONG_PASSWORD = "1003";
 const char* const RESULT_SERVER_ERROR = "-1";
 const char* const RESULT_NO_CONNECTION = "-2";
 
@@ -131,7 +135,7 @@ void LoginThreadProc(std::string strCredentials) {
     std::string strBody;
     int nStatus = HttpGet(LoginUrl(strUser, strPassword), strBody, ServiceRequestOptions());
     qCInfo(NetLog) << "login: status" << nStatus;
-    if (nStatus < 0) {
+    if (nStatus == HTTP_NO_ANSWER) {
         PostResult(RESULT_NO_CONNECTION, kNoConnectionText);
         return;
     }
@@ -172,7 +176,7 @@ void SignupThreadProc(SignupRequest request) {
     int nStatus = HttpGet(RegisterUrl(request.strUser, request.strPassword, request.strEmail),
                           strBody, ServiceRequestOptions());
     qCInfo(NetLog) << "sign-up: status" << nStatus;
-    if (nStatus < 0) {
+    if (nStatus == HTTP_NO_ANSWER) {
         return;  // the dialog keeps waiting; the user may press OK again
     }
     if (nStatus != 200) {
@@ -185,13 +189,13 @@ void SignupThreadProc(SignupRequest request) {
 }
 
 void StartLoginThread(const std::string& strCredentials) {
-    std::thread(LoginThreadProc, strCredentials).detach();
+    CWorkers::Start("login", [strCredentials] { LoginThreadProc(strCredentials); });
 }
 
 void StartPeerListThread(const std::string& strCredentials) {
-    std::thread(PeerListThreadProc, strCredentials).detach();
+    CWorkers::Start("peer list", [strCredentials] { PeerListThreadProc(strCredentials); });
 }
 
 void StartSignupThread(SignupRequest request) {
-    std::thread(SignupThreadProc, std::move(request)).detach();
+    CWorkers::Start("sign-up", [request = std::move(request)] { SignupThreadProc(request); });
 }

@@ -13,7 +13,6 @@
 #include <optional>
 #include <string>
 
-// Result codes made by the client when no answer could be read.
 // The messages the requests post, with their payloads.
 template <>
 struct CAppMessage<UM_LOGIN_RESULT> {
@@ -43,8 +42,17 @@ struct CAppMessage<UM_WORKER_MESSAGE> {
     using LParam = CNoParam;
 };
 
+// Result codes of a login or sign-up. The service's own:
+extern const char* const RESULT_OK;              // "0": logged in, or the account was made
+extern const char* const RESULT_UNKNOWN_USER;    // "1001"; to a sign-up: bad e-mail or password
+extern const char* const RESULT_NAME_REFUSED;    // "1002": a sign-up's name taken or invalid
+extern const char* const RESULT_WRONG_PASSWORD;  // "1003"
+// The client's, when no answer could be read:
 extern const char* const RESULT_SERVER_ERROR;   // "-1": the answer was not status 200
 extern const char* const RESULT_NO_CONNECTION;  // "-2": the service could not be reached
+
+// After RESULT_NO_CONNECTION the login window tries again this often (TIMER_LOGIN_RETRY).
+constexpr int LOGIN_RETRY_PERIOD_MS = 5 * 60 * 1000;
 
 // The values of a login or registration answer; missing elements read as empty.
 struct CLoginAnswer {
@@ -85,7 +93,8 @@ struct SignupRequest {
 };
 void SignupThreadProc(SignupRequest request);
 
-// Start the workers on detached threads.
+// Start the workers on threads of their own, joined at exit (CWorkers); once the workers
+// stop they start nothing.
 void StartLoginThread(const std::string& strCredentials);
 void StartPeerListThread(const std::string& strCredentials);
 void StartSignupThread(SignupRequest request);

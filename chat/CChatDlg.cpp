@@ -12,6 +12,7 @@
 #include "util/Config.h"
 #include "util/Net.h"
 #include "util/SettingsNames.h"
+#include "util/Version.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -35,6 +36,14 @@ namespace {
 constexpr int kFlashPeriodMs = 1000;
 constexpr int kUserListWidth = 150;
 constexpr int kUserListHeight = 100;
+// The user list's one column is this much narrower than the list, for its frame.
+constexpr int kUserColumnInset = 5;
+constexpr int kSendButtonSize = 32;  // square, at the end of the input row
+// The least height the page keeps above the chat when the window is at its smallest.
+constexpr int kMinPageHeight = 40;
+constexpr int kDefaultWidth = 640;
+constexpr int kDefaultHeight = 600;
+constexpr int kPaneFontPoints = 12;
 
 std::string Encoded(const std::string& strValue) {
     return QUrl::toPercentEncoding(QString::fromStdString(strValue)).toStdString();
@@ -43,7 +52,7 @@ std::string Encoded(const std::string& strValue) {
 QTextCharFormat ChatFormat(const QColor& color, bool bBold) {
     QTextCharFormat format;
     format.setFontFamilies({QStringLiteral("Arial")});
-    format.setFontPointSize(12);
+    format.setFontPointSize(kPaneFontPoints);
     format.setFontWeight(bBold ? QFont::Bold : QFont::Normal);
     format.setFontItalic(false);
     format.setFontUnderline(false);
@@ -64,8 +73,8 @@ QString PaneString(const std::string& strText) {
 std::string MailtoUrl(const std::string& strTopic, const std::string& strPageUrl) {
     const std::string strSubject = "Alert! " + strTopic + "...";
     const std::string strBody = "I thought you might find this link interesting:\r\n" + strPageUrl +
-                                "\r\n\r\n" + std::string(38, '-') +
-                                "\r\nDownload Vocalon 2.0 and Pick Your Own News Community!\r\n" +
+                                "\r\n\r\n" + std::string(38, '-') + "\r\nDownload " +
+                                PRODUCT_NAME_VERSION + " and Pick Your Own News Community!\r\n" +
                                 ProductWebSite();
     return "mailto:?subject=" + Encoded(strSubject) + "&body=" + Encoded(strBody);
 }
@@ -95,15 +104,16 @@ CChatDlg::CChatDlg(CIrcClient* pClient, const std::string& strChannel, const std
 
     m_nLW = kUserListWidth;
     m_nLH = kUserListHeight;
-    m_pUsers->setColumnWidth(0, m_nLW - 5);
+    m_nS = kSendButtonSize;
+    m_pUsers->setColumnWidth(0, m_nLW - kUserColumnInset);
     m_nP = m_pProgress->sizeHint().height();
     m_nLo = m_pLocation->sizeHint().height();
     m_nLbW = m_pLocationLabel->sizeHint().width();
     m_nEW = std::max(m_pEmail->sizeHint().width(), m_pInstant->sizeHint().width());
     m_nJH = m_pJoin->sizeHint().height();
     m_nTH = m_pCount->sizeHint().height();
-    setMinimumSize(2 * m_nEW + m_nLbW + m_nLW, m_nLo + 2 * m_nLH + m_nP + m_nS + 40);
-    resize(640, 600);
+    setMinimumSize(2 * m_nEW + m_nLbW + m_nLW, m_nLo + 2 * m_nLH + m_nP + m_nS + kMinPageHeight);
+    resize(kDefaultWidth, kDefaultHeight);
 
     OnControlsEnabled(true);
     m_pCount->setText(QString::fromStdString(CountText()));

@@ -123,6 +123,6 @@ private:
     bool m_bClosed = false;
     // Layout sizes, measured once: user-list width and height, send button, progress
     // bar, location box, its label, e-mail button, join button and count label.
-    int m_nLW = 0, m_nLH = 0, m_nS = 32, m_nP = 0, m_nLo = 0, m_nLbW = 0, m_nEW = 0, m_nJH = 0,
+    int m_nLW = 0, m_nLH = 0, m_nS = 0, m_nP = 0, m_nLo = 0, m_nLbW = 0, m_nEW = 0, m_nJH = 0,
         m_nTH = 0;
 };

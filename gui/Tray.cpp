@@ -3,6 +3,7 @@
 #include "gui/ResourceIds.h"
 #include "platform/AppEvent.h"
 #include "util/Strings.h"
+#include "util/Version.h"
 
 #include <QApplication>
 #include <QCloseEvent>
@@ -13,9 +14,15 @@
 #include <QVBoxLayout>
 #include <QWidget>
 
-const char* const TRAY_DEFAULT_TIP = "Vocalon 2.0";
+const char* const TRAY_DEFAULT_TIP = PRODUCT_NAME_VERSION;
 
 namespace {
+
+// The stand-in window: room beside its title for the window manager's buttons, the icon's
+// size and the margin around it.
+constexpr int kTitleButtonsWidth = 160;
+constexpr int kStandInIconSize = 48;
+constexpr int kStandInMargin = 4;
 
 void PostMouse(int nMouse) { PostMessageToMain<UM_TRAY_NOTIFY>(TRAY_ICON_ID, nMouse); }
 
@@ -36,16 +43,16 @@ void Notify(QSystemTrayIcon::ActivationReason reason) {
 class CTrayStandIn final : public QWidget {
 public:
     CTrayStandIn() {
-        setWindowTitle("Vocalon");
+        setWindowTitle(PRODUCT_NAME);
         setWindowFlag(Qt::WindowMaximizeButtonHint, false);
         // Wide enough for the title beside the window manager's buttons.
-        setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + 160);
+        setMinimumWidth(fontMetrics().horizontalAdvance(windowTitle()) + kTitleButtonsWidth);
         m_pButton = new QToolButton(this);
-        m_pButton->setIconSize(QSize(48, 48));
+        m_pButton->setIconSize(QSize(kStandInIconSize, kStandInIconSize));
         m_pButton->setAutoRaise(true);
         m_pButton->setContextMenuPolicy(Qt::CustomContextMenu);
         auto* pLayout = new QVBoxLayout(this);
-        pLayout->setContentsMargins(4, 4, 4, 4);
+        pLayout->setContentsMargins(kStandInMargin, kStandInMargin, kStandInMargin, kStandInMargin);
         pLayout->addWidget(m_pButton);
         connect(m_pButton, &QToolButton::clicked, [] { Notify(QSystemTrayIcon::Trigger); });
         connect(m_pButton, &QToolButton::customContextMenuRequested,

@@ -3,7 +3,7 @@
 // The application's one notification-area icon (identifier 128), owned by the main window.
 // Clicks reach the main window as UM_TRAY_NOTIFY with the icon id as wParam and the mouse
 // message (WM_LBUTTONDOWN, WM_RBUTTONDOWN) as lParam. Tips are cut to 63 bytes; an empty
-// tip means the default "Vocalon 2.0". UI thread only.
+// tip means the default, TRAY_DEFAULT_TIP (the product's name and version). UI thread only.
 
 #include "platform/AppEvent.h"
 

@@ -123,8 +123,6 @@ CFeedsPage::CFeedsPage(QWidget* pParent) : QWidget(pParent) {
 
 CFeedsPage::~CFeedsPage() = default;
 
-std::vector<std::string> CFeedsPage::AvailableNames() const { return NamesOf(m_pAvailable); }
-
 std::vector<std::string> CFeedsPage::ChosenNames() const { return NamesOf(m_pChosen); }
 
 void CFeedsPage::OnAdd() { MoveSelected(m_pAvailable, m_pChosen); }

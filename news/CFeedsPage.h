@@ -22,8 +22,7 @@ public:
     // Writes the chosen list, top to bottom, as the user's chosen-sources file.
     void OnOK();
 
-    // The names of a list, top to bottom.
-    std::vector<std::string> AvailableNames() const;
+    // The names of the chosen list, top to bottom.
     std::vector<std::string> ChosenNames() const;
 
 private:

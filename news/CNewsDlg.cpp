@@ -11,6 +11,7 @@
 #include "ui/MessageBox.h"
 #include "ui/WindowPlacement.h"
 #include "util/Settings.h"
+#include "util/Version.h"
 
 #include <QCloseEvent>
 #include <QCursor>
@@ -30,6 +31,21 @@ constexpr const char* kTitleBase = "Latest News";
 constexpr const char* kTitleChecking = "Checking...";
 constexpr const char* kTipUpdating = "Updating...";
 constexpr int kBlinkPeriodMs = 500;
+
+// The window's layout, top to bottom: the caption, the pane, the button row (Menu at the
+// left, the arrows at the right) and the status bar.
+constexpr int kCaptionTop = 1;
+constexpr int kPaneTop = 3;         // below the caption's height
+constexpr int kPaneGap = 2;         // between the pane and the button row
+constexpr int kButtonRowRise = 25;  // from the button row's top to the status bar
+constexpr int kButtonSize = 24;     // every button's height and the arrows' width
+constexpr int kMenuButtonWidth = 48;
+constexpr int kPrevFromRight = 54;  // the arrows' left edges, from the window's right edge
+constexpr int kNextFromRight = 26;
+constexpr int kDefaultWidth = 300;
+constexpr int kDefaultHeight = 200;
+// The work area assumed while the window is on no screen.
+constexpr QRect kFallbackWorkArea(0, 0, 1024, 768);
 
 }  // namespace
 
@@ -59,7 +75,7 @@ CNewsDlg::CNewsDlg(QWidget* pParent)
     BuildControls();
     m_nCaptionHeight = m_pCaption->sizeHint().height();
     m_nStatusHeight = m_pStatus->sizeHint().height();
-    resize(300, 200);
+    resize(kDefaultWidth, kDefaultHeight);
     ApplyDisplaySettings();
     CheckNews();
 }
@@ -119,11 +135,12 @@ void CNewsDlg::LayOut() {
     const int H = height();
     const int T = m_nCaptionHeight;
     const int S = m_nStatusHeight;
-    m_pCaption->setGeometry(0, 1, W, T);
-    m_pPane->setGeometry(0, T + 3, W, H - T - S - 30);
-    m_pMenuButton->setGeometry(0, H - S - 25, 48, 24);
-    m_pPrevButton->setGeometry(W - 54, H - S - 25, 24, 24);
-    m_pNextButton->setGeometry(W - 26, H - S - 25, 24, 24);
+    const int nButtonTop = H - S - kButtonRowRise;
+    m_pCaption->setGeometry(0, kCaptionTop, W, T);
+    m_pPane->setGeometry(0, T + kPaneTop, W, nButtonTop - kPaneGap - (T + kPaneTop));
+    m_pMenuButton->setGeometry(0, nButtonTop, kMenuButtonWidth, kButtonSize);
+    m_pPrevButton->setGeometry(W - kPrevFromRight, nButtonTop, kButtonSize, kButtonSize);
+    m_pNextButton->setGeometry(W - kNextFromRight, nButtonTop, kButtonSize, kButtonSize);
     m_pStatus->setGeometry(0, H - S, W, S);
 }
 
@@ -141,7 +158,7 @@ void CNewsDlg::showEvent(QShowEvent* pEvent) {
     // to the bottom right corner of the work area.
     m_bFirstPaint = false;
     const std::string strSection = Section();
-    QRect work = screen() ? screen()->availableGeometry() : QRect(0, 0, 1024, 768);
+    QRect work = screen() ? screen()->availableGeometry() : kFallbackWorkArea;
     // The default corner depends on the stored size, so the size is read first.
     QRect size = LoadWindowRect(strSection, PLACE_NEWS, QRect(0, 0, width(), height()));
     QRect corner(work.x() + work.width() - size.width(), work.y() + work.height() - size.height(),
@@ -402,7 +419,7 @@ void CNewsDlg::keyPressEvent(QKeyEvent* pEvent) {
 
 void CNewsDlg::ShowPastNews() {
     if (!m_pPastNews) {
-        OpenMessageBox(nullptr, QMessageBox::Information, "Vocalon", "News not updated yet.");
+        OpenMessageBox(nullptr, QMessageBox::Information, PRODUCT_NAME, "News not updated yet.");
         return;
     }
     // The window copies what it needs while it fills its tree.

@@ -3,6 +3,7 @@
 #include "hub/CMainWindow.h"
 #include "ui/MessageBox.h"
 #include "util/Settings.h"
+#include "util/Version.h"
 
 #include <QCheckBox>
 #include <QColorDialog>
@@ -212,7 +213,7 @@ bool CNewsPage::Validate() {
     if (strError.isEmpty()) {
         return true;
     }
-    OpenMessageBox(this, QMessageBox::Warning, "Vocalon", strError);
+    OpenMessageBox(this, QMessageBox::Warning, PRODUCT_NAME, strError);
     m_pInterval->setFocus();
     m_pInterval->selectAll();
     return false;

@@ -28,6 +28,12 @@ constexpr int kLabelRole = Qt::UserRole + 1;
 
 const char* const STR_HEADLINE_SEPARATOR = " - ";
 
+// The size the window opens with before a stored place replaces it; the tree fills it to
+// the edges.
+constexpr int kDefaultWidth = 360;
+constexpr int kDefaultHeight = 420;
+constexpr int kTreeFontPoints = 12;
+
 }  // namespace
 
 CPastNewsDlg::CPastNewsDlg(const PastNewsIndex* pIndex, QWidget* pParent)
@@ -41,7 +47,7 @@ CPastNewsDlg::CPastNewsDlg(const PastNewsIndex* pIndex, QWidget* pParent)
     m_pTree->setObjectName("tree");
     m_pTree->setColumnCount(1);
     m_pTree->setHeaderHidden(true);
-    m_pTree->setFont(QFont("Arial", 12));
+    m_pTree->setFont(QFont("Arial", kTreeFontPoints));
     m_pTree->setRootIsDecorated(true);
     m_pTree->setSelectionMode(QAbstractItemView::SingleSelection);
     m_pTree->setDragDropMode(QAbstractItemView::NoDragDrop);
@@ -53,7 +59,7 @@ CPastNewsDlg::CPastNewsDlg(const PastNewsIndex* pIndex, QWidget* pParent)
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
     pLayout->addWidget(m_pTree);
-    resize(360, 420);
+    resize(kDefaultWidth, kDefaultHeight);
 
     Fill(pIndex);
 }

@@ -2,6 +2,7 @@
 
 #include "news/CNewsItem.h"
 #include "news/FeedScanner.h"
+#include "platform/CWorkers.h"
 #include "util/AppFiles.h"
 
 #include <algorithm>
@@ -15,6 +16,11 @@ namespace {
 // Serialises the read-modify-write of seen stores between overlapping checks.
 std::mutex g_seenStoreMutex;
 
+// Nobody waits for the check's results any more.
+bool CheckEnds(const NewsThreadParams& params) {
+    return !IsWindow(params.hWnd) || CWorkers::Stopping();
+}
+
 }  // namespace
 
 std::string_view CFeedDownload::Articles() const {
@@ -27,7 +33,7 @@ std::vector<CFeedDownload> DownloadFeeds(const std::vector<std::string>& urls,
     std::atomic<size_t> nNext{0};
     auto work = [&] {
         for (size_t i; (i = nNext++) < urls.size();) {
-            if (!IsWindow(params.hWnd)) {
+            if (CheckEnds(params)) {
                 return;
             }
             CFeedDownload& result = results[i];
@@ -37,7 +43,7 @@ std::vector<CFeedDownload> DownloadFeeds(const std::vector<std::string>& urls,
                 std::string().swap(result.strBody);
             }
             // Now, not after the slowest feed: the window shows the failure at once.
-            if (result.nStatus == -1) {
+            if (result.nStatus == HTTP_NO_ANSWER) {
                 PostMessageTo<UM_NEWS_OFFLINE>(params.hWnd);
             }
         }
@@ -71,7 +77,7 @@ void NewsThreadProc(NewsThreadParams params) {
         }
     }
     std::vector<CFeedDownload> downloads = DownloadFeeds(urls, params);
-    if (!IsWindow(params.hWnd)) {
+    if (CheckEnds(params)) {
         return;
     }
     // Each feed's articles are copied once, straight from its body into the joined text.
@@ -103,7 +109,7 @@ void NewsThreadProc(NewsThreadParams params) {
             seen.Add(pItem->m_strHeadline);
             items.push_back(std::move(pItem));
         }
-        if (!IsWindow(params.hWnd)) {
+        if (CheckEnds(params)) {
             return;
         }
     }
@@ -114,5 +120,5 @@ void NewsThreadProc(NewsThreadParams params) {
 }
 
 void StartNewsThread(NewsThreadParams params) {
-    std::thread(NewsThreadProc, std::move(params)).detach();
+    CWorkers::Start("news check", [params = std::move(params)] { NewsThreadProc(params); });
 }

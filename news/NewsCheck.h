@@ -8,9 +8,10 @@
 //  - UM_NEWS_INDEX with the PastNewsIndex of every article read, then
 //  - UM_NEWS_ITEMS with the new items (a CNewsItemList).
 // Feeds are downloaded several at a time but read in the order of the user's file, so the
-// results are those of downloading them one after the other. When the window is gone the
-// check stops without writing or posting. Checks of the process never write a seen store
-// at the same time.
+// results are those of downloading them one after the other. When the window is gone, or
+// the workers stop (CWorkers), the check stops between feeds and ends without writing or
+// posting more; a download the stop aborts fails as an unreachable source does. Checks of
+// the process never write a seen store at the same time.
 
 #include "news/CNewsItem.h"
 #include "news/NewsFiles.h"
@@ -58,11 +59,11 @@ struct CFeedDownload {
 
 // Downloads every URL, params.nMaxParallel at a time, posting UM_NEWS_OFFLINE to
 // params.hWnd for each one that cannot be reached as it fails. Stops starting downloads
-// once the window is gone. Results keep the order of the URLs.
+// once the window is gone or the workers stop. Results keep the order of the URLs.
 std::vector<CFeedDownload> DownloadFeeds(const std::vector<std::string>& urls,
                                          const NewsThreadParams& params);
 
 void NewsThreadProc(NewsThreadParams params);
 
-// Runs NewsThreadProc on a detached thread.
+// Runs NewsThreadProc on a worker thread, joined at exit (CWorkers).
 void StartNewsThread(NewsThreadParams params);

@@ -22,10 +22,6 @@ CAppEvent::CAppEvent(int nMessage, std::unique_ptr<CEventParam> pWParam,
       m_pWParam(std::move(pWParam)),
       m_pLParam(std::move(pLParam)) {}
 
-bool CAppEvent::IsAppEvent(const QEvent* pEvent) {
-    return dynamic_cast<const CAppEvent*>(pEvent) != nullptr;
-}
-
 CHandleRegistration::CHandleRegistration(QObject* pOwner) {
     std::lock_guard lock(g_registryMutex);
     m_hWnd = g_nextHandle++;

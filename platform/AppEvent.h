@@ -71,8 +71,6 @@ public:
         return Value<T>(m_pLParam.get());
     }
 
-    static bool IsAppEvent(const QEvent* pEvent);
-
 private:
     template <class T>
     static T* Value(CEventParam* pParam) {

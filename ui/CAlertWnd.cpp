@@ -17,7 +17,8 @@ namespace {
 // 85 x 68 dialog units of an 8-point dialog font.
 constexpr int kWidth = 128;
 constexpr int kHeight = 110;
-constexpr int kTextMargin = 2;
+constexpr int kTextMargin = 2;  // left and right of the text
+constexpr int kFontPoints = 8;
 const QColor kBackground(255, 128, 255);
 const QColor kText(0, 0, 0);
 const QColor kHoverText(0, 0, 255);
@@ -180,7 +181,7 @@ void CAlertWnd::paintEvent(QPaintEvent* /*pEvent*/) {
     QPainter painter(this);
     painter.fillRect(rect(), kBackground);
     QFont font("Arial");
-    font.setPointSize(8);
+    font.setPointSize(kFontPoints);
     font.setUnderline(m_bHover);
     painter.setFont(font);
     painter.setPen(m_bHover ? kHoverText : kText);

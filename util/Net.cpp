@@ -1,8 +1,10 @@
 #include "util/Net.h"
 
+#include "platform/CWorkers.h"
 #include "platform/Logging.h"
 #include "util/Config.h"
 #include "util/Strings.h"
+#include "util/Version.h"
 
 #include <curl/curl.h>
 
@@ -82,6 +84,47 @@ size_t OnData(char* pData, size_t nSize, size_t nCount, void* pUser) {
     return nBytes;
 }
 
+// Aborts the transfer once the workers stop, even in the middle of a long run of curl's.
+int OnProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return CWorkers::Stopping() ? 1 : 0;
+}
+
+// Runs a prepared transfer to its end. The multi interface waits on the transfer's sockets
+// and the workers' stop descriptor together, so a stop wakes the wait at once instead of
+// at curl's next timer, up to a second away.
+CURLcode RunTransfer(CURL* pCurl) {
+    std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> multi(curl_multi_init(),
+                                                                curl_multi_cleanup);
+    if (!multi || curl_multi_add_handle(multi.get(), pCurl) != CURLM_OK) {
+        return CURLE_FAILED_INIT;
+    }
+    CURLcode result = CURLE_FAILED_INIT;
+    for (int nRunning = 1; nRunning > 0;) {
+        if (curl_multi_perform(multi.get(), &nRunning) != CURLM_OK) {
+            break;
+        }
+        if (nRunning == 0) {
+            int nQueued = 0;
+            while (CURLMsg* pMessage = curl_multi_info_read(multi.get(), &nQueued)) {
+                if (pMessage->msg == CURLMSG_DONE) {
+                    result = pMessage->data.result;
+                }
+            }
+            break;
+        }
+        if (CWorkers::Stopping()) {
+            result = CURLE_ABORTED_BY_CALLBACK;
+            break;
+        }
+        curl_waitfd stop{CWorkers::StopDescriptor(), CURL_WAIT_POLLIN, 0};
+        if (curl_multi_poll(multi.get(), &stop, 1, 1000, nullptr) != CURLM_OK) {
+            break;
+        }
+    }
+    curl_multi_remove_handle(multi.get(), pCurl);
+    return result;
+}
+
 int HexDigit(char c) {
     if (c >= '0' && c <= '9') {
         return c - '0';
@@ -148,18 +191,23 @@ std::string RedactedUrl(const std::string& strUrl) {
     return strOut;
 }
 
-// Runs the transfer; the status or -1, with pszReason naming a failure for the log.
+// Runs the transfer; the status or HTTP_NO_ANSWER, with pszReason naming a failure for the
+// log.
 int HttpGetInto(const std::string& strUrl, CTransfer& transfer, const CHttpOptions& options,
                 const char*& pszReason) {
     if (!IsWebUrl(strUrl)) {
         pszReason = "not a web address";
-        return -1;
+        return HTTP_NO_ANSWER;
+    }
+    if (CWorkers::Stopping()) {
+        pszReason = "stopping";
+        return HTTP_NO_ANSWER;
     }
     InitCurlOnce();
     std::unique_ptr<CURL, decltype(&curl_easy_cleanup)> curl(curl_easy_init(), curl_easy_cleanup);
     if (!curl) {
         pszReason = "no transfer handle";
-        return -1;
+        return HTTP_NO_ANSWER;
     }
     transfer.pCurl = curl.get();
     transfer.nMaxBody = options.nMaxBody;
@@ -175,7 +223,7 @@ int HttpGetInto(const std::string& strUrl, CTransfer& transfer, const CHttpOptio
     const long nDeadlineMs = std::max<long>(1, static_cast<long>(options.deadline.count()));
     CURL* p = curl.get();
     curl_easy_setopt(p, CURLOPT_URL, strUrl.c_str());
-    curl_easy_setopt(p, CURLOPT_USERAGENT, "Vocalon v2.0");
+    curl_easy_setopt(p, CURLOPT_USERAGENT, PRODUCT_TITLE);
     curl_easy_setopt(p, CURLOPT_HTTPHEADER, pHeaders);
     curl_easy_setopt(p, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(p, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
@@ -188,6 +236,8 @@ int HttpGetInto(const std::string& strUrl, CTransfer& transfer, const CHttpOptio
     curl_easy_setopt(p, CURLOPT_NOSIGNAL, 1L);
     curl_easy_setopt(p, CURLOPT_WRITEFUNCTION, OnData);
     curl_easy_setopt(p, CURLOPT_WRITEDATA, &transfer);
+    curl_easy_setopt(p, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(p, CURLOPT_XFERINFOFUNCTION, OnProgress);
     // Clients sharing one machine each speak from their own address, so the service
     // hands each one out as a peer the others can reach.
     const std::string strBind = PeerBindAddress();
@@ -195,18 +245,18 @@ int HttpGetInto(const std::string& strUrl, CTransfer& transfer, const CHttpOptio
         curl_easy_setopt(p, CURLOPT_INTERFACE, strBind.c_str());
     }
 
-    CURLcode result = curl_easy_perform(p);
+    CURLcode result = RunTransfer(p);
     if (transfer.nOtherStatus != 0) {
         return static_cast<int>(transfer.nOtherStatus);
     }
     if (transfer.bTooLarge) {
         pszReason = "body over the cap";
-        return -1;
+        return HTTP_NO_ANSWER;
     }
     if (result != CURLE_OK) {
         // A fixed text: curl's detailed messages may quote parts of the address.
-        pszReason = curl_easy_strerror(result);
-        return -1;
+        pszReason = result == CURLE_ABORTED_BY_CALLBACK ? "stopping" : curl_easy_strerror(result);
+        return HTTP_NO_ANSWER;
     }
     long nStatus = 0;
     curl_easy_getinfo(p, CURLINFO_RESPONSE_CODE, &nStatus);
@@ -225,7 +275,7 @@ int HttpGet(const std::string& strUrl, std::string& strBody, const CHttpOptions&
         if (!transfer.strReceived.empty() && transfer.strReceived.back() != '\n') {
             strBody += '\n';
         }
-    } else if (nResult < 0) {
+    } else if (nResult == HTTP_NO_ANSWER) {
         size_t nLastLine = transfer.strReceived.rfind('\n');
         if (nLastLine != std::string::npos) {
             strBody.append(transfer.strReceived, 0, nLastLine + 1);

@@ -31,10 +31,15 @@ struct CHttpOptions {
     long nMaxRedirects = 5;
 };
 
-// Downloads an http:// or https:// URL with the user agent "Vocalon v2.0". Returns the
-// HTTP status, or -1 when the transfer failed (no connection, broken, stalled or overdue
-// transfer, body over the cap, other schemes, too many redirects). Only for status 200 is
-// the body read: every line is appended to strBody followed by "\n" (a final "\n" is
+// HttpGet's status when no HTTP answer came.
+constexpr int HTTP_NO_ANSWER = -1;
+
+// Downloads an http:// or https:// URL with the user agent PRODUCT_TITLE (util/Version.h).
+// Returns the HTTP status, or HTTP_NO_ANSWER when the transfer failed (no connection,
+// broken, stalled or overdue transfer, body over the cap, other schemes, too many
+// redirects) or the workers are stopping (CWorkers): a transfer in flight then ends at
+// once, and one started later fails without connecting. Only for status 200 is the body
+// read: every line is appended to strBody followed by "\n" (a final "\n" is
 // added when the body lacks one; an empty body adds nothing). After a failure the complete
 // lines received so far stay appended. Each call is logged to NetLog without passwords.
 int HttpGet(const std::string& strUrl, std::string& strBody,

@@ -1,5 +1,6 @@
 #include "app/ServiceRequests.h"
 
+#include "platform/CWorkers.h"
 #include "platform/Profile.h"
 #include "tests/app/AppTestSupport.h"
 #include "util/AppFiles.h"
@@ -16,7 +17,9 @@
 #include <thread>
 #include <vector>
 
+using testing_support::CBlackHole;
 using testing_support::CLocalHttpServer;
+using testing_support::CResumeWorkers;
 using testing_support::CScopedEnv;
 using testing_support::CTempAppDir;
 using testing_support::PumpEvents;
@@ -364,4 +367,21 @@ TEST(SignupThread, unreachableServicePostsNothing) {
     std::thread(SignupThreadProc, SignupRequest{dialog.Handle(), "kim", "pw", "k@x.org"}).join();
     PumpEvents(100ms);
     EXPECT_TRUE(dialog.m_posted.empty());
+}
+
+TEST(ServiceWorkers, requestsToAServiceThatNeverAnswersAreStoppedAndJoinedWithinASecond) {
+    CResumeWorkers resume;
+    CBlackHole service;
+    CScopedEnv host("VOCALON_SERVICE_HOST", service.HostPort());
+    CRecordingWindow main;
+    CRecordingWindow dialog(false);
+    StartLoginThread(MakeCredentials("kim", "pw"));
+    StartPeerListThread(MakeCredentials("kim", "pw"));
+    StartSignupThread(SignupRequest{dialog.Handle(), "kim", "pw", "k@x.org"});
+    EXPECT_GE(CWorkers::Count(), 3u);
+    PumpEvents(200ms);  // into their requests
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(CWorkers::StopAndJoin(10s));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    EXPECT_EQ(CWorkers::Count(), 0u);
 }

@@ -5,7 +5,7 @@
 #include "peer/CChatEvent.h"
 #include "platform/Profile.h"
 #include "tests/chat/ChatWindowTest.h"
-#include "tests/news/FakeMainWindow.h"
+#include "tests/support/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
 
 #include <QElapsedTimer>

@@ -1,6 +1,7 @@
 #include "news/NewsCheck.h"
 
 #include "news/CNewsItem.h"
+#include "platform/CWorkers.h"
 #include "tests/support/CServiceProcess.h"
 #include "tests/support/TestSupport.h"
 #include "util/AppFiles.h"
@@ -21,6 +22,7 @@
 #include <tuple>
 
 using testing_support::CLocalHttpServer;
+using testing_support::CResumeWorkers;
 using testing_support::CTempAppDir;
 using testing_support::PumpEvents;
 using testing_support::UnusedPort;
@@ -262,6 +264,30 @@ TEST_F(NewsCheckTest, windowGoneStopsWithoutWritingOrPosting) {
     m_receiver.Vanish();
     RunCheck();
     EXPECT_TRUE(m_receiver.m_messages.empty());
+    EXPECT_FALSE(m_dir.Exists("kim_seenurls.txt"));
+}
+
+TEST_F(NewsCheckTest, aStopEndsTheCheckBetweenFeedsWithoutWritingOrPostingMore) {
+    CResumeWorkers resume;
+    m_feeds["slow"] = Feed(Article("Slow", "Held back"));
+    m_feeds["alpha"] = Feed(Article("Alpha", "Never fetched"));
+    WriteFiles({"slow", "Down", "alpha"});
+    m_bHoldSlow = true;
+    NewsThreadParams params;
+    params.hWnd = m_receiver.Handle();
+    params.strUser = "kim";
+    params.nMaxParallel = 1;
+    StartNewsThread(params);
+    EXPECT_GE(CWorkers::Count(), 1u);
+    EXPECT_TRUE(WaitFor([&] { return m_nRequests == 1; }));
+    const auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(CWorkers::StopAndJoin(10s));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, 1s);
+    m_bHoldSlow = false;
+    PumpEvents(30ms);
+    // The download in flight fails as an unreachable source does; no other is tried.
+    EXPECT_EQ(m_receiver.m_messages, std::vector<int>{UM_NEWS_OFFLINE});
+    EXPECT_EQ(m_nRequests, 1);
     EXPECT_FALSE(m_dir.Exists("kim_seenurls.txt"));
 }
 

@@ -5,7 +5,7 @@
 #include "news/CPastNewsDlg.h"
 #include "news/NewsDisplay.h"
 #include "platform/Profile.h"
-#include "tests/news/FakeMainWindow.h"
+#include "tests/support/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
 #include "ui/WindowPlacement.h"
 #include "util/AppFiles.h"

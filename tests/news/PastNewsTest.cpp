@@ -2,7 +2,7 @@
 
 #include "news/NewsDisplay.h"
 #include "platform/Profile.h"
-#include "tests/news/FakeMainWindow.h"
+#include "tests/support/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>

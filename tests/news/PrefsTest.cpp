@@ -5,7 +5,7 @@
 #include "news/NewsDisplay.h"
 #include "news/NewsFiles.h"
 #include "platform/Profile.h"
-#include "tests/news/FakeMainWindow.h"
+#include "tests/support/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
 #include "util/AppFiles.h"
 #include "util/Strings.h"

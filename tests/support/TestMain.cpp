@@ -1,6 +1,7 @@
 // Entry point of every test program: Qt runs offscreen, and settings go to a private
 // directory so tests never touch the user's own.
 
+#include "platform/CWorkers.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>
@@ -9,6 +10,7 @@
 
 #include <gmock/gmock.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <string>
 
@@ -22,5 +24,8 @@ int main(int argc, char** argv) {
     setenv("VOCALON_PEER_BIND", "127.0.0.1", 0);
     setenv("VOCALON_PEER_PORT", std::to_string(testing_support::UnusedPort()).c_str(), 0);
     QApplication app(argc, argv);
-    return RUN_ALL_TESTS();
+    const int nResult = RUN_ALL_TESTS();
+    // As the program does at exit: no worker outlives the application object.
+    CWorkers::StopAndJoin(std::chrono::seconds(60));
+    return nResult;
 }

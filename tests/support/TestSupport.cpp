@@ -1,5 +1,6 @@
 #include "tests/support/TestSupport.h"
 
+#include "platform/CWorkers.h"
 #include "platform/Profile.h"
 #include "util/AppFiles.h"
 
@@ -197,6 +198,8 @@ CScopedEnv::CScopedEnv(const char* pszName, const std::string& strValue) : m_str
     m_strOld = pszOld ? pszOld : "";
     setenv(pszName, strValue.c_str(), 1);
 }
+
+CResumeWorkers::~CResumeWorkers() { CWorkers::Resume(); }
 
 CScopedEnv::~CScopedEnv() {
     if (m_bHadValue) {

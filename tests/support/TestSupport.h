@@ -135,6 +135,16 @@ private:
     std::string m_strText;
 };
 
+// Lets the process's workers start again when it goes (CWorkers::Resume): a test that
+// stops them leaves the tests after it a working registry.
+class CResumeWorkers {
+public:
+    CResumeWorkers() = default;
+    ~CResumeWorkers();
+    CResumeWorkers(const CResumeWorkers&) = delete;
+    CResumeWorkers& operator=(const CResumeWorkers&) = delete;
+};
+
 // Sets an environment variable for the object's lifetime.
 class CScopedEnv {
 public:

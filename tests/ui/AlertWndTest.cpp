@@ -1,6 +1,6 @@
 #include "ui/CAlertWnd.h"
 
-#include "tests/news/FakeMainWindow.h"
+#include "tests/support/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
 
 #include <QApplication>

@@ -1,5 +1,6 @@
 #include "util/Net.h"
 
+#include "platform/CWorkers.h"
 #include "tests/support/TestSupport.h"
 
 #include <httplib.h>
@@ -15,7 +16,9 @@
 #include <vector>
 
 using testing_support::CLocalHttpServer;
+using testing_support::CResumeWorkers;
 using testing_support::UnusedPort;
+using testing_support::WaitFor;
 
 class HttpGetTest : public ::testing::Test {
 protected:
@@ -49,6 +52,7 @@ protected:
         server.Get("/stall", [this](const httplib::Request&, httplib::Response& res) {
             res.set_chunked_content_provider("text/plain", [this](size_t, httplib::DataSink& sink) {
                 sink.write("first line\npartial", 18);
+                ++m_nStalls;
                 while (!m_bStop) {
                     std::this_thread::sleep_for(std::chrono::milliseconds(20));
                 }
@@ -74,6 +78,7 @@ protected:
     std::string Url(const std::string& strPath) { return m_server.Url(strPath); }
 
     std::atomic<bool> m_bStop{false};
+    std::atomic<int> m_nStalls{0};  // answers of /stall begun
     std::string m_strAgent, m_strCache;
     CLocalHttpServer m_server;
 };
@@ -147,6 +152,28 @@ TEST_F(HttpGetTest, givesUpOnATrickleAtTheDeadline) {
     EXPECT_EQ(HttpGet(Url("/trickle"), strBody, options), -1);
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
     EXPECT_EQ(strBody.substr(0, 4), "x\nx\n");
+}
+
+TEST_F(HttpGetTest, aStopEndsADownloadInFlightAtOnceAndFailsLaterOnesUntilResumed) {
+    CResumeWorkers resume;
+    int nStatus = 0;
+    std::string strBody;
+    ASSERT_TRUE(CWorkers::Start("stalled", [&] { nStatus = HttpGet(Url("/stall"), strBody); }));
+    EXPECT_TRUE(WaitFor([&] { return m_nStalls == 1; }));
+    // At once: curl by itself would look again only at its next timer, 200 ms or more away.
+    auto start = std::chrono::steady_clock::now();
+    EXPECT_TRUE(CWorkers::StopAndJoin(std::chrono::seconds(10)));
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(100));
+    EXPECT_EQ(nStatus, -1);
+    EXPECT_EQ(strBody, "first line\n");
+
+    // Started after the stop: no request reaches the server.
+    start = std::chrono::steady_clock::now();
+    EXPECT_EQ(HttpGet(Url("/stall"), strBody), -1);
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    EXPECT_EQ(m_nStalls, 1);
+    CWorkers::Resume();
+    EXPECT_EQ(HttpGet(Url("/text"), strBody), 200);
 }
 
 TEST_F(HttpGetTest, logsTheRequestWithoutPasswords) {

@@ -1,4 +1,4 @@
-#include "tests/news/FakeMainWindow.h"
+#include "tests/support/FakeMainWindow.h"
 
 #include "peer/CChatEvent.h"
 #include "ui/CAlertWnd.h"
