@@ -189,8 +189,7 @@ CFeedSourceList DiscoverFeeds(std::string_view html, const std::string& strPageA
         }
         // An empty href would name the page itself.
         if (EqualsNoCase(strName, "link") && !attributes.strHref.empty() &&
-            HasAlternate(attributes.strRel) &&
-            IsFeedType(attributes.strType)) {
+            HasAlternate(attributes.strRel) && IsFeedType(attributes.strType)) {
             announcements.push_back(
                 {AttributeText(attributes.strHref), AttributeText(attributes.strTitle)});
         } else if (EqualsNoCase(strName, "base") && attributes.bHref && !bHasBase) {

@@ -113,8 +113,9 @@ CFeedResult CFeedParser::Read() {
                     ++m_nSkipped;
                     break;
                 }
+                const QXmlStreamAttributes attributes = m_reader.attributes();
                 const QStringView strBase =
-                    m_reader.attributes().value(kXmlNamespace, QLatin1StringView("base"));
+                    attributes.value(kXmlNamespace, QLatin1StringView("base"));
                 m_bases.push_back(strBase.isNull() ? m_bases.back()
                                                    : ResolveBase(m_bases.back(), strBase));
                 if (bHasRoot) {
@@ -211,8 +212,9 @@ void CFeedParser::OnStart() {
             m_nItemDepth = nDepth;
             m_item = {};
             if (m_format == EFormat::Rdf) {
+                const QXmlStreamAttributes attributes = m_reader.attributes();
                 const QStringView strAbout =
-                    m_reader.attributes().value(kRdfNamespace, QLatin1StringView("about"));
+                    attributes.value(kRdfNamespace, QLatin1StringView("about"));
                 OfferLink(WebLink(m_bases.back(), strAbout), kAbout);
             }
         } else if (m_format != EFormat::Atom && nDepth == 2 && IsOurs(strNamespace) &&
@@ -249,8 +251,8 @@ void CFeedParser::OnStart() {
     } else if (strName == u"link") {
         StartField(EField::Link);
     } else if (strName == u"guid") {
-        const QStringView strPermalink =
-            m_reader.attributes().value(QLatin1StringView("isPermaLink"));
+        const QXmlStreamAttributes attributes = m_reader.attributes();
+        const QStringView strPermalink = attributes.value(QLatin1StringView("isPermaLink"));
         m_bPermalink = strPermalink.isNull() ||
                        strPermalink.trimmed().compare(u"true", Qt::CaseInsensitive) == 0;
         StartField(EField::Guid);

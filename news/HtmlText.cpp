@@ -34,7 +34,8 @@ bool IsNameChar(QChar c) {
 template <size_t N>
 bool IsOneOf(QStringView strName, const QStringView (&names)[N]) {
     return std::any_of(std::begin(names), std::end(names), [&](QStringView strKnown) {
-        return strName.compare(strKnown, Qt::CaseInsensitive) == 0;
+        return strName.size() == strKnown.size() &&
+               strName.compare(strKnown, Qt::CaseInsensitive) == 0;
     });
 }
 
