@@ -2,11 +2,13 @@
 // request: ours against the network's lower bound (ceil(feeds / parallel) x delay), with
 // the straightforward algorithm (one download after another, every element cut by
 // searching the whole remaining text) for reference. Also the article scan of a large
-// feed text, the seen store's cost per check, the map file's load and save, and sorting.
+// feed text, the reading of an RSS 2.0 feed of the open web, the seen store's cost per
+// check, the map file's load and save, and sorting.
 //
 //   bench_news [feeds=200] [articles=50] [delay_ms=50] [parallel=8]
 
 #include "news/CNewsItem.h"
+#include "news/FeedReader.h"
 #include "news/FeedScanner.h"
 #include "news/NewsCheck.h"
 #include "news/NewsFiles.h"
@@ -53,6 +55,25 @@ std::string MakeFeed(int nFeed, int nArticles) {
                    "<access_status></access_status>\n</article>\n";
     }
     return strFeed + "</moreovernews>\n";
+}
+
+// An RSS 2.0 feed as news sites write them: HTML in CDATA titles, entities, RFC 822 dates.
+std::string MakeRssFeed(int nItems) {
+    std::string strFeed =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\" "
+        "xmlns:dc=\"http://purl.org/dc/elements/1.1/\"><channel><title>City desk</title>"
+        "<link>http://example.org/</link><description>News</description>\n";
+    for (int i = 0; i < nItems; ++i) {
+        const std::string strId = std::to_string(i);
+        strFeed += "<item><title><![CDATA[Council weighs <b>plan</b> &amp; budget &#8220;" + strId +
+                   "&#8221;]]></title><link>/a/" + strId +
+                   ".html</link><guid isPermaLink=\"false\">id-" + strId +
+                   "</guid><pubDate>Tue, 08 Dec 2026 02:47:26 +0100</pubDate><description>"
+                   "&lt;p&gt;The council met on Tuesday to weigh a plan for the new budget, "
+                   "with a vote due next week.&lt;/p&gt;</description><dc:creator>Desk"
+                   "</dc:creator></item>\n";
+    }
+    return strFeed + "</channel></rss>\n";
 }
 
 // The check as first written: sequential downloads, and each cut searches from the start
@@ -301,6 +322,23 @@ int main(int argc, char** argv) {
                 strText.size() / 1048576.0, nItems, dScanMs);
     std::printf("summary | feed scan | %.0f MB/s | target >= 100 MB/s\n",
                 strText.size() / 1048576.0 / (dScanMs / 1000.0));
+
+    // Reading one feed of the open web of 50 items, the median of 200 reads.
+    const std::string strRss = MakeRssFeed(50);
+    std::vector<double> readUs;
+    for (int nRun = 0; nRun < 200; ++nRun) {
+        start = Clock::now();
+        const CFeedResult result = ReadFeed(strRss, "http://example.org/rss");
+        readUs.push_back(MsSince(start) * 1000.0);
+        if (result.feed.items.size() != 50) {
+            std::printf("feed read failed: %s\n", result.strError.c_str());
+        }
+    }
+    std::sort(readUs.begin(), readUs.end());
+    std::printf("RSS 2.0 feed of 50 items, %zu bytes: read in %.0f us (median of 200)\n",
+                strRss.size(), readUs[readUs.size() / 2]);
+    std::printf("summary | RSS feed read, 50 items | %.0f us | a few hundred us\n",
+                readUs[readUs.size() / 2]);
 
     // The seen store at 100,000 records.
     CStringMap seen;

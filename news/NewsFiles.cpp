@@ -1,7 +1,12 @@
 #include "news/NewsFiles.h"
 
+#include "news/WebLinks.h"
+
 #include "util/AppFiles.h"
 #include "util/Strings.h"
+
+#include <QString>
+#include <QUrl>
 
 #include <algorithm>
 #include <charconv>
@@ -109,6 +114,21 @@ std::string ChosenSourcesFile(const std::string& strUser) {
 
 std::string SeenStoreFile(const std::string& strUser) {
     return SafePrefix(strUser) + "_seenurls.txt";
+}
+
+std::string OwnSourcesFile(const std::string& strUser) {
+    return SafePrefix(strUser) + "_own_feeds.txt";
+}
+
+bool SaveOwnSources(const std::string& strUser, const CFeedSourceList& sources) {
+    std::string strText;
+    for (const CFeedSource& source : sources) {
+        const std::string strAddress = WebLink(QUrl(), QString::fromStdString(source.strAddress));
+        if (!strAddress.empty()) {
+            AppendMapLine(strText, CleanSourceName(source.strName), strAddress);
+        }
+    }
+    return SaveTextFile(AppDirPath(OwnSourcesFile(strUser)), strText);
 }
 
 bool HasChosenSources(const std::string& strUser) {

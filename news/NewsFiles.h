@@ -3,6 +3,7 @@
 // Names of the news files in the application directory, the user's seen store, and the
 // chat room's channel and topic that a headline leads to.
 
+#include "news/FeedSource.h"
 #include "util/SettingsNames.h"
 
 #include <chrono>
@@ -17,6 +18,15 @@
 // that would leave the application directory ('/', '\\', NUL) become '_'.
 std::string ChosenSourcesFile(const std::string& strUser);
 std::string SeenStoreFile(const std::string& strUser);
+// The feeds the user added: a map file, name "<!!div!!>" feed address per line like the
+// catalogue, read with LoadMapFile (a name twice: the later line).
+std::string OwnSourcesFile(const std::string& strUser);
+
+// Replaces the user's own-sources file atomically with the sources in order. Every name
+// is written as CleanSourceName makes it, so no name can split or end its line; a source
+// whose address is not an http or https address (see WebLink) is left out, the others are
+// written in WebLink's encoded form.
+bool SaveOwnSources(const std::string& strUser, const CFeedSourceList& sources);
 
 // Seen-store records older than this are dropped when the store is compacted.
 constexpr std::chrono::hours SEEN_STORE_MAX_AGE{24 * 60};
