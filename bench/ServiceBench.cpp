@@ -164,10 +164,13 @@ int main() {
     std::printf("\n%-10s %7s %8s %12s %16s %12s %14s\n", "store", "peers", "listed", "list ms",
                 "store log-in ms", "statements", "HTTP log-in ms");
     for (const CFigures& figures : arrFigures) {
+        char szHttp[32] = "-";
+        if (figures.dHttpLogInMs >= 0) {
+            std::snprintf(szHttp, sizeof szHttp, "%.3f", figures.dHttpLogInMs);
+        }
         std::printf("%-10s %7d %8zu %12.3f %16.3f %12.2f %14s\n", figures.strStore.c_str(),
                     figures.nPeers, figures.nListed, figures.dListMs, figures.dStoreLogInMs,
-                    figures.dStatements,
-                    figures.dHttpLogInMs < 0 ? "-" : std::to_string(figures.dHttpLogInMs).c_str());
+                    figures.dStatements, szHttp);
     }
     for (const CFigures& figures : arrFigures) {
         std::printf("summary | peer list, %s, %d peers | %.2f ms | does not grow with peers\n",
