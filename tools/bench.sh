@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Builds the benchmarks optimised and runs them: the news check, then the desktop's idle
 # work (tray blink, settings writes), the IRC line handling, the chat flood and the peer
-# network's event flood, start-up and idle memory; then one table of the figures against
-# their targets. Arguments go to the news benchmark:
+# network's event flood, start-up and idle memory, the service's store (SQLite and a
+# private PostgreSQL cluster); then one table of the figures against their targets.
+# Arguments go to the news benchmark:
 #   bash tools/bench.sh [feeds=200] [articles=50] [delay_ms=50] [parallel=8]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash tools/deps.sh
 cmake -S . -B build-bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOCALON_SANITIZE=OFF -DVOCALON_TESTS=OFF >/dev/null
 cmake --build build-bench --target bench_news bench_desktop bench_chat bench_chat_flood \
-    bench_peer bench_startup
+    bench_peer bench_startup bench_service
 export QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen}
 # Each benchmark prints its own report; the lines starting "summary |" make the table.
 LOG=build-bench/bench.log
@@ -20,6 +21,7 @@ LOG=build-bench/bench.log
     ./build-bench/bench/bench_chat_flood
     ./build-bench/bench/bench_peer
     ./build-bench/bench/bench_startup
+    ./build-bench/bench/bench_service
 } 2>&1 | tee "$LOG" | grep -v '^summary |'
 echo
 echo "Summary"

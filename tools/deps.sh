@@ -8,7 +8,7 @@ PACKAGES=(
     clang libfuzzer-14-dev
     qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-webengine-dev fonts-dejavu-core
     libcurl4-openssl-dev libgtest-dev libgmock-dev
-    libcpp-httplib-dev libsqlite3-dev libsodium-dev
+    libcpp-httplib-dev libsqlite3-dev libsodium-dev libpq-dev postgresql
     inspircd
     xvfb xauth openbox trayer imagemagick x11-utils xdotool curl
 )

@@ -132,6 +132,10 @@ std::string CServiceProcess::WriteFile(const std::string& strRelativePath,
 std::string CServiceProcess::HostPort() const { return "127.0.0.1:" + std::to_string(m_nPort); }
 
 bool CServiceProcess::Start(const std::vector<std::string>& arrExtraArgs) {
+    return Launch(arrExtraArgs) && AwaitStartup();
+}
+
+bool CServiceProcess::Launch(const std::vector<std::string>& arrExtraArgs) {
     if (m_strDir.empty() || IsRunning()) {
         return false;
     }
@@ -155,9 +159,17 @@ bool CServiceProcess::Start(const std::vector<std::string>& arrExtraArgs) {
     close(fdLog);
     m_fdStdout = fdPipe[0];
     if (m_pid < 0) {
+        close(m_fdStdout);
+        m_fdStdout = -1;
         return false;
     }
+    return true;
+}
 
+bool CServiceProcess::AwaitStartup() {
+    if (!IsRunning()) {
+        return false;
+    }
     // The start-up line is the only thing the service prints on stdout.
     auto deadline = Clock::now() + std::chrono::seconds(10);
     while (m_strStartupLine.find('\n') == std::string::npos && Clock::now() < deadline) {

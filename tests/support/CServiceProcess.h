@@ -2,7 +2,8 @@
 
 // Runs the real service binary for a test: a private temporary directory (database, log,
 // any files a test wants to hand the service), the process started with "--port 0" on
-// 127.0.0.1 and the cheap hash cost, and the port read from its start-up line.
+// 127.0.0.1 and the cheap hash cost, and the port read from its start-up line. The process
+// dies with the thread that started it, so start it from one that outlives it.
 
 #include <sys/types.h>
 
@@ -26,6 +27,10 @@ public:
     // it did not announce its port within a few seconds; StartupLine() then tells what
     // it printed.
     bool Start(const std::vector<std::string>& arrExtraArgs = {});
+    // Start in two steps, so that several services can be started at the same moment:
+    // Launch only forks and runs the binary, AwaitStartup reads the start-up line.
+    bool Launch(const std::vector<std::string>& arrExtraArgs = {});
+    bool AwaitStartup();
     int Port() const { return m_nPort; }
     // "127.0.0.1:PORT", the Host header an ordinary client sends.
     std::string HostPort() const;

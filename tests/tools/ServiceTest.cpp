@@ -2,6 +2,7 @@
 // HTTP. Each suite runs its own service process with the flags it needs.
 
 #include "ServiceFixture.h"
+#include "ServiceStoreFixture.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -15,6 +16,7 @@
 #include <ctime>
 #include <future>
 #include <mutex>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -131,12 +133,16 @@ TEST_F(ServiceAccountsTest, accountsSurviveARestart) {
 }
 
 // ---------------------------------------------------------------------------------------
-// The peer list: a fresh service per test, so each sees only its own log-ins.
+// The peer list, on each store: a fresh service and database per test, so each sees only
+// its own log-ins.
 
-class ServicePeersTest : public ::testing::Test {
+class ServicePeersTest : public StoreTest {
 protected:
-    void StartService(const std::vector<std::string>& arrFlags = {}) {
-        ASSERT_TRUE(m_service.Start(arrFlags)) << m_service.StartupLine();
+    void StartService(std::vector<std::string> arrFlags = {}) {
+        if (GetParam() == StoreKind::Postgres) {
+            arrFlags.insert(arrFlags.end(), {"--db", NewDatabase(m_service)});
+        }
+        ASSERT_TRUE(m_service.Start(arrFlags)) << m_service.StartupLine() << m_service.LogText();
         CHttpReply reply = HttpGet(m_service.Port(), RegisterTarget("peer", "pw", "p@example.org"));
         ASSERT_EQ(ParseRegisterAnswer(reply.strBody).strCode, "0");
     }
@@ -151,45 +157,87 @@ protected:
         return answer;
     }
 
+    // The list a log-in from strAddress gets, sorted: its order is random.
+    std::vector<std::string> SortedPeersFrom(const std::string& strAddress,
+                                             const std::string& strUser = "peer") {
+        CServiceAnswer answer = LogInFrom(strAddress, strUser);
+        std::sort(answer.arrPeers.begin(), answer.arrPeers.end());
+        return answer.arrPeers;
+    }
+
     using Peers = std::vector<std::string>;
     CServiceProcess m_service;
 };
 
-TEST_F(ServicePeersTest, listsOtherRecentAddressesNewestFirstWithoutTheCaller) {
+INSTANTIATE_TEST_SUITE_P(Stores, ServicePeersTest,
+                         ::testing::Values(StoreKind::Sqlite, StoreKind::Postgres), StoreName);
+
+TEST_P(ServicePeersTest, listsOtherRecentAddressesWithoutTheCaller) {
     StartService();
-    EXPECT_EQ(LogInFrom("127.0.0.2").arrPeers, Peers{});
-    EXPECT_EQ(LogInFrom("127.0.0.3").arrPeers, Peers{"127.0.0.2"});
+    EXPECT_EQ(SortedPeersFrom("127.0.0.2"), Peers{});
+    EXPECT_EQ(SortedPeersFrom("127.0.0.3"), Peers{"127.0.0.2"});
 
     // Failed log-ins get the list too, and are not added to it.
     CServiceAnswer failed = LogInFrom("127.0.0.4", "peer", "wrong");
     EXPECT_EQ(failed.strCode, "1003");
-    EXPECT_EQ(failed.arrPeers, (Peers{"127.0.0.3", "127.0.0.2"}));
-    EXPECT_EQ(LogInFrom("127.0.0.5", "stranger").arrPeers, (Peers{"127.0.0.3", "127.0.0.2"}));
+    std::sort(failed.arrPeers.begin(), failed.arrPeers.end());
+    EXPECT_EQ(failed.arrPeers, (Peers{"127.0.0.2", "127.0.0.3"}));
+    EXPECT_EQ(SortedPeersFrom("127.0.0.5", "stranger"), (Peers{"127.0.0.2", "127.0.0.3"}));
 
-    // A repeated log-in moves the address to the front instead of listing it twice.
-    EXPECT_EQ(LogInFrom("127.0.0.2").arrPeers, Peers{"127.0.0.3"});
-    EXPECT_EQ(LogInFrom("127.0.0.6", "stranger").arrPeers, (Peers{"127.0.0.2", "127.0.0.3"}));
-    EXPECT_EQ(LogInFrom("127.0.0.3").arrPeers, Peers{"127.0.0.2"});
+    // A repeated log-in from an address keeps it listed once.
+    EXPECT_EQ(SortedPeersFrom("127.0.0.2"), Peers{"127.0.0.3"});
+    EXPECT_EQ(SortedPeersFrom("127.0.0.6", "stranger"), (Peers{"127.0.0.2", "127.0.0.3"}));
+    EXPECT_EQ(SortedPeersFrom("127.0.0.3"), Peers{"127.0.0.2"});
 }
 
-TEST_F(ServicePeersTest, listsAtMostTwentyNewestAddresses) {
+TEST_P(ServicePeersTest, listsABoundedRandomSampleOfRecentAddresses) {
     StartService();
-    for (int i = 10; i < 35; ++i) {
-        ASSERT_EQ(LogInFrom("127.0.0." + std::to_string(i)).strCode, "0");
+    // More clients than a list holds, each from its own address, logging in four at once.
+    std::vector<std::string> arrClients;
+    for (int i = 0; i < 1100; ++i) {
+        arrClients.push_back("127.1." + std::to_string(i / 200) + "." +
+                             std::to_string(i % 200 + 1));
     }
-    Peers peers = LogInFrom("127.0.0.99", "stranger").arrPeers;
-    ASSERT_EQ(peers.size(), 20u);
-    for (int i = 0; i < 20; ++i) {
-        EXPECT_EQ(peers[i], "127.0.0." + std::to_string(34 - i));
+    std::vector<std::thread> arrThreads;
+    for (size_t nThread = 0; nThread < 4; ++nThread) {
+        arrThreads.emplace_back([&, nThread] {
+            for (size_t i = nThread; i < arrClients.size(); i += 4) {
+                EXPECT_EQ(LogInFrom(arrClients[i]).strCode, "0") << arrClients[i];
+            }
+        });
     }
+    for (std::thread& thread : arrThreads) {
+        thread.join();
+    }
+    // Failed log-ins are never listed.
+    for (int i = 1; i <= 5; ++i) {
+        EXPECT_EQ(LogInFrom("127.2.0." + std::to_string(i), "peer", "wrong").strCode, "1003");
+    }
+
+    const std::set<std::string> setClients(arrClients.begin(), arrClients.end());
+    const std::string strOwn = arrClients[7];
+    std::vector<std::set<std::string>> arrSamples;
+    for (int nLogIn = 0; nLogIn < 3; ++nLogIn) {
+        Peers peers = LogInFrom(strOwn).arrPeers;
+        std::set<std::string> setPeers(peers.begin(), peers.end());
+        EXPECT_EQ(peers.size(), 1000u);
+        EXPECT_EQ(setPeers.size(), peers.size()) << "an address listed twice";
+        EXPECT_EQ(setPeers.count(strOwn), 0u);
+        EXPECT_TRUE(
+            std::includes(setClients.begin(), setClients.end(), setPeers.begin(), setPeers.end()))
+            << "an address that never logged in";
+        arrSamples.push_back(setPeers);
+    }
+    EXPECT_NE(arrSamples[0], arrSamples[1]);
+    EXPECT_NE(arrSamples[1], arrSamples[2]);
 }
 
-TEST_F(ServicePeersTest, forgetsLogInsOlderThanTheWindow) {
+TEST_P(ServicePeersTest, forgetsLogInsOlderThanTheWindow) {
     StartService({"--peer-window", "1"});
     LogInFrom("127.0.0.2");
-    EXPECT_EQ(LogInFrom("127.0.0.3", "stranger").arrPeers, Peers{"127.0.0.2"});
+    EXPECT_EQ(SortedPeersFrom("127.0.0.3", "stranger"), Peers{"127.0.0.2"});
     std::this_thread::sleep_for(std::chrono::milliseconds(1300));
-    EXPECT_EQ(LogInFrom("127.0.0.3", "stranger").arrPeers, Peers{});
+    EXPECT_EQ(SortedPeersFrom("127.0.0.3", "stranger"), Peers{});
 }
 
 // ---------------------------------------------------------------------------------------
@@ -432,6 +480,13 @@ TEST(ServiceOperation, refusesToStartWithoutItsFiles) {
     EXPECT_FALSE(other.Start({"--static-dir", other.Path("missing-dir")}));
     CServiceProcess third;
     EXPECT_FALSE(third.Start({"--db", third.Path("no/such/dir/accounts.db")}));
+    // A PostgreSQL server that is not there; the reason is logged, the password is not.
+    CServiceProcess fourth;
+    EXPECT_FALSE(fourth.Start(
+        {"--db", "postgresql://someone:Secret-Pw@/accounts?host=" + fourth.Path("no-server")}));
+    EXPECT_NE(fourth.LogText().find("PostgreSQL connection"), std::string::npos)
+        << fourth.LogText();
+    EXPECT_EQ(fourth.LogText().find("Secret-Pw"), std::string::npos) << fourth.LogText();
 }
 
 }  // namespace

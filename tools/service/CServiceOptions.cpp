@@ -52,7 +52,8 @@ const std::vector<CFlagInfo>& Flags() {
          [](Value v, Options o) { return ParseInt(v, 0, 65535, o.nPort); }},
         {"bind", "ADDR", "address to listen on (default 127.0.0.1)",
          [](Value v, Options o) { return SetText(v, o.strBind); }},
-        {"db", "PATH", "account database, created if missing (default vocalon-service.db)",
+        {"db", "PATH|CONNINFO",
+         "SQLite file or PostgreSQL connection string (default vocalon-service.db)",
          [](Value v, Options o) { return SetText(v, o.strDatabase); }},
         {"version-count", "N", "version number sent with log-ins (default 1)",
          [](Value v, Options o) {

@@ -16,7 +16,6 @@ namespace {
 // before any hashing or database work.
 constexpr size_t kMaxField = 256;
 constexpr size_t kMaxUserName = 20;
-constexpr size_t kMaxPeers = 20;
 // Slow-feed requests each hold a worker for the whole delay; leave plenty for the rest.
 constexpr size_t kWorkerThreads = 32;
 // A client has this long from its connection to the end of its request head; each header
@@ -111,10 +110,10 @@ const char* ContentTypeFor(const std::string& strName) {
 
 }  // namespace
 
-CVocalonServer::CVocalonServer(const CServiceOptions& options, CAccountStore& accounts)
+CVocalonServer::CVocalonServer(const CServiceOptions& options, CServiceStore& store)
     : m_options(options),
-      m_accounts(accounts),
-      m_peers(std::chrono::seconds(options.nPeerWindow), kMaxPeers),
+      m_accounts(store, options.hashCost),
+      m_peers(store, std::chrono::seconds(options.nPeerWindow)),
       m_news(options.nArticleInterval),
       m_server(
           kWorkerThreads, CHeadGate::CLimits{kHeadDeadline, kMaxHead, kMaxWaiting},
@@ -226,8 +225,9 @@ std::string CVocalonServer::RequestHost(const httplib::Request& req) const {
 void CVocalonServer::HandleLogin(const httplib::Request& req, httplib::Response& res) {
     std::string strUser = ToLowerAscii(req.get_param_value("username"));
     std::string strPassword = req.get_param_value("password");
-    auto now = CPeerRegistry::Clock::now();
-    std::vector<std::string> arrPeers = m_peers.Recent(req.remote_addr, now);
+    // A store that fails here leaves the list empty; the account check then tells.
+    std::vector<std::string> arrPeers;
+    m_peers.Sample(req.remote_addr, arrPeers);
 
     CAccountStore::CheckResult result = CAccountStore::CheckResult::UnknownUser;
     if (IsValidUserName(strUser)) {
@@ -244,7 +244,7 @@ void CVocalonServer::HandleLogin(const httplib::Request& req, httplib::Response&
         case CAccountStore::CheckResult::Ok:
             strCode = "0";
             strMessage = "Welcome back, " + strUser + ".";
-            m_peers.Record(req.remote_addr, strUser, now);
+            m_peers.Record(req.remote_addr, strUser);
             break;
         case CAccountStore::CheckResult::UnknownUser:
             strCode = "1001";

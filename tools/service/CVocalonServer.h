@@ -9,6 +9,7 @@
 #include "CNewsGenerator.h"
 #include "CPeerRegistry.h"
 #include "CServiceOptions.h"
+#include "CServiceStore.h"
 
 #include <httplib.h>
 
@@ -19,7 +20,9 @@
 
 class CVocalonServer final {
 public:
-    CVocalonServer(const CServiceOptions& options, CAccountStore& accounts);
+    // The store outlives the server; every service process on it serves the same accounts
+    // and peers.
+    CVocalonServer(const CServiceOptions& options, CServiceStore& store);
     CVocalonServer(const CVocalonServer&) = delete;
     CVocalonServer& operator=(const CVocalonServer&) = delete;
 
@@ -50,7 +53,7 @@ private:
     bool WaitUnlessStopping(std::chrono::seconds duration);
 
     const CServiceOptions& m_options;
-    CAccountStore& m_accounts;
+    CAccountStore m_accounts;
     CPeerRegistry m_peers;
     CNewsGenerator m_news;
     bool m_bFixedCatalogue = false;

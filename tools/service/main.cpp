@@ -1,14 +1,16 @@
-// The Vocalon reference service: parses the flags, opens the account database, binds,
+// The Vocalon reference service: parses the flags, opens the store (accounts and peers), binds,
 // announces "listening on ADDR:PORT" on stdout and serves until SIGINT or SIGTERM.
 
 #include "CAccountStore.h"
 #include "CServiceOptions.h"
+#include "CServiceStore.h"
 #include "CVocalonServer.h"
 
 #include <pthread.h>
 #include <signal.h>
 
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -48,12 +50,15 @@ int main(int argc, char** argv) {
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     signal(SIGPIPE, SIG_IGN);
 
-    CAccountStore accounts(options.hashCost);
-    if (!accounts.Open(options.strDatabase, strError)) {
+    std::unique_ptr<CServiceStore> pStore;
+    if (CAccountStore::InitHashing(strError)) {
+        pStore = OpenServiceStore(options.strDatabase, strError);
+    }
+    if (pStore == nullptr) {
         std::fprintf(stderr, "%s: %s\n", strProgram.c_str(), strError.c_str());
         return 1;
     }
-    CVocalonServer server(options, accounts);
+    CVocalonServer server(options, *pStore);
     int nPort = server.Bind(strError);
     if (nPort < 0) {
         std::fprintf(stderr, "%s: %s\n", strProgram.c_str(), strError.c_str());
