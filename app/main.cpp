@@ -1,11 +1,8 @@
 #include "app/CClientApp.h"
 
-#include <QCoreApplication>
-
 int main(int argc, char** argv) {
-    // The chat window's web pages share GL contexts with the widgets; it must be asked
-    // for before the application object exists.
-    QCoreApplication::setAttribute(Qt::AA_ShareOpenGLContexts);
+    // No shared OpenGL contexts are asked for: they would load the whole OpenGL stack at
+    // start-up. The web engine, loaded later with the first chat window, draws without.
     CClientApp app(argc, argv);
     return app.InitInstance();
 }

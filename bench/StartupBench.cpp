@@ -1,7 +1,9 @@
 // Start-up and idle memory of the real client: the time from starting the process to the
 // login window drawn (no settings yet, as on a first start), and the resident memory of a
 // client logged in to the local reference service with its news in, before any chat
-// window has loaded the web engine. Both run the installed-style binary as a child.
+// window has loaded the web engine. Both run the installed-style binary as a child, on the
+// display the benchmark is given (tools/bench.sh gives it a virtual X server: offscreen
+// hides the libraries a real display loads).
 
 #include "util/Net.h"
 
@@ -162,10 +164,13 @@ int main(int argc, char** argv) {
     const long nIdleKb = IdleLoggedInKb();
     std::printf("start to login window shown: %.0f ms, median of %d (target < 300)\n", dStartMs,
                 kStartRuns);
-    std::printf("idle logged-in client, news in, no chat window: %.1f MB resident (target < 80)\n",
-                static_cast<double>(nIdleKb) / 1024.0);
+    std::printf(
+        "idle logged-in client, news in, no chat window: %.1f MiB resident on %s "
+        "(target < 45)\n",
+        static_cast<double>(nIdleKb) / 1024.0,
+        qPrintable(qEnvironmentVariable("QT_QPA_PLATFORM", "offscreen")));
     std::printf("summary | start to login window | %.0f ms | target < 300 ms\n", dStartMs);
-    std::printf("summary | idle logged-in memory | %.1f MB | target < 80 MB\n",
+    std::printf("summary | idle logged-in memory | %.1f MiB | target < 45 MiB\n",
                 static_cast<double>(nIdleKb) / 1024.0);
     return dStartMs < 0 || nIdleKb < 0 ? 1 : 0;
 }

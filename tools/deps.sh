@@ -6,7 +6,7 @@ set -euo pipefail
 PACKAGES=(
     cmake ninja-build g++ pkg-config clang-format git dpkg-dev file libcap2-bin iproute2
     clang libfuzzer-14-dev
-    qt6-base-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-webengine-dev fonts-dejavu-core
+    qt6-base-dev qt6-base-private-dev qt6-svg-dev libqt6svg6 qt6-qpa-plugins qt6-webengine-dev fonts-dejavu-core
     libcurl4-openssl-dev libgtest-dev libgmock-dev
     libcpp-httplib-dev libsqlite3-dev libsodium-dev libpq-dev postgresql
     inspircd

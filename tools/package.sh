@@ -9,7 +9,7 @@ BUILD_DIR=$(realpath -m "${1:-$(dirname "$0")/../build-pkg}")
 cd "$(dirname "$0")/.."
 
 bash tools/deps.sh
-cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DVOCALON_TESTS=OFF \
+cmake -S . -B "$BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DVOCALON_TESTS=OFF \
     -DVOCALON_BENCH=OFF -DVOCALON_SANITIZE=OFF >/dev/null
 cmake --build "$BUILD_DIR"
 cd "$BUILD_DIR"
