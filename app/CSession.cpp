@@ -74,7 +74,6 @@ void CSession::Start() {
         return;  // a late second success must not start a second session
     }
     m_bActive = true;
-    CAlertWnd::Inbox().Clear();
     // Created hidden; its creation starts the first news check.
     m_pNewsDlg = new CNewsDlg;
     m_strSection = SECTION_USER_PREFIX + m_strUser;
