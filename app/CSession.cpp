@@ -31,8 +31,8 @@ void Raise(CChatRoom* pRoom) {
 
 CSession::CSession(CSessionHost& host)
     : m_host(host),
-      m_ircUser([this] { return IrcRoute(); }),
-      m_ircGuest([this] { return IrcRoute(); }),
+      m_ircUser([this] { return IrcRoutes(); }),
+      m_ircGuest([this] { return IrcRoutes(); }),
       m_peerNet(*this, PeerBindAddress(), PeerPort()) {
     for (CIrcClient* pClient : {&m_ircUser, &m_ircGuest}) {
         // A server may repeat a reply a thousand times: one box of each text at a time.
@@ -57,11 +57,14 @@ CSession::~CSession() {
     }
 }
 
-CIrcRoute CSession::IrcRoute() const {
+std::vector<CIrcRoute> CSession::IrcRoutes() const {
     if (ReadFlag(SETTING_HAS_FIREWALL)) {
-        return {m_strFirewallRoute, IrcFirewallPort()};
+        if (m_strFirewallRoute.empty()) {
+            return {};
+        }
+        return {{m_strFirewallRoute, IrcFirewallPort(), IrcTlsWanted(m_strSection)}};
     }
-    return DefaultIrcRoute();
+    return DefaultIrcRoutes(m_strSection);
 }
 
 void CSession::SetCredentials(const std::string& strUser, const std::string& strPassword) {
@@ -79,9 +82,11 @@ void CSession::Start() {
     m_strSection = SECTION_USER_PREFIX + m_strUser;
     m_pNewsDlg->ApplyDisplaySettings();
     m_ircUser.SetNick(m_strUser + "0");
-    m_ircUser.Connect();
     m_ircGuest.SetNick("guest");
-    m_ircGuest.Connect();
+    for (CIrcClient* pClient : {&m_ircUser, &m_ircGuest}) {
+        pClient->SetSection(m_strSection);
+        pClient->Connect();
+    }
     const bool bListening = m_peerNet.StartListening();
     // Peers the login's address list brought may be connected already.
     if (m_peerNet.GetPeerCount() > 0) {

@@ -92,9 +92,10 @@ public:
     void UpdateNews();
     void ShowPastNews();
 
-    // The route the connections take: the firewall route on its port when the user is
-    // behind a firewall, else the built-in server.
-    CIrcRoute IrcRoute() const;
+    // The servers the connections take in turn: the firewall route on its port when the
+    // user is behind a firewall, else the servers of the settings or the built-in one
+    // (DefaultIrcRoutes).
+    std::vector<CIrcRoute> IrcRoutes() const;
     CIrcClient& UserClient() { return m_ircUser; }
     CIrcClient& GuestClient() { return m_ircGuest; }
     CPeerNet& PeerNet() { return m_peerNet; }

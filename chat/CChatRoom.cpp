@@ -36,14 +36,22 @@ void CChatRoom::SetControlsEnabled(bool bEnabled) {
 }
 
 void CChatRoom::Join(const std::string& strChannel, const std::string& strTopic) {
-    if (m_pClient) {
+    // A topic that cannot be sent yet waits for the welcome's rejoin (a deliberate
+    // difference: it used to be lost).
+    if (!strTopic.empty()) {
+        m_strWantedTopic = strTopic;
+    }
+    if (m_pClient && m_pClient->IsReady()) {
         m_pClient->Send(JoinLine(strChannel, CHANNEL_KEY));
         m_pClient->Send(SecretModeLine(strChannel));
         m_pClient->Send(KeyModeLine(strChannel, CHANNEL_KEY));
-        if (!strTopic.empty()) {
-            m_pClient->Send(TopicLine(strChannel, strTopic));
+        if (!m_strWantedTopic.empty()) {
+            m_pClient->Send(TopicLine(strChannel, m_strWantedTopic));
+            m_strWantedTopic.clear();
         }
         AppendSystemLine("Trying to join as " + m_pClient->DisplayName() + "...");
+    } else if (m_pClient) {
+        AppendSystemLine("Not connected to the chat server yet: joining once connected...");
     }
     SetControlsEnabled(false);
 }

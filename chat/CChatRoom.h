@@ -44,7 +44,8 @@ public:
     void SetClient(CIrcClient* pClient) { m_pClient = pClient; }
 
     // Sends the join lines (and the topic when not empty) and waits, controls disabled,
-    // for the client's own JOIN echo.
+    // for the client's own JOIN echo. Before the client is welcomed the room says so and
+    // keeps the topic: the welcome's rejoin sends both.
     void Join(const std::string& strChannel, const std::string& strTopic);
     // Forgets who is in the room, as when it moves to the other client.
     void ClearUsers();
@@ -81,6 +82,8 @@ private:
 
     std::string m_strChannel;
     std::string m_strTopic;
+    // The topic of the last Join, until a connection could send it.
+    std::string m_strWantedTopic;
     std::vector<std::string> m_users;
     // Guests are counted, never listed; their nicknames tell which guest leaves.
     std::multiset<std::string> m_guests;

@@ -46,3 +46,9 @@ void CChatRoomList::RejoinAll() {
         pRoom->Join(pRoom->Channel(), {});
     }
 }
+
+void CChatRoomList::ShowToAll(const std::string& strText) {
+    for (CChatRoom* pRoom : std::vector<CChatRoom*>(m_rooms)) {
+        pRoom->AppendSystemLine(strText);
+    }
+}

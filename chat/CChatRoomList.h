@@ -23,7 +23,10 @@ public:
     // Removes this room wherever it stands.
     void RemoveRoom(const CChatRoom* pRoom);
     void DisconnectAll(const std::string& strReason);
+    // Each room joins again, and sets the topic it was opened with if that is still unset.
     void RejoinAll();
+    // A system line in every room (a failed connection, the pause before the next).
+    void ShowToAll(const std::string& strText);
 
     const std::vector<CChatRoom*>& Rooms() const { return m_rooms; }
 

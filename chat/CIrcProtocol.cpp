@@ -4,6 +4,7 @@
 #include "chat/CChatRoomList.h"
 #include "chat/CIrcClient.h"
 #include "chat/IrcCommands.h"
+#include "platform/Logging.h"
 #include "util/Strings.h"
 
 #include <algorithm>
@@ -71,6 +72,11 @@ void CIrcProtocol::HandleCommand(const CIrcMessage& message) {
         }
     } else if (message.IsCommand("JOIN")) {
         if (CChatRoom* pRoom = room(0)) {
+            if (strNick == m_client.GetNick()) {
+                // Quoted, so a server's text cannot forge log lines.
+                qCInfo(NetLog) << "irc: joined" << QByteArray::fromStdString(pRoom->Channel())
+                               << "as" << QByteArray::fromStdString(strNick);
+            }
             pRoom->UserJoined(strNick);
         }
     } else if (message.IsCommand("QUIT")) {
@@ -113,6 +119,7 @@ void CIrcProtocol::HandleNumeric(int nNumber, const CIrcMessage& message) {
     switch (nNumber) {
         case 1:
             m_bWelcomed = true;
+            m_client.OnWelcome();
             m_rooms.RejoinAll();
             break;
         case 331:

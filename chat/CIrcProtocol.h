@@ -34,7 +34,8 @@ public:
     void HandleLine(const CIrcMessage& message);
     // The same for one received line, without its terminator.
     void HandleLine(std::string_view strLine) { HandleLine(CIrcMessage::Decode(strLine)); }
-    // The registration lines; every room joins again once the server welcomes us.
+    // The registration lines; every room joins again once the server welcomes us (and
+    // the client hears of the welcome).
     void Register();
 
 private:

@@ -61,18 +61,18 @@ void CIrcSocket::OnSend() { Flush(); }
 void CIrcSocket::OnConnect(int nErrorCode) {
     if (nErrorCode != 0) {
         qCInfo(NetLog) << "irc: connect failed" << nErrorCode;
+        m_client.OnConnectFailed(ErrorText());
         return;
     }
     m_bConnected = true;
     // Nothing of an earlier connection belongs to this one.
     m_reader = CIrcLineReader();
     m_sendQueue.Clear();
-    if (m_pHandler) {
-        m_pHandler->Register();
-    }
+    m_client.OnConnected();
 }
 
 void CIrcSocket::OnReceive() {
+    m_client.OnReceived();
     const bool bOk = ReceiveChunks(kReadsPerNotification, [this](std::string_view bytes) {
         m_reader.Append(bytes);
         std::string strLine;

@@ -37,6 +37,8 @@ std::string TopicLine(std::string_view strChannel, std::string_view strTopic) {
     return ": TOPIC " + LineSafe(strChannel) + " :" + LineSafe(strTopic);
 }
 
+std::string PingLine(std::string_view strToken) { return ": PING :" + LineSafe(strToken); }
+
 std::string PartLine(std::string_view strChannel) { return ": PART " + LineSafe(strChannel); }
 
 std::vector<std::string> PrivmsgLines(const std::string& strChannel, const std::string& strText) {

@@ -31,6 +31,9 @@ std::string PartLine(std::string_view strChannel);
 // the channel leaves no room for text.
 std::vector<std::string> PrivmsgLines(const std::string& strChannel, const std::string& strText);
 
+// ": PING :token", asking a silent server for a sign of life.
+std::string PingLine(std::string_view strToken);
+
 // The answer to a server's PING: "PONG", its parameters each after one blank (the trailing
 // one after " :"), and "\r\n".
 std::string PongLine(const CIrcMessage& ping);

@@ -5,15 +5,20 @@
 #include <QHostInfo>
 #include <QObject>
 #include <QSocketNotifier>
+#include <QSslConfiguration>
+#include <QSslSocket>
 #include <QTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 static_assert(CAsyncSocket::kWouldBlock == EWOULDBLOCK && EWOULDBLOCK == EAGAIN);
+static_assert(CAsyncSocket::kTlsFailed == EPROTO);
 
 namespace {
 
@@ -178,10 +183,18 @@ void CAsyncSocket::StartDeadline() {
 }
 
 void CAsyncSocket::OnDeadline() {
-    // The kernel's attempt would go on retrying: closing ends it.
+    // The kernel's attempt (or the handshake) would go on: closing ends it.
     CAsyncSocket::Close();
-    SetError(ETIMEDOUT);
-    OnConnect(ETIMEDOUT);
+    const auto nSeconds = std::chrono::duration_cast<std::chrono::seconds>(m_connectDeadline);
+    FailConnect(ETIMEDOUT, "no answer within " + std::to_string(std::max<long long>(
+                                                     1, static_cast<long long>(nSeconds.count()))) +
+                               " s");
+}
+
+void CAsyncSocket::FailConnect(int nErrorCode, const std::string& strWhy) {
+    SetError(nErrorCode);
+    m_strErrorText = strWhy.empty() ? std::string(std::strerror(nErrorCode)) : strWhy;
+    OnConnect(nErrorCode);
 }
 
 bool CAsyncSocket::StartConnect(const std::string& strAddress, unsigned nPort) {
@@ -211,17 +224,35 @@ void CAsyncSocket::OnLookedUp(const QHostInfo& info, unsigned nPort) {
     if (strAddress.empty()) {
         m_state = State::Open;
         m_pDeadline.reset();
-        SetError(EHOSTUNREACH);
-        OnConnect(EHOSTUNREACH);
+        FailConnect(EHOSTUNREACH, "unknown host");
         return;
     }
     if (!StartConnect(strAddress, nPort) && m_nLastError != kWouldBlock) {
         m_pDeadline.reset();
-        OnConnect(m_nLastError);
+        FailConnect(m_nLastError, {});
     }
 }
 
 int CAsyncSocket::Send(const void* pData, int nLength) {
+    if (m_pSsl) {
+        if (m_state != State::Connected) {
+            SetError(ENOTCONN);
+            return kError;
+        }
+        const long long nRoom = TLS_SEND_CAP - TlsPending();
+        if (nRoom <= 0) {
+            m_bTlsSendBlocked = true;
+            SetError(kWouldBlock);
+            return kError;
+        }
+        const qint64 nTaken =
+            m_pSsl->write(static_cast<const char*>(pData), std::min<long long>(nLength, nRoom));
+        if (nTaken < 0) {
+            SetError(EPIPE);
+            return kError;
+        }
+        return static_cast<int>(nTaken);
+    }
     if (m_fd < 0) {
         SetError(EBADF);
         return kError;
@@ -238,6 +269,22 @@ int CAsyncSocket::Send(const void* pData, int nLength) {
 }
 
 int CAsyncSocket::Receive(void* pBuffer, int nLength) {
+    if (m_pSsl) {
+        if (m_state != State::Connected) {
+            SetError(ENOTCONN);
+            return kError;
+        }
+        const qint64 nRead = m_pSsl->read(static_cast<char*>(pBuffer), nLength);
+        if (nRead > 0) {
+            return static_cast<int>(nRead);
+        }
+        // Nothing decrypted waits: the end of the stream once Qt's socket has closed.
+        if (nRead < 0 || m_pSsl->state() == QAbstractSocket::UnconnectedState) {
+            return 0;
+        }
+        SetError(kWouldBlock);
+        return kError;
+    }
     if (m_fd < 0) {
         SetError(EBADF);
         return kError;
@@ -272,6 +319,13 @@ void CAsyncSocket::Close() {
     ReleaseNotifiers();
     m_pLookup.reset();
     m_pDeadline.reset();
+    m_pSslToken.reset();
+    if (m_pSsl) {
+        // Qt's socket owns the descriptor and closes it when it goes; this may run inside
+        // one of its own signals, so it goes from the event loop.
+        DeleteLater(m_pSsl);
+        m_fd = -1;
+    }
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;
@@ -334,21 +388,155 @@ void CAsyncSocket::OnReadable() {
 void CAsyncSocket::OnWritable() {
     WatchWrite(false);
     if (m_state == State::Connecting) {
-        m_pDeadline.reset();
         int nError = 0;
         socklen_t nLen = sizeof nError;
         if (::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &nError, &nLen) != 0) {
             nError = errno;
         }
-        if (nError == 0) {
-            m_state = State::Connected;
-            WatchRead(true);
-        } else {
-            m_state = State::Open;
-            SetError(nError);
+        if (nError == 0 && m_tls) {
+            StartTls();  // the deadline runs on through the handshake
+            return;
         }
-        OnConnect(nError);
+        m_pDeadline.reset();
+        if (nError != 0) {
+            m_state = State::Open;
+            FailConnect(nError, {});
+            return;
+        }
+        m_state = State::Connected;
+        WatchRead(true);
+        OnConnect(0);
     } else if (m_state == State::Connected) {
         OnSend();
     }
+}
+
+void CAsyncSocket::StartTls() {
+    if (!QSslSocket::supportsSsl()) {
+        CAsyncSocket::Close();
+        FailConnect(kTlsFailed, "TLS is not available on this system");
+        return;
+    }
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setPeerVerifyMode(QSslSocket::VerifyPeer);
+    if (!m_tls->strExtraCaFile.empty()) {
+        const QList<QSslCertificate> extra =
+            QSslCertificate::fromPath(QString::fromStdString(m_tls->strExtraCaFile), QSsl::Pem);
+        if (extra.isEmpty()) {
+            CAsyncSocket::Close();
+            FailConnect(kTlsFailed, "no CA certificate in " + m_tls->strExtraCaFile);
+            return;
+        }
+        // The extra CA comes beside the system's, never instead of it.
+        config.setCaCertificates(QSslConfiguration::systemCaCertificates() + extra);
+    }
+    // Qt's socket watches the descriptor from now on.
+    ReleaseNotifiers();
+    m_pSsl = std::make_unique<QSslSocket>();
+    m_pSsl->setSslConfiguration(config);
+    m_pSsl->setPeerVerifyName(QString::fromStdString(m_tls->strPeerName));
+    m_pSsl->setReadBufferSize(TLS_RECEIVE_CAP);
+    if (!m_pSsl->setSocketDescriptor(m_fd, QAbstractSocket::ConnectedState)) {
+        m_pSsl.reset();  // it never took the descriptor
+        CAsyncSocket::Close();
+        FailConnect(kTlsFailed, "TLS could not start");
+        return;
+    }
+    m_strSslErrors.clear();
+    m_bTlsSendBlocked = false;
+    m_pSslToken = std::make_shared<int>(0);
+    QSslSocket* pSsl = m_pSsl.get();
+    QObject::connect(pSsl, &QSslSocket::sslErrors, [this](const QList<QSslError>& errors) {
+        QStringList reasons;
+        for (const QSslError& error : errors) {
+            reasons << error.errorString();
+        }
+        m_strSslErrors = "the server's certificate was refused: " +
+                         reasons.join("; ").left(400).toStdString();
+    });
+    QObject::connect(pSsl, &QSslSocket::encrypted, [this] { OnTlsEncrypted(); });
+    QObject::connect(pSsl, &QSslSocket::errorOccurred, [this] { OnTlsError(); });
+    QObject::connect(pSsl, &QSslSocket::readyRead, [this] { OnTlsReadyRead(); });
+    QObject::connect(pSsl, &QSslSocket::bytesWritten, [this] { OnTlsWritten(); });
+    QObject::connect(pSsl, &QSslSocket::encryptedBytesWritten, [this] { OnTlsWritten(); });
+    QObject::connect(pSsl, &QSslSocket::disconnected, [this] { OnTlsDisconnected(); });
+    pSsl->startClientEncryption();
+}
+
+void CAsyncSocket::OnTlsEncrypted() {
+    m_pDeadline.reset();
+    m_state = State::Connected;
+    OnConnect(0);
+}
+
+void CAsyncSocket::OnTlsError() {
+    if (m_state == State::Connecting) {
+        const std::string strWhy =
+            !m_strSslErrors.empty()
+                ? m_strSslErrors
+                : "the secure connection failed: " + m_pSsl->errorString().left(200).toStdString();
+        CAsyncSocket::Close();
+        FailConnect(kTlsFailed, strWhy);
+    } else if (m_state == State::Connected) {
+        OnTlsDisconnected();
+    }
+}
+
+void CAsyncSocket::OnTlsReadyRead() {
+    if (m_state != State::Connected) {
+        return;
+    }
+    const std::weak_ptr<int> pToken = m_pSslToken;
+    OnReceive();
+    // A plain descriptor stays readable and notifies again; decrypted bytes left unread
+    // would otherwise wait for the next record.
+    if (!pToken.expired()) {
+        PostTlsRead();
+    }
+}
+
+void CAsyncSocket::OnTlsWritten() {
+    if (m_bTlsSendBlocked && m_state == State::Connected && TlsPending() < TLS_SEND_CAP) {
+        m_bTlsSendBlocked = false;
+        OnSend();
+    }
+}
+
+void CAsyncSocket::OnTlsDisconnected() {
+    if (m_state == State::Connecting) {
+        OnTlsError();
+        return;
+    }
+    if (m_state != State::Connected) {
+        return;
+    }
+    // As with a plain stream: the last bytes first, then the end.
+    const std::weak_ptr<int> pToken = m_pSslToken;
+    for (qint64 nLeft = m_pSsl->bytesAvailable(); nLeft > 0;) {
+        OnReceive();
+        if (pToken.expired() || m_state != State::Connected) {
+            return;
+        }
+        // A handler that stops reading ends the loop.
+        const qint64 nNow = m_pSsl->bytesAvailable();
+        nLeft = nNow < nLeft ? nNow : 0;
+    }
+    m_state = State::Open;
+    OnClose();
+}
+
+long long CAsyncSocket::TlsPending() const {
+    return m_pSsl ? m_pSsl->bytesToWrite() + m_pSsl->encryptedBytesToWrite() : 0;
+}
+
+void CAsyncSocket::PostTlsRead() {
+    if (!m_pSsl || m_pSsl->bytesAvailable() == 0) {
+        return;
+    }
+    const std::weak_ptr<int> pToken = m_pSslToken;
+    QTimer::singleShot(0, QCoreApplication::instance(), [this, pToken] {
+        if (!pToken.expired() && m_pSsl->bytesAvailable() > 0) {
+            OnTlsReadyRead();
+        }
+    });
 }

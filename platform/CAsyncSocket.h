@@ -7,24 +7,39 @@
 // later" apart from real errors. Notifications:
 //  - OnAccept: a listening socket has a connection waiting for Accept.
 //  - OnConnect(err): an asynchronous Connect finished; err is 0 on success. A connect
-//    (name look-up included) still pending at its deadline ends with ETIMEDOUT, the
-//    socket closed.
+//    (name look-up and TLS handshake included) still pending at its deadline ends with
+//    ETIMEDOUT, the socket closed. ErrorText() says why a connect failed.
 //  - OnReceive: data (or an error) is ready for Receive.
 //  - OnSend: a Send that would have blocked may now be retried; it fires once per
 //    would-block.
 //  - OnClose: the remote side closed the connection (or reset it).
 // A notification handler may Close or delete its own socket. Sends never raise SIGPIPE.
+//
+// With SetTls, a connection runs TLS (Qt's own, over the same descriptor) and keeps the
+// same contract: Send and Receive carry plain bytes, Send takes at most TLS_SEND_CAP
+// bytes not yet on the wire (then would-block, and OnSend once there is room again), and
+// at most TLS_RECEIVE_CAP decrypted bytes wait for Receive.
 
 #include <chrono>
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 #include <string_view>
 
 class QHostInfo;
 class QObject;
 class QSocketNotifier;
+class QSslSocket;
+
+// TLS for a client connection: the server's certificate must be valid for strPeerName and
+// chain to the system's trust store, or to a certificate of strExtraCaFile (PEM; empty:
+// none), which is meant for tests and demos with a CA of their own.
+struct CTlsOptions {
+    std::string strPeerName;
+    std::string strExtraCaFile;
+};
 
 class CAsyncSocket {
 public:
@@ -32,6 +47,10 @@ public:
     static constexpr int kError = -1;       // SOCKET_ERROR
     // How long a Connect may stay pending unless SetConnectDeadline says otherwise.
     static constexpr std::chrono::milliseconds CONNECT_DEADLINE{10000};
+    // The error of a connect whose TLS handshake failed (EPROTO, checked in the source).
+    static constexpr int kTlsFailed = 71;
+    static constexpr int TLS_SEND_CAP = 64 * 1024;
+    static constexpr int TLS_RECEIVE_CAP = 64 * 1024;
 
     CAsyncSocket();
     virtual ~CAsyncSocket();
@@ -50,6 +69,12 @@ public:
     bool Connect(const std::string& strHost, unsigned nPort);
     // The deadline of the Connects started from now on; kept across Close and Create.
     void SetConnectDeadline(std::chrono::milliseconds deadline) { m_connectDeadline = deadline; }
+    // TLS for the Connects started from now on (nullopt: plain TCP); kept across Close and
+    // Create. OnConnect(0) comes once the handshake has verified the server's certificate;
+    // a certificate that fails verification ends the connect with kTlsFailed and
+    // ErrorText() saying why. Nothing ever falls back to plain text.
+    void SetTls(std::optional<CTlsOptions> tls) { m_tls = std::move(tls); }
+    bool UsesTls() const { return m_tls.has_value(); }
     // Bytes sent, or kError (GetLastError() is kWouldBlock when the buffer is full).
     int Send(const void* pData, int nLength);
     // Bytes received, 0 when the peer closed, or kError.
@@ -67,6 +92,8 @@ public:
     // The local port the socket is bound to, 0 when unknown.
     unsigned GetLocalPort() const;
     int GetLastError() const { return m_nLastError; }
+    // Why the last connect failed, in words; empty until one has.
+    const std::string& ErrorText() const { return m_strErrorText; }
 
 protected:
     virtual void OnAccept() {}
@@ -89,6 +116,19 @@ private:
     void OnReadable();
     void OnWritable();
     bool SetError(int nErrorCode);
+    // Records why a pending connect failed, then reports it with OnConnect.
+    void FailConnect(int nErrorCode, const std::string& strWhy);
+    // TLS: hands the connected descriptor to Qt's TLS socket and starts the handshake.
+    void StartTls();
+    void OnTlsEncrypted();
+    void OnTlsError();
+    void OnTlsReadyRead();
+    void OnTlsWritten();
+    void OnTlsDisconnected();
+    // Bytes handed to the TLS socket and not yet on the wire.
+    long long TlsPending() const;
+    // Decrypted bytes still wait after OnReceive: it comes again from the event loop.
+    void PostTlsRead();
 
     int m_fd = -1;
     State m_state = State::Closed;
@@ -100,4 +140,12 @@ private:
     std::chrono::milliseconds m_connectDeadline = CONNECT_DEADLINE;
     // Token of the pending connect's deadline, dropped when the connect ends either way.
     std::shared_ptr<int> m_pDeadline;
+    std::optional<CTlsOptions> m_tls;
+    // Owns the descriptor once the handshake starts; m_fd keeps its number.
+    std::unique_ptr<QSslSocket> m_pSsl;
+    // Token of the TLS connection, for reads posted to the event loop.
+    std::shared_ptr<int> m_pSslToken;
+    std::string m_strSslErrors;
+    bool m_bTlsSendBlocked = false;
+    std::string m_strErrorText;
 };

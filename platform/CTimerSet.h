@@ -18,6 +18,8 @@ constexpr int TIMER_ALERT_CLOSE = 102;
 constexpr int TIMER_FLASH = 103;
 constexpr int TIMER_PEER_REFRESH = 104;
 constexpr int TIMER_LOGIN_RETRY = 105;
+constexpr int TIMER_IRC_RECONNECT = 106;
+constexpr int TIMER_IRC_SILENCE = 107;
 
 class CTimerSet final {
 public:

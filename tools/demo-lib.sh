@@ -18,25 +18,105 @@ start_service() {
     [ -n "$SERVICE_HOST" ] || { echo "the reference service did not start" >&2; exit 1; }
 }
 
-# start_irc_server DIR: a local InspIRCd on a free loopback port, in the foreground of its
-# own process, with the tests' configuration; sets IRC_PORT.
-start_irc_server() {
-    local dir=$1 port
-    for port in 6667 $(seq 16667 16767); do
-        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
+# take_port VAR FIRST LAST: sets VAR to the first port of the range that nothing on loopback
+# listens on and that this script has not taken yet.
+TAKEN_PORTS=" "
+take_port() {
+    local port
+    for port in $(seq "$2" "$3"); do
+        case $TAKEN_PORTS in *" $port "*) continue ;; esac
+        if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
+            TAKEN_PORTS+="$port "
+            printf -v "$1" '%s' "$port"
+            return 0
+        fi
     done
-    mkdir -p "$dir/irc"
-    sed -e "s|@PORT@|$port|g" -e "s|@DIR@|$dir/irc|g" "$ROOT/tests/chat/inspircd.conf.in" \
-        >"$dir/irc/inspircd.conf"
-    local args=(--config="$dir/irc/inspircd.conf" --nofork)
+    echo "no free port in $2-$3" >&2
+    exit 1
+}
+
+# write_irc_config DIR PORT NAME SID [LINK_PORT PEER_NAME PEER_LINK_PORT PASSWORD]: the
+# tests' InspIRCd configuration in DIR/inspircd.conf; with the link arguments, as one of a
+# linked pair.
+write_irc_config() {
+    mkdir -p "$1"
+    sed -e "s|@PORT@|$2|g" -e "s|@DIR@|$1|g" -e "s|@NAME@|$3|g" -e "s|@SID@|$4|g" \
+        "$ROOT/tests/chat/inspircd.conf.in" >"$1/inspircd.conf"
+    if [ -n "${5:-}" ]; then
+        sed -e "s|@LINKPORT@|$5|g" -e "s|@PEERNAME@|$6|g" -e "s|@PEERLINKPORT@|$7|g" \
+            -e "s|@LINKPASS@|$8|g" "$ROOT/tests/chat/inspircd-link.conf.in" >>"$1/inspircd.conf"
+    fi
+}
+
+# run_irc_server DIR PORT: InspIRCd with DIR's configuration, in the foreground of its own
+# process, once PORT takes connections; sets IRC_LAST_PID. Also starts a killed one again.
+run_irc_server() {
+    local args=(--config="$1/inspircd.conf" --nofork)
     [ "$(id -u)" -eq 0 ] && args+=(--runasroot)
-    PATH="$PATH:/usr/sbin" inspircd "${args[@]}" >"$dir/irc/server.log" 2>&1 &
+    PATH="$PATH:/usr/sbin" inspircd "${args[@]}" >>"$1/server.log" 2>&1 &
+    IRC_LAST_PID=$!
     DEMO_PIDS+=("$!")
     for _ in $(seq 100); do
-        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null && break
+        (exec 3<>"/dev/tcp/127.0.0.1/$2") 2>/dev/null && break
         sleep 0.1
     done
-    IRC_PORT=$port
+}
+
+# start_irc_server DIR: a local InspIRCd on a free loopback port, with the tests'
+# configuration; sets IRC_PORT, IRC_DIR and IRC_PID.
+start_irc_server() {
+    take_port IRC_PORT 16667 16767
+    IRC_DIR=$1/irc
+    write_irc_config "$IRC_DIR" "$IRC_PORT" irc.test 1AA
+    run_irc_server "$IRC_DIR" "$IRC_PORT"
+    IRC_PID=$IRC_LAST_PID
+}
+
+# start_linked_irc_servers DIR: two InspIRCds linked into one network, irc1.test and
+# irc2.test, each retrying the link every second while the other is away. Sets IRC_PORT,
+# IRC_DIR and IRC_PID for the first, IRC_PORT2, IRC_DIR2 and IRC_PID2 for the second, and
+# IRC_SERVERS, the list of both; returns once they are linked.
+start_linked_irc_servers() {
+    local link1 link2 password
+    take_port IRC_PORT 16667 16767
+    take_port IRC_PORT2 16667 16767
+    take_port link1 17667 17767
+    take_port link2 17667 17767
+    password=$(od -An -N16 -tx1 /dev/urandom | tr -d ' \n')
+    IRC_DIR=$1/irc1
+    IRC_DIR2=$1/irc2
+    write_irc_config "$IRC_DIR" "$IRC_PORT" irc1.test 1AA "$link1" irc2.test "$link2" "$password"
+    write_irc_config "$IRC_DIR2" "$IRC_PORT2" irc2.test 2BB "$link2" irc1.test "$link1" "$password"
+    run_irc_server "$IRC_DIR" "$IRC_PORT"
+    IRC_PID=$IRC_LAST_PID
+    run_irc_server "$IRC_DIR2" "$IRC_PORT2"
+    IRC_PID2=$IRC_LAST_PID
+    IRC_SERVERS="127.0.0.1:$IRC_PORT,127.0.0.1:$IRC_PORT2"
+    for _ in $(seq 40); do
+        irc_linked "$IRC_PORT" irc2.test && return 0
+        sleep 0.5
+    done
+    echo "the two IRC servers did not link" >&2
+    exit 1
+}
+
+# irc_linked PORT NAME: a client of the server on PORT finds the server NAME in its
+# network (LINKS), within 10 s.
+irc_linked() {
+    local line found=1 end=$((SECONDS + 10))
+    exec 5<>"/dev/tcp/127.0.0.1/$1" || return 1
+    printf 'NICK linkwatch%s\r\nUSER linkwatch 8 * :linkwatch\r\n' "$RANDOM" >&5
+    while [ "$SECONDS" -lt "$end" ] && IFS= read -r -t 5 line <&5; do
+        case $line in
+            *" 001 "*) printf 'LINKS\r\n' >&5 ;;
+            *" 364 "*" $2 "*) found=0 && break ;;
+            *" 365 "*) break ;;
+            PING*) printf 'PONG %s\r\n' "${line#PING }" >&5 ;;
+        esac
+    done
+    printf 'QUIT\r\n' >&5 2>/dev/null || true
+    exec 5>&-
+    return $found
 }
 
 # register_demo_user NAME PASSWORD: an account on the service (an existing one is fine).

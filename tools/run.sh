@@ -10,9 +10,14 @@
 # window is opened from the tray and a headline opens its chat room; ann opens the same
 # room, joins and says hello, her client invites the others, and a screenshot shows the
 # chat windows with the alerts of the invitation.
+#
+# With --linked, two InspIRCds linked into one network serve the chat: ann speaks through
+# the second, the others through the first, and each client has the other as its fallback.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 ROOT=$PWD
+LINKED=""
+[ "${1:-}" = --linked ] && LINKED=1
 
 bash tools/deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVOCALON_TESTS=OFF \
@@ -28,9 +33,15 @@ source "$ROOT/tools/demo-lib.sh"
 start_service "$ROOT/build/tools/service/vocalon-service" "$DEMO_DIR"
 export VOCALON_SERVICE_HOST="$SERVICE_HOST"
 echo "Reference service on http://$SERVICE_HOST/ (log: $DEMO_DIR/service.log)"
-start_irc_server "$DEMO_DIR"
-export VOCALON_IRC_HOST=127.0.0.1 VOCALON_IRC_PORT="$IRC_PORT"
-echo "IRC server on 127.0.0.1:$IRC_PORT (log: $DEMO_DIR/irc/inspircd.log)"
+if [ -n "$LINKED" ]; then
+    start_linked_irc_servers "$DEMO_DIR"
+    export VOCALON_IRC_HOST="127.0.0.1:$IRC_PORT,127.0.0.1:$IRC_PORT2"
+    echo "Linked IRC servers on 127.0.0.1:$IRC_PORT and :$IRC_PORT2 (logs: $IRC_DIR, $IRC_DIR2)"
+else
+    start_irc_server "$DEMO_DIR"
+    export VOCALON_IRC_HOST=127.0.0.1 VOCALON_IRC_PORT="$IRC_PORT"
+    echo "IRC server on 127.0.0.1:$IRC_PORT (log: $IRC_DIR/inspircd.log)"
+fi
 # The web pages of the chat windows: as root the engine runs without its sandbox.
 [ "$(id -u)" -eq 0 ] && export QTWEBENGINE_DISABLE_SANDBOX=1
 
@@ -44,7 +55,12 @@ export VOCALON_PEER_BIND=127.0.0.2
 # to client.log there), who logs in by himself.
 other_user() {
     rm -rf "${DEMO_DIR:?}/$1"
-    start_user "$1" "$2" "$DEMO_DIR/$1" "$ROOT/build/app/vocalon"
+    if [ -n "$LINKED" ] && [ "$1" = ann ]; then
+        VOCALON_IRC_HOST="127.0.0.1:$IRC_PORT2,127.0.0.1:$IRC_PORT" \
+            start_user "$1" "$2" "$DEMO_DIR/$1" "$ROOT/build/app/vocalon"
+    else
+        start_user "$1" "$2" "$DEMO_DIR/$1" "$ROOT/build/app/vocalon"
+    fi
 }
 
 if [ -n "${DISPLAY:-}" ] || [ -n "${WAYLAND_DISPLAY:-}" ]; then

@@ -38,6 +38,9 @@ inline constexpr CIntSetting SETTING_AUTOLOGIN{SECTION_PREFS, "autologin", 0};
 inline constexpr CIntSetting SETTING_HAS_FIREWALL{SECTION_PREFS, "has_firewall", 0};
 inline constexpr CIntSetting SETTING_SOUND_ON{SECTION_PREFS, "sound_on", 1};
 inline constexpr CIntSetting SETTING_DO_NOT_BOTHER_ME{SECTION_PREFS, "do_not_bother_me", 0};
+// The IRC servers, "host[:port]" separated by commas, taken in turn when one is lost or
+// refuses; empty: the built-in server.
+inline constexpr CStringSetting SETTING_IRC_SERVERS{SECTION_PREFS, "irc_servers", ""};
 
 // User values: the news window's check period and display.
 inline constexpr CIntSetting SETTING_CHECK_TIME{nullptr, "check_time", 5, 1, 99};
@@ -48,6 +51,13 @@ inline constexpr CIntSetting SETTING_NEWS_BG_COLOR{nullptr, "news_bg_color", 167
 inline constexpr CIntSetting SETTING_NEWS_HEADLINE_COLOR{nullptr, "news_headline_color", 16711680};
 inline constexpr CIntSetting SETTING_NEWS_SOURCE_COLOR{nullptr, "news_source_color", 255};
 inline constexpr CIntSetting SETTING_NEWS_DATE_COLOR{nullptr, "news_date_color", 0};
+
+// User values: the chat connections. A lost connection comes back by itself; TLS (off by
+// default, as the built-in server speaks plain text) uses its own port for servers named
+// without one.
+inline constexpr CIntSetting SETTING_IRC_RECONNECT{nullptr, "irc_reconnect", 1};
+inline constexpr CIntSetting SETTING_IRC_TLS{nullptr, "irc_tls", 0};
+inline constexpr CIntSetting SETTING_IRC_TLS_PORT{nullptr, "irc_tls_port", 6697, 1, 65535};
 
 int ReadSetting(const CIntSetting& setting, const std::string& strUserSection = {});
 std::string ReadSetting(const CStringSetting& setting, const std::string& strUserSection = {});

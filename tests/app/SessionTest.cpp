@@ -81,10 +81,13 @@ TEST_F(SessionTest, startAndEndBracketTheUserAndTheHubAnswersForThem) {
 
 TEST_F(SessionTest, connectionsTakeTheFirewallRouteOnlyWhileTheSettingAsksForIt) {
     m_session.SetFirewallRoute("fw.example");
-    EXPECT_EQ(m_session.IrcRoute().strHost, "127.0.0.1");
+    EXPECT_EQ(m_session.IrcRoutes().front().strHost, "127.0.0.1");
     WriteProfileInt("Prefs", "has_firewall", 1);
-    EXPECT_EQ(m_session.IrcRoute().strHost, "fw.example");
-    EXPECT_EQ(m_session.IrcRoute().nPort, 443u);
+    // The firewall route alone, whatever servers the settings list.
+    WriteProfileString("Prefs", "irc_servers", "a.example,b.example");
+    ASSERT_EQ(m_session.IrcRoutes().size(), 1u);
+    EXPECT_EQ(m_session.IrcRoutes().front().strHost, "fw.example");
+    EXPECT_EQ(m_session.IrcRoutes().front().nPort, 443u);
 }
 
 TEST_F(SessionTest, roomsOpenOnTheGuestConnectionAndAlertClicksOpenTheirRoom) {

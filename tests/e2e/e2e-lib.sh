@@ -40,15 +40,19 @@ fail() {
     exit 1
 }
 
-# start_servers SERVICE_BINARY: the reference service, InspIRCd and a free peer port, with
-# the environment that points every client at them and logs their network diagnostics.
+# start_servers SERVICE_BINARY [linked]: the reference service, InspIRCd (with "linked",
+# two linked InspIRCds, see start_linked_irc_servers) and a free peer port, with the
+# environment that points every client at them (the first IRC server) and logs their
+# network diagnostics.
 start_servers() {
     start_service "$1" "$WORK"
-    start_irc_server "$WORK"
+    if [ "${2:-}" = linked ]; then
+        start_linked_irc_servers "$WORK"
+    else
+        start_irc_server "$WORK"
+    fi
     local port
-    for port in $(seq 24430 24530); do
-        (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null || break
-    done
+    take_port port 24430 24530
     export VOCALON_SERVICE_HOST="$SERVICE_HOST" VOCALON_IRC_HOST=127.0.0.1
     export VOCALON_IRC_PORT="$IRC_PORT" VOCALON_PEER_PORT="$port"
     # Real windows on the virtual screen, whatever the suite's platform is.

@@ -1,6 +1,13 @@
 #include "platform/CAsyncSocket.h"
 
+#include "tests/support/CTestCa.h"
 #include "tests/support/TestSupport.h"
+
+#include <QFile>
+#include <QSslConfiguration>
+#include <QSslKey>
+#include <QSslServer>
+#include <QSslSocket>
 
 #include <gtest/gtest.h>
 
@@ -223,4 +230,61 @@ TEST(AsyncSocket, bindsToTheGivenAddressAndRefusesBadArguments) {
     CProbeSocket closed;
     EXPECT_EQ(closed.Send("x", 1), CAsyncSocket::kError);
     EXPECT_EQ(closed.Receive(&c, 1), CAsyncSocket::kError);
+}
+
+TEST(AsyncSocket, tlsKeepsTheContractAndRefusesACertificateItCannotVerify) {
+    testing_support::CTestCa ca;
+    ASSERT_TRUE(ca.Valid()) << ca.Log();
+    const auto files = ca.MakeServer("server", "DNS:localhost");
+    ASSERT_FALSE(files.strCertFile.empty()) << ca.Log();
+    QSslConfiguration config = QSslConfiguration::defaultConfiguration();
+    config.setLocalCertificate(QSslCertificate::fromPath(QString::fromStdString(files.strCertFile)).value(0));
+    QFile keyFile(QString::fromStdString(files.strKeyFile));
+    ASSERT_TRUE(keyFile.open(QIODevice::ReadOnly));
+    config.setPrivateKey(QSslKey(&keyFile, QSsl::Ec));
+    QSslServer server;
+    server.setSslConfiguration(config);
+    ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
+    std::vector<QSslSocket*> served;
+    std::string strServed;
+    QObject::connect(&server, &QSslServer::pendingConnectionAvailable, [&] {
+        auto* pSocket = static_cast<QSslSocket*>(server.nextPendingConnection());
+        served.push_back(pSocket);
+        QObject::connect(pSocket, &QSslSocket::readyRead,
+                         [&, pSocket] { strServed += pSocket->readAll().toStdString(); });
+    });
+
+    CProbeSocket client;
+    client.SetTls(CTlsOptions{"localhost", ca.CaFile()});
+    ASSERT_TRUE(client.Create());
+    client.Connect("localhost", server.serverPort());
+    ASSERT_TRUE(WaitFor([&] { return client.m_nConnects == 1; })) << client.ErrorText();
+    ASSERT_EQ(client.m_nConnectError, 0) << client.ErrorText();
+    ASSERT_TRUE(WaitFor([&] { return served.size() == 1; }));
+    // Past the cap a send would block; once the bytes are out the writer hears it once.
+    std::vector<char> chunk(100000, 'x');
+    const int nTaken = client.Send(chunk.data(), static_cast<int>(chunk.size()));
+    EXPECT_EQ(nTaken, CAsyncSocket::TLS_SEND_CAP);
+    EXPECT_EQ(client.Send(chunk.data(), 10), CAsyncSocket::kError);
+    EXPECT_EQ(client.GetLastError(), CAsyncSocket::kWouldBlock);
+    ASSERT_TRUE(WaitFor([&] { return client.m_nSends == 1; }));
+    EXPECT_TRUE(WaitFor([&] { return strServed.size() == static_cast<size_t>(nTaken); }));
+    // More than one read takes: the rest notifies again, and the end comes after it.
+    const std::string strBig(200000, 'y');
+    served[0]->write(strBig.data(), static_cast<qint64>(strBig.size()));
+    ASSERT_TRUE(WaitFor([&] { return client.m_strReceived.size() == strBig.size(); }));
+    served[0]->disconnectFromHost();
+    EXPECT_TRUE(WaitFor([&] { return client.m_nCloses == 1; }));
+
+    // Without the test's CA the same server is refused, and nothing else happens.
+    CProbeSocket stranger;
+    stranger.SetTls(CTlsOptions{"localhost", {}});
+    ASSERT_TRUE(stranger.Create());
+    stranger.Connect("localhost", server.serverPort());
+    ASSERT_TRUE(WaitFor([&] { return stranger.m_nConnects == 1; }));
+    EXPECT_EQ(stranger.m_nConnectError, CAsyncSocket::kTlsFailed);
+    EXPECT_NE(stranger.ErrorText().find("certificate"), std::string::npos) << stranger.ErrorText();
+    EXPECT_FALSE(stranger.IsOpen());
+    PumpEvents(100ms);
+    EXPECT_EQ(stranger.m_nCloses, 0);
 }

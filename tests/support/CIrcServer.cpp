@@ -69,7 +69,15 @@ bool AcceptsConnections(int nPort) {
 
 }  // namespace
 
-CIrcServer::CIrcServer() : m_strBinary(FindInspircd()), m_nPort(UnusedPort()) { Start(); }
+CIrcServer::CIrcServer() : CIrcServer(COptions()) {}
+
+CIrcServer::CIrcServer(COptions options)
+    : m_options(std::move(options)), m_strBinary(FindInspircd()), m_nPort(UnusedPort()) {
+    if (!m_options.strCertFile.empty()) {
+        m_nTlsPort = UnusedPort();
+    }
+    Start();
+}
 
 CIrcServer::~CIrcServer() { Stop(); }
 
@@ -78,9 +86,27 @@ bool CIrcServer::Start() {
         return false;
     }
     std::string strDir = m_dir.path().toStdString();
-    std::string strConfig = ReadFile(VOCALON_INSPIRCD_CONF);
+    // The other templates lie beside the main one.
+    const std::string strTemplates = VOCALON_INSPIRCD_CONF;
+    const std::string strTemplateDir = strTemplates.substr(0, strTemplates.rfind('/') + 1);
+    std::string strConfig = ReadFile(strTemplates);
+    if (!m_options.strCertFile.empty()) {
+        strConfig += ReadFile(strTemplateDir + "inspircd-tls.conf.in");
+    }
+    if (m_options.nLinkPort != 0) {
+        strConfig += ReadFile(strTemplateDir + "inspircd-link.conf.in");
+    }
     ReplaceAll(strConfig, "@PORT@", std::to_string(m_nPort));
     ReplaceAll(strConfig, "@DIR@", strDir);
+    ReplaceAll(strConfig, "@NAME@", m_options.strName);
+    ReplaceAll(strConfig, "@SID@", m_options.strSid);
+    ReplaceAll(strConfig, "@TLSPORT@", std::to_string(m_nTlsPort));
+    ReplaceAll(strConfig, "@CERT@", m_options.strCertFile);
+    ReplaceAll(strConfig, "@KEY@", m_options.strKeyFile);
+    ReplaceAll(strConfig, "@LINKPORT@", std::to_string(m_options.nLinkPort));
+    ReplaceAll(strConfig, "@PEERNAME@", m_options.strPeerName);
+    ReplaceAll(strConfig, "@PEERLINKPORT@", std::to_string(m_options.nPeerLinkPort));
+    ReplaceAll(strConfig, "@LINKPASS@", m_options.strLinkPassword);
     std::string strConfigPath = strDir + "/inspircd.conf";
     std::ofstream(strConfigPath, std::ios::binary | std::ios::trunc) << strConfig;
 
@@ -121,7 +147,7 @@ bool CIrcServer::Start() {
             m_pid = -1;  // exited early: bad config, port taken, missing module
             return false;
         }
-        if (AcceptsConnections(m_nPort)) {
+        if (AcceptsConnections(m_nPort) && (m_nTlsPort == 0 || AcceptsConnections(m_nTlsPort))) {
             return true;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
