@@ -5,8 +5,13 @@
 
 #include <string>
 
-// The service host, optionally with ":port" (VOCALON_SERVICE_HOST).
-std::string ServiceHost();
+// The service's address without a path: "http://host[:port]" or "https://host[:port]". It
+// comes from VOCALON_SERVICE_HOST, else the desktop setting service_host, else the built-in
+// host over plain HTTP. A value "host[:port]" means plain HTTP and "https://host[:port]"
+// TLS ("http://" may be written too; a final "/" is dropped). Anything else (another
+// scheme, a path, blanks, user information) gives an empty address, which every request
+// refuses: a mistyped https address never turns into plain HTTP.
+std::string ServiceBaseUrl();
 // The default IRC server and its port (VOCALON_IRC_HOST, VOCALON_IRC_PORT).
 std::string IrcHost();
 unsigned IrcPort();
@@ -16,5 +21,8 @@ unsigned IrcFirewallPort();
 unsigned PeerPort();
 // The local address the peer listener binds to; empty means all (VOCALON_PEER_BIND).
 std::string PeerBindAddress();
+// Test only: a PEM file of one more certificate authority for HTTPS to trust besides the
+// system's (VOCALON_EXTRA_CA_FILE); empty when unset. Certificates are verified all the same.
+std::string ExtraCaFile();
 // The product web site.
 std::string ProductWebSite();
