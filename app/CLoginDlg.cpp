@@ -29,6 +29,8 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <utility>
+
 const char* const STR_VERSION_COUNT = "1";
 
 namespace {
@@ -122,7 +124,9 @@ void CLoginDlg::OnInitDialog() {
     LoadForm();
     m_bIgnoreResult = false;
     // Only a stored decision logs in by itself; a first start just ticks the box.
-    if (ReadFlag(SETTING_AUTOLOGIN)) {
+    if (ReadFlag(SETTING_AUTOLOGIN) && m_bReadingPassword) {
+        m_bLoginAfterRead = true;
+    } else if (ReadFlag(SETTING_AUTOLOGIN)) {
         OnLogin();
     }
 }
@@ -134,6 +138,62 @@ void CLoginDlg::LoadForm() {
     m_bAutoLogin = ReadFlag(SETTING_AUTOLOGIN_BOX);
     m_bFirewall = ReadFlag(SETTING_HAS_FIREWALL);
     UpdateData(false);
+    m_bReadingPassword = false;
+    m_bLoginAfterRead = false;
+    if (m_strPassword.empty() && !m_strUsername.empty() && ReadFlag(SETTING_PASSWORD_IN_KEYRING)) {
+        ReadKeyringPassword();
+    }
+}
+
+void CLoginDlg::ReadKeyringPassword() {
+    const unsigned nRead = ++m_nKeyringRead;
+    m_bReadingPassword = true;
+    SetStatus("Reading the password from the keyring...");
+    m_secrets.Read(m_strUsername, this,
+                   [this, nRead](std::optional<std::string> password, const QString& strWhy) {
+                       if (nRead == m_nKeyringRead && m_bReadingPassword) {
+                           OnKeyringPassword(password, strWhy);
+                       }
+                   });
+}
+
+void CLoginDlg::OnKeyringPassword(const std::optional<std::string>& password,
+                                  const QString& strWhy) {
+    m_bReadingPassword = false;
+    if (password) {
+        qCInfo(AppLog) << "password read from the keyring";
+        m_pPasswordEdit->setText(QString::fromStdString(*password));
+    } else {
+        qCInfo(AppLog).noquote() << "no password from the keyring:" << strWhy;
+    }
+    SetStatus(kStatusIdle);
+    if (std::exchange(m_bLoginAfterRead, false)) {
+        OnLogin();
+    } else if (isVisible()) {
+        FocusForm();
+    }
+}
+
+void CLoginDlg::StorePassword() {
+    const unsigned nWrite = ++m_nKeyringWrite;
+    const std::string strPassword = m_strPassword;
+    m_secrets.Write(
+        m_strUsername, strPassword, this,
+        [this, nWrite, strPassword](bool bStored, const QString& strWhy) {
+            if (nWrite != m_nKeyringWrite) {
+                return;  // a later log-in's password is on its way
+            }
+            CProfileBatch batch;
+            WriteSetting(SETTING_PASSWORD_IN_KEYRING, bStored ? 1 : 0);
+            if (bStored) {
+                qCInfo(AppLog) << "password stored in the keyring";
+                RemoveSetting(SETTING_PASSWORD);
+            } else {
+                qCInfo(AppLog).noquote()
+                    << "no keyring took the password, the settings file keeps it:" << strWhy;
+                WriteSetting(SETTING_PASSWORD, strPassword);
+            }
+        });
 }
 
 void CLoginDlg::UpdateData(bool bSaveAndValidate) {
@@ -178,8 +238,13 @@ void CLoginDlg::FocusForm() {
 }
 
 void CLoginDlg::OnLogin() {
-    SetFormEnabled(false);
     UpdateData(true);
+    if (m_bReadingPassword && m_strPassword.empty()) {
+        m_bLoginAfterRead = true;  // the keyring is still to answer
+        return;
+    }
+    m_bReadingPassword = false;  // a typed password wins over the keyring's
+    SetFormEnabled(false);
     m_timers.KillTimer(TIMER_LOGIN_RETRY);
     if (m_strUsername.empty() || m_strPassword.empty()) {
         SetIdleState();
@@ -314,9 +379,10 @@ void CLoginDlg::OnLoggedIn() {
     {
         CProfileBatch batch;
         WriteSetting(SETTING_USERNAME, m_strUsername);
-        WriteSetting(SETTING_PASSWORD, m_strPassword);
         WriteSetting(SETTING_AUTOLOGIN, m_bAutoLogin ? 1 : 0);
     }
+    // The settings file gets the password only once the keyring has refused it.
+    StorePassword();
     hide();
     m_session.Start();
 }

@@ -4,15 +4,21 @@
 // the first window of the process and lives as long as it; it hides once a user is logged
 // in. Everything the logged-in user has (the news window, the chat connections, the peer
 // network) belongs to the session it holds.
+//
+// The password of a successful log-in goes to the desktop's keyring and out of the settings
+// file; where no keyring takes it, the settings file keeps it. The form reads it back from
+// the keyring without waiting for it, and an automatic log-in starts once it is read.
 
 #include "app/CSession.h"
 #include "platform/AppEvent.h"
+#include "platform/CSecretStore.h"
 #include "platform/CTimerSet.h"
 
 #include <QDialog>
 #include <QPointer>
 
 #include <functional>
+#include <optional>
 #include <string>
 
 class CAboutDlg;
@@ -86,6 +92,10 @@ private:
     void OnLoginResult(const std::string& strCode, const std::string& strText);
     void OnLoggedIn();
     void OnVersionNotice(const std::string& strLatest, const std::string& strUrl);
+    // The password in the keyring: read into the form, and stored after a log-in.
+    void ReadKeyringPassword();
+    void OnKeyringPassword(const std::optional<std::string>& password, const QString& strWhy);
+    void StorePassword();
     void HideOffline(const std::string& strText);
     void SignInNewUser();
     void ShowWorkerMessage(const std::string& strText);
@@ -116,6 +126,14 @@ private:
 
     // Set by Cancel: the next login result to arrive is dropped.
     bool m_bIgnoreResult = false;
+
+    CSecretStore m_secrets{"vocalon"};
+    // Counts the keyring reads and writes started: only the last one's answer counts.
+    unsigned m_nKeyringRead = 0;
+    unsigned m_nKeyringWrite = 0;
+    bool m_bReadingPassword = false;
+    // An automatic log-in waits for the read.
+    bool m_bLoginAfterRead = false;
     // The field the last login result chose (a wrong password: the password); null for
     // "Login".
     QWidget* m_pResultField = nullptr;

@@ -46,7 +46,11 @@ QString LoggableCode(const std::string& strCode) {
     return QString::fromStdString(strCode.substr(0, 16));
 }
 
-std::string ServiceUrl(const std::string& strPath) { return "http://" + ServiceHost() + strPath; }
+// Without a usable service address the path alone, which HttpGet refuses.
+std::string ServiceUrl(const std::string& strPath) {
+    const std::string strBase = ServiceBaseUrl();
+    return strBase.empty() ? strPath : strBase + strPath;
+}
 
 // Splits user "::" password; false unless it gives exactly two pieces.
 bool SplitCredentials(const std::string& strCredentials, std::string& strUser,

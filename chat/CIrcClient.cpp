@@ -71,7 +71,7 @@ void CIrcClient::Attempt() {
     qCInfo(NetLog) << "irc: connecting" << m_strNick.c_str() << "to" << m_route.strHost.c_str()
                    << m_route.nPort << (m_route.bTls ? "with TLS" : "");
     m_socket.SetConnectDeadline(m_timings.connectDeadline);
-    m_socket.SetTls(m_route.bTls ? std::optional(CTlsOptions{m_route.strHost, IrcExtraCaFile()})
+    m_socket.SetTls(m_route.bTls ? std::optional(CTlsOptions{m_route.strHost, ExtraCaFile()})
                                  : std::nullopt);
     if (!m_socket.Open(m_route.strHost, m_route.nPort)) {
         const std::string strWhy = std::strerror(m_socket.GetLastError());

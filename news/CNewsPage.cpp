@@ -1,5 +1,6 @@
 #include "news/CNewsPage.h"
 
+#include "gui/Autostart.h"
 #include "hub/CMainWindow.h"
 #include "ui/MessageBox.h"
 #include "util/Settings.h"
@@ -7,6 +8,8 @@
 
 #include <QCheckBox>
 #include <QColorDialog>
+#include <QCoreApplication>
+#include <QDir>
 #include <QFontDialog>
 #include <QGridLayout>
 #include <QGroupBox>
@@ -122,10 +125,13 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     auto* pOther = new QGroupBox("Other", this);
     m_pSound = new QCheckBox("Sound?", pOther);
     m_pSound->setObjectName("sound");
+    m_pAutostart = new QCheckBox("Start with the desktop", pOther);
+    m_pAutostart->setObjectName("autostart");
     m_pInterval = new QLineEdit(pOther);
     m_pInterval->setObjectName("interval");
     auto* pOtherLayout = new QVBoxLayout(pOther);
     pOtherLayout->addWidget(m_pSound);
+    pOtherLayout->addWidget(m_pAutostart);
     auto* pIntervalRow = new QHBoxLayout;
     pIntervalRow->addWidget(new QLabel("Check for news every", pOther));
     pIntervalRow->addWidget(m_pInterval);
@@ -143,6 +149,8 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     m_pInterval->setText(QString::number(CheckIntervalMinutes(m_strSection)));
     m_pFirewall->setChecked(ReadFlag(SETTING_HAS_FIREWALL));
     m_pSound->setChecked(ReadFlag(SETTING_SOUND_ON));
+    // The entry itself is the setting: one removed by hand reads as off.
+    m_pAutostart->setChecked(IsAutostartOn());
 }
 
 CNewsPage::~CNewsPage() = default;
@@ -231,5 +239,13 @@ bool CNewsPage::OnOK() {
     WriteSetting(SETTING_HAS_FIREWALL, bFirewall ? 1 : 0);
     WriteSetting(SETTING_SOUND_ON, bSound ? 1 : 0);
     WriteSetting(SETTING_CHECK_TIME, nInterval, m_strSection);
+    const bool bAutostart = m_pAutostart->isChecked();
+    // Started by the desktop, the program runs where it runs now: its files are here.
+    if (bAutostart != IsAutostartOn() &&
+        !SetAutostart(bAutostart, QCoreApplication::applicationFilePath().toStdString(),
+                      QDir::currentPath().toStdString())) {
+        OpenMessageBox(this, QMessageBox::Warning, PRODUCT_NAME,
+                       QString::fromStdString("Can't write file " + AutostartFile()));
+    }
     return true;
 }

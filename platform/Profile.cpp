@@ -135,4 +135,17 @@ bool WriteProfileString(const std::string& strSection, const std::string& strEnt
     return Store(strSection, strEntry, value);
 }
 
+bool RemoveProfileEntry(const std::string& strSection, const std::string& strEntry) {
+    if (t_pBatchStore) {
+        t_pBatchStore->remove(Key(strSection, strEntry));
+        return true;
+    }
+    QSettings store = OpenStore();
+    if (!store.contains(Key(strSection, strEntry))) {
+        return true;
+    }
+    store.remove(Key(strSection, strEntry));
+    return Flush(store);
+}
+
 std::string ProfileFileName() { return OpenStore().fileName().toStdString(); }

@@ -20,6 +20,8 @@ std::string GetProfileString(const std::string& strSection, const std::string& s
 bool WriteProfileInt(const std::string& strSection, const std::string& strEntry, int nValue);
 bool WriteProfileString(const std::string& strSection, const std::string& strEntry,
                         const std::string& strValue);
+// Takes the entry out of the file; true when it is not there (any more).
+bool RemoveProfileEntry(const std::string& strSection, const std::string& strEntry);
 
 // A stored integer clamped to [nMin, nMax]: numbers from the file go into arithmetic.
 int GetProfileIntInRange(const std::string& strSection, const std::string& strEntry, int nDefault,

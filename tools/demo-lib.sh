@@ -3,11 +3,17 @@
 DEMO_PIDS=()
 trap 'kill "${DEMO_PIDS[@]}" 2>/dev/null || true; wait 2>/dev/null || true' EXIT
 
-# start_service BINARY DIR: the reference service on a free loopback port; sets SERVICE_HOST.
+# start_service BINARY DIR: the reference service on a free loopback port, serving TLS
+# with a certificate of a test CA made in DIR/tls (and plain HTTP for the pages it links
+# to). Sets SERVICE_HOST (host:port) and SERVICE_URL, the https:// address the clients
+# use, and exports VOCALON_EXTRA_CA_FILE, so that they trust the test CA.
 start_service() {
     local binary=$1 dir=$2 line=""
     rm -f "$dir/service.port"
-    "$binary" --port 0 --db "$dir/service.db" >"$dir/service.port" 2>"$dir/service.log" &
+    bash "$ROOT/tools/make-test-ca.sh" "$dir/tls"
+    export VOCALON_EXTRA_CA_FILE="$dir/tls/ca.pem"
+    "$binary" --port 0 --db "$dir/service.db" --tls-cert "$dir/tls/server.pem" \
+        --tls-key "$dir/tls/server.key" >"$dir/service.port" 2>"$dir/service.log" &
     DEMO_PIDS+=("$!")
     for _ in $(seq 100); do
         line=$(head -n 1 "$dir/service.port" 2>/dev/null || true)
@@ -15,6 +21,7 @@ start_service() {
         sleep 0.1
     done
     SERVICE_HOST=${line#listening on }
+    SERVICE_URL="https://$SERVICE_HOST"
     [ -n "$SERVICE_HOST" ] || { echo "the reference service did not start" >&2; exit 1; }
 }
 
@@ -121,7 +128,8 @@ irc_linked() {
 
 # register_demo_user NAME PASSWORD: an account on the service (an existing one is fine).
 register_demo_user() {
-    curl -fsS "http://$SERVICE_HOST/cgi-local/register2.pl?username=$1&password=$2&email=$1@example.org" >/dev/null
+    curl -fsS --cacert "$VOCALON_EXTRA_CA_FILE" \
+        "$SERVICE_URL/cgi-local/register2.pl?username=$1&password=$2&email=$1@example.org" >/dev/null
 }
 
 # write_demo_settings CONFIG_HOME NAME PASSWORD APP_DIR: a settings store that logs in by itself.

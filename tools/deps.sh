@@ -11,6 +11,8 @@ PACKAGES=(
     libcpp-httplib-dev libsqlite3-dev libsodium-dev libpq-dev postgresql
     inspircd
     xvfb xauth openbox trayer imagemagick x11-utils xdotool curl
+    qtkeychain-qt6-dev libcanberra-dev libssl-dev openssl dbus gnome-keyring libsecret-tools
+    lintian desktop-file-utils appstream
 )
 
 missing=()

@@ -31,8 +31,8 @@ cd "$DEMO_DIR"
 source "$ROOT/tools/demo-lib.sh"
 
 start_service "$ROOT/build/tools/service/vocalon-service" "$DEMO_DIR"
-export VOCALON_SERVICE_HOST="$SERVICE_HOST"
-echo "Reference service on http://$SERVICE_HOST/ (log: $DEMO_DIR/service.log)"
+export VOCALON_SERVICE_HOST="$SERVICE_URL"
+echo "Reference service on $SERVICE_URL/ with a test CA (log: $DEMO_DIR/service.log)"
 if [ -n "$LINKED" ]; then
     start_linked_irc_servers "$DEMO_DIR"
     export VOCALON_IRC_HOST="127.0.0.1:$IRC_PORT,127.0.0.1:$IRC_PORT2"

@@ -1,5 +1,8 @@
 #include "util/Config.h"
 
+#include "util/Settings.h"
+#include "util/Strings.h"
+
 #include <cstdlib>
 
 namespace {
@@ -34,9 +37,41 @@ unsigned PortEnvOr(const char* pszName, unsigned nDefault) {
     return PortEnv(pszName).value_or(nDefault);
 }
 
+// Host names, IPv4 and bracketed IPv6 addresses, with an optional port.
+bool IsHostAndPort(const std::string& strValue) {
+    if (strValue.empty()) {
+        return false;
+    }
+    for (char c : strValue) {
+        const bool bOk = (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') ||
+                         (c >= 'A' && c <= 'Z') || c == '.' || c == '-' || c == '_' || c == ':' ||
+                         c == '[' || c == ']';
+        if (!bOk) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
-std::string ServiceHost() { return EnvOr("VOCALON_SERVICE_HOST", kServiceHost); }
+std::string ServiceBaseUrl() {
+    std::string strValue = EnvOr("VOCALON_SERVICE_HOST", ReadSetting(SETTING_SERVICE_HOST));
+    if (strValue.empty()) {
+        strValue = kServiceHost;
+    }
+    std::string strScheme = "http://";
+    if (StartsWithNoCase(strValue, "https://")) {
+        strScheme = "https://";
+        strValue.erase(0, 8);
+    } else if (StartsWithNoCase(strValue, "http://")) {
+        strValue.erase(0, 7);
+    }
+    if (!strValue.empty() && strValue.back() == '/') {
+        strValue.pop_back();
+    }
+    return IsHostAndPort(strValue) ? strScheme + strValue : std::string();
+}
 std::string IrcHost() { return EnvOr("VOCALON_IRC_HOST", kIrcHost); }
 unsigned IrcPort() { return PortEnvOr("VOCALON_IRC_PORT", kIrcPort); }
 std::string IrcHostOverride() { return EnvOr("VOCALON_IRC_HOST", {}); }
@@ -48,8 +83,8 @@ std::optional<bool> IrcTlsOverride() {
     }
     return std::nullopt;
 }
-std::string IrcExtraCaFile() { return EnvOr("VOCALON_IRC_CA_FILE", {}); }
 unsigned IrcFirewallPort() { return PortEnvOr("VOCALON_IRC_FIREWALL_PORT", kFirewallPort); }
 unsigned PeerPort() { return PortEnvOr("VOCALON_PEER_PORT", kPeerPort); }
 std::string PeerBindAddress() { return EnvOr("VOCALON_PEER_BIND", {}); }
+std::string ExtraCaFile() { return EnvOr("VOCALON_EXTRA_CA_FILE", {}); }
 std::string ProductWebSite() { return "http://www.vocalon.net/"; }

@@ -226,7 +226,9 @@ int HttpGetInto(const std::string& strUrl, CTransfer& transfer, const CHttpOptio
     curl_easy_setopt(p, CURLOPT_USERAGENT, PRODUCT_TITLE);
     curl_easy_setopt(p, CURLOPT_HTTPHEADER, pHeaders);
     curl_easy_setopt(p, CURLOPT_PROTOCOLS_STR, "http,https");
-    curl_easy_setopt(p, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    // What was asked for over TLS never goes on in the clear.
+    const bool bTls = StartsWithNoCase(strUrl, "https://");
+    curl_easy_setopt(p, CURLOPT_REDIR_PROTOCOLS_STR, bTls ? "https" : "http,https");
     curl_easy_setopt(p, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(p, CURLOPT_MAXREDIRS, options.nMaxRedirects);
     curl_easy_setopt(p, CURLOPT_CONNECTTIMEOUT, static_cast<long>(options.connectTimeout.count()));
@@ -238,6 +240,12 @@ int HttpGetInto(const std::string& strUrl, CTransfer& transfer, const CHttpOptio
     curl_easy_setopt(p, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(p, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(p, CURLOPT_XFERINFOFUNCTION, OnProgress);
+    // Certificates are always verified (curl's default) against the system's store; tests
+    // add their own authority to it.
+    const std::string strExtraCa = ExtraCaFile();
+    if (!strExtraCa.empty()) {
+        curl_easy_setopt(p, CURLOPT_CAINFO, strExtraCa.c_str());
+    }
     // Clients sharing one machine each speak from their own address, so the service
     // hands each one out as a peer the others can reach.
     const std::string strBind = PeerBindAddress();

@@ -35,9 +35,11 @@ struct CHttpOptions {
 constexpr int HTTP_NO_ANSWER = -1;
 
 // Downloads an http:// or https:// URL with the user agent PRODUCT_TITLE (util/Version.h).
+// An https:// URL is fetched only from a server whose certificate the system's trust store
+// (with ExtraCaFile, util/Config.h) vouches for, and follows redirects to https:// only.
 // Returns the HTTP status, or HTTP_NO_ANSWER when the transfer failed (no connection,
-// broken, stalled or overdue transfer, body over the cap, other schemes, too many
-// redirects) or the workers are stopping (CWorkers): a transfer in flight then ends at
+// broken, stalled or overdue transfer, a certificate refused, body over the cap, other
+// schemes, too many redirects) or the workers are stopping (CWorkers): a transfer in flight then ends at
 // once, and one started later fails without connecting. Only for status 200 is the body
 // read: every line is appended to strBody followed by "\n" (a final "\n" is
 // added when the body lacks one; an empty body adds nothing). After a failure the complete

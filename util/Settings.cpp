@@ -37,3 +37,7 @@ bool WriteSetting(const CStringSetting& setting, const std::string& strValue,
     return WriteProfileString(SectionOf(setting.pszSection, strUserSection), setting.pszKey,
                               strValue);
 }
+
+bool RemoveSetting(const CStringSetting& setting, const std::string& strUserSection) {
+    return RemoveProfileEntry(SectionOf(setting.pszSection, strUserSection), setting.pszKey);
+}

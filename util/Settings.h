@@ -41,6 +41,11 @@ inline constexpr CIntSetting SETTING_DO_NOT_BOTHER_ME{SECTION_PREFS, "do_not_bot
 // The IRC servers, "host[:port]" separated by commas, taken in turn when one is lost or
 // refuses; empty: the built-in server.
 inline constexpr CStringSetting SETTING_IRC_SERVERS{SECTION_PREFS, "irc_servers", ""};
+// The service's address, "host[:port]" or "https://host[:port]"; empty: the built-in one
+// (util/Config.h, where VOCALON_SERVICE_HOST overrides it).
+inline constexpr CStringSetting SETTING_SERVICE_HOST{SECTION_PREFS, "service_host", ""};
+// Set while the password lives in the desktop's keyring instead of SETTING_PASSWORD.
+inline constexpr CIntSetting SETTING_PASSWORD_IN_KEYRING{SECTION_PREFS, "password_in_keyring", 0};
 
 // User values: the news window's check period and display.
 inline constexpr CIntSetting SETTING_CHECK_TIME{nullptr, "check_time", 5, 1, 99};
@@ -66,3 +71,5 @@ bool ReadFlag(const CIntSetting& setting, const std::string& strUserSection = {}
 bool WriteSetting(const CIntSetting& setting, int nValue, const std::string& strUserSection = {});
 bool WriteSetting(const CStringSetting& setting, const std::string& strValue,
                   const std::string& strUserSection = {});
+// Takes the value out of the store: it reads as its default again.
+bool RemoveSetting(const CStringSetting& setting, const std::string& strUserSection = {});

@@ -127,6 +127,31 @@ TEST_F(LoginDlgTest, storedAutoLoginStartsAtOnceAndFirewallIsRemembered) {
     EXPECT_EQ(m_pDlg->Timers().Interval(TIMER_LOGIN_RETRY), 300000);
 }
 
+TEST_F(LoginDlgTest, autoLoginWaitsForTheKeyringAndAsksForThePasswordWhenItHasNone) {
+    WriteProfileString("Prefs", "username", "kim");
+    WriteProfileInt("Prefs", "password_in_keyring", 1);
+    WriteProfileInt("Prefs", "autologin", 1);
+    Open();
+    // The read is under way: nothing has gone out yet, and the form can be used.
+    EXPECT_EQ(Status(), "Reading the password from the keyring...");
+    EXPECT_TRUE(IsIdle());
+    // The tests have no keyring: the read fails and the log-in asks for the password.
+    ASSERT_TRUE(WaitFor([&] { return Status() == "You must fill out all fields."; }));
+    EXPECT_TRUE(m_pDlg->isVisible());
+    EXPECT_EQ(m_pDlg->focusWidget(), Password());
+
+    // A password typed while a read is under way logs in at once, and the read's answer
+    // changes nothing.
+    m_pDlg->OnCommand(ID_SIGN_IN_NEW_USER);
+    EXPECT_EQ(Status(), "Reading the password from the keyring...");
+    Type("kim", "typed");
+    LoginButton()->click();
+    EXPECT_EQ(Status(), "Logging in...");
+    PumpEvents(300ms);
+    EXPECT_EQ(Password()->text(), "typed");
+    EXPECT_EQ(Status(), "Logging in...");
+}
+
 TEST_F(LoginDlgTest, resultCodesPlaceFocusAndStatusAsTheTableSays) {
     Open();
     struct Case {
@@ -201,7 +226,10 @@ TEST_F(LoginDlgTest, successStoresCredentialsHidesAndSwitchesTheSection) {
     EXPECT_TRUE(m_pDlg->Session().InSession());
     EXPECT_EQ(m_pDlg->Session().Section(), "Prefs-Kim");
     EXPECT_EQ(GetProfileString("Prefs", "username"), "Kim");
-    EXPECT_EQ(GetProfileString("Prefs", "password"), "pw");
+    // Without a keyring (the tests have no session bus) the settings file keeps it, once
+    // the keyring has said no.
+    EXPECT_TRUE(WaitFor([] { return GetProfileString("Prefs", "password") == "pw"; }));
+    EXPECT_EQ(GetProfileInt("Prefs", "password_in_keyring", 7), 0);
     EXPECT_EQ(GetProfileInt("Prefs", "autologin", 7), 0);
     EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
 }

@@ -159,6 +159,95 @@ TEST_F(LoginThreadTest, unreachableServiceGivesMinusTwoAlone) {
     EXPECT_EQ(m_window.m_posted[0].strL, "Can't connect to server.");
 }
 
+// The reference service over TLS with a certificate of the test CA, which the client is
+// told to trust; every request's line in the network log is kept.
+class HttpsLoginTest : public LoginThreadTest {
+protected:
+    bool StartService(const std::string& strCertName) {
+        if (!m_ca.Made()) {
+            return false;
+        }
+        // In the reverse order of their making, so each restores the variable it found.
+        m_pHost.reset();
+        m_pService.reset();
+        m_pService = std::make_unique<CLocalService>(std::vector<std::string>{
+            "--tls-cert", m_ca.File(strCertName + ".pem"), "--tls-key",
+            m_ca.File(strCertName + ".key")});
+        m_pHost = std::make_unique<CScopedEnv>("VOCALON_SERVICE_HOST",
+                                               "https://" + m_pService->Process().HostPort());
+        return m_pService->Running();
+    }
+    const CPosted* LoginResult() {
+        return m_window.WaitForMessage(UM_LOGIN_RESULT) ? m_window.Find(UM_LOGIN_RESULT) : nullptr;
+    }
+
+    const testing_support::CTestCa& m_ca = testing_support::CTestCa::Get();
+    CScopedEnv m_trust{"VOCALON_EXTRA_CA_FILE", m_ca.File("ca.pem")};
+    testing_support::CNetLogCapture m_log;
+    std::unique_ptr<CLocalService> m_pService;
+    std::unique_ptr<CScopedEnv> m_pHost;
+};
+
+TEST_F(HttpsLoginTest, logsInAndFetchesTheCatalogueOverTlsOnly) {
+    ASSERT_TRUE(StartService("server")) << m_pService->Process().StartupLine();
+    ASSERT_TRUE(m_pService->Register("kim", "s3cret"));
+    RunLogin("kim", "s3cret");
+    const CPosted* pResult = LoginResult();
+    ASSERT_TRUE(pResult);
+    EXPECT_EQ(pResult->strW, "0");
+    EXPECT_TRUE(m_appDir.Exists("in_feeds.txt"));
+    const std::string strLog = m_log.Text();
+    EXPECT_NE(strLog.find("GET https://127.0.0.1:"), std::string::npos) << strLog;
+    EXPECT_EQ(strLog.find("GET http:"), std::string::npos) << strLog;
+}
+
+TEST_F(HttpsLoginTest, certificatesTheClientCannotTrustGiveNoConnectionAndNoRequest) {
+    struct {
+        const char* pszCert;
+        const char* pszTrustedCa;
+    } cases[] = {{"other-host", "ca.pem"}, {"stranger", "ca.pem"}, {"server", ""}};
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.pszCert);
+        m_window.m_posted.clear();
+        CScopedEnv trust("VOCALON_EXTRA_CA_FILE", *c.pszTrustedCa ? m_ca.File(c.pszTrustedCa) : "");
+        ASSERT_TRUE(StartService(c.pszCert));
+        RunLogin("kim", "s3cret");
+        const CPosted* pResult = LoginResult();
+        ASSERT_TRUE(pResult);
+        EXPECT_EQ(pResult->strW, "-2");
+        EXPECT_EQ(pResult->strL, "Can't connect to server.");
+        EXPECT_NE(m_log.Text().find("(SSL peer certificate"), std::string::npos) << m_log.Text();
+        // The handshake failed before any request, and none was tried in the clear.
+        EXPECT_EQ(m_pService->Process().LogText().find("login2"), std::string::npos);
+        EXPECT_EQ(m_log.Text().find("GET http:"), std::string::npos) << m_log.Text();
+    }
+}
+
+TEST_F(HttpsLoginTest, neverFallsBackToPlainHttp) {
+    CLocalHttpServer plain;
+    int nPlainRequests = 0;
+    plain.Server().Get(".*", [&](const httplib::Request&, httplib::Response& res) {
+        ++nPlainRequests;
+        res.set_content("<errorcode>0</errorcode>", "text/plain");
+    });
+    plain.Start();
+    CLocalHttpServer redirecting(m_ca.File("server.pem"), m_ca.File("server.key"));
+    redirecting.Server().Get(".*", [&](const httplib::Request& req, httplib::Response& res) {
+        res.set_redirect(plain.Url(req.target));
+    });
+    redirecting.Start();
+    // A plain server at an https address, and a TLS one that redirects to plain HTTP.
+    for (int nPort : {plain.Port(), redirecting.Port()}) {
+        m_window.m_posted.clear();
+        CScopedEnv host("VOCALON_SERVICE_HOST", "https://127.0.0.1:" + std::to_string(nPort));
+        RunLogin("kim", "s3cret");
+        const CPosted* pResult = LoginResult();
+        ASSERT_TRUE(pResult);
+        EXPECT_EQ(pResult->strW, "-2");
+    }
+    EXPECT_EQ(nPlainRequests, 0);
+}
+
 TEST_F(LoginThreadTest, credentialsThatDoNotSplitInTwoPostNothing) {
     CLocalService service;
     ASSERT_TRUE(service.Running());

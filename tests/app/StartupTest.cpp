@@ -4,6 +4,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -19,15 +20,16 @@ namespace {
 
 class CClient {
 public:
-    CClient(const QTemporaryDir& home, const QString& strWorkDir) {
+    CClient(const QTemporaryDir& home, const QString& strWorkDir, const QStringList& args = {}) {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.insert("QT_QPA_PLATFORM", "offscreen");
         env.insert("XDG_CONFIG_HOME", home.path() + "/config");
+        env.insert("XDG_DATA_HOME", home.path() + "/data");
         env.insert("XDG_RUNTIME_DIR", home.path() + "/runtime");
         env.insert("VOCALON_SERVICE_HOST", QString("127.0.0.1:%1").arg(UnusedPort()));
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(strWorkDir);
-        m_process.start(VOCALON_BIN, {});
+        m_process.start(VOCALON_BIN, args);
     }
     ~CClient() {
         m_process.kill();
@@ -61,4 +63,18 @@ TEST(Startup, recordsTheWorkingDirectoryAndRefusesASecondCopy) {
     }
     CClient again(home, dirB.path());
     EXPECT_TRUE(WaitFor([&] { return AppDirIn(home) == dirB.path(); }, 20s));
+}
+
+TEST(Startup, fromTheMenuTheDataDirectoryIsTheApplicationDirectory) {
+    QTemporaryDir home, dirA;
+    QDir(home.path()).mkpath("runtime");
+    QFile::setPermissions(home.path() + "/runtime",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    // Made as needed, data directory and all.
+    const QString strMenuDir = home.path() + "/data/vocalon";
+    {
+        CClient fromMenu(home, dirA.path(), {"--from-menu"});
+        EXPECT_TRUE(WaitFor([&] { return AppDirIn(home) == strMenuDir; }, 20s)) << AppDirIn(home).toStdString();
+    }
+    EXPECT_TRUE(QFileInfo(strMenuDir).isDir());
 }

@@ -8,7 +8,6 @@
 #include "tests/support/CIrcServer.h"
 #include "tests/support/CLinkedIrcServers.h"
 #include "tests/support/CRawIrcLine.h"
-#include "tests/support/CTestCa.h"
 #include "tests/support/TestSupport.h"
 
 #include <QHostAddress>
@@ -90,9 +89,8 @@ TEST(IrcServers, listsReadInOrderWithDefaultPortsAndBadEntriesSkipped) {
         R expected;
     } cases[] = {
         {"irc.example", R{{"irc.example", 6667, false}}},
-        {" a.example:7000 , 10.0.0.2,b_c-d.example:1", R{{"a.example", 7000, false},
-                                                         {"10.0.0.2", 6667, false},
-                                                         {"b_c-d.example", 1, false}}},
+        {" a.example:7000 , 10.0.0.2,b_c-d.example:1",
+         R{{"a.example", 7000, false}, {"10.0.0.2", 6667, false}, {"b_c-d.example", 1, false}}},
         {"a:0,b:65536,c:x,:7000,d e,f\r\n: QUIT,,g:", R{}},
         {"", R{}},
     };
@@ -124,9 +122,8 @@ TEST(IrcServers, environmentOverSettingsOverTheBuiltInServerAndTlsTakesItsPort) 
         CScopedEnv host("VOCALON_IRC_HOST", "127.0.0.1,localhost:9");
         CScopedEnv port("VOCALON_IRC_PORT", "16667");
         CScopedEnv tls("VOCALON_IRC_TLS", "0");
-        EXPECT_EQ(DefaultIrcRoutes("Prefs-kim"), (std::vector<CIrcRoute>{
-                                                     {"127.0.0.1", 16667, false},
-                                                     {"localhost", 9, false}}));
+        EXPECT_EQ(DefaultIrcRoutes("Prefs-kim"),
+                  (std::vector<CIrcRoute>{{"127.0.0.1", 16667, false}, {"localhost", 9, false}}));
     }
 }
 
@@ -281,22 +278,19 @@ TEST(IrcSilence, aSilentServerIsPingedThenGivenUpAndTheConnectDeadlineHolds) {
 
 TEST(IrcTls, aVerifiedServerChatsAndAWrongNameOrUnknownCaIsRefusedWithTheReason) {
     testing_support::CCleanProfile profile;
-    CTestCa ca;
-    ASSERT_TRUE(ca.Valid()) << ca.Log();
+    const CTestCa& ca = CTestCa::Get();
+    ASSERT_TRUE(ca.Made());
     CIrcServer::COptions good, wrongName;
-    CTestCa::CServerFiles files = ca.MakeServer("good", "DNS:localhost,IP:127.0.0.1");
-    good.strCertFile = files.strCertFile;
-    good.strKeyFile = files.strKeyFile;
-    files = ca.MakeServer("wrong", "DNS:elsewhere.example");
-    wrongName.strCertFile = files.strCertFile;
-    wrongName.strKeyFile = files.strKeyFile;
-    ASSERT_FALSE(good.strCertFile.empty() || wrongName.strCertFile.empty()) << ca.Log();
+    good.strCertFile = ca.File("server.pem");
+    good.strKeyFile = ca.File("server.key");
+    wrongName.strCertFile = ca.File("other-host.pem");
+    wrongName.strKeyFile = ca.File("other-host.key");
     CIrcServer server(good), wrong(wrongName);
     ASSERT_TRUE(server.Running() && wrong.Running()) << server.Log() << wrong.Log();
     CScopedEnv tls("VOCALON_IRC_TLS", "1");
 
     {
-        CScopedEnv caFile("VOCALON_IRC_CA_FILE", ca.CaFile());
+        CScopedEnv caFile("VOCALON_EXTRA_CA_FILE", ca.File("ca.pem"));
         CScopedEnv host("VOCALON_IRC_HOST", "localhost:" + std::to_string(server.TlsPort()));
         CPaneRoom kimRoom("#chan"), annRoom("#chan");
         auto pKim = Client("kim0", kimRoom);
@@ -330,7 +324,7 @@ TEST(IrcTls, aVerifiedServerChatsAndAWrongNameOrUnknownCaIsRefusedWithTheReason)
     };
     for (const auto& refusal : refusals) {
         SCOPED_TRACE(refusal.pszCase);
-        CScopedEnv caFile("VOCALON_IRC_CA_FILE", refusal.bTrustCa ? ca.CaFile() : "");
+        CScopedEnv caFile("VOCALON_EXTRA_CA_FILE", refusal.bTrustCa ? ca.File("ca.pem") : "");
         CScopedEnv host("VOCALON_IRC_HOST",
                         "localhost:" + std::to_string(refusal.pServer->TlsPort()));
         CPaneRoom room("#chan");

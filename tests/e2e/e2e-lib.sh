@@ -53,7 +53,7 @@ start_servers() {
     fi
     local port
     take_port port 24430 24530
-    export VOCALON_SERVICE_HOST="$SERVICE_HOST" VOCALON_IRC_HOST=127.0.0.1
+    export VOCALON_SERVICE_HOST="$SERVICE_URL" VOCALON_IRC_HOST=127.0.0.1
     export VOCALON_IRC_PORT="$IRC_PORT" VOCALON_PEER_PORT="$port"
     # Real windows on the virtual screen, whatever the suite's platform is.
     export QT_LOGGING_RULES="vocalon.net=true" QT_QPA_PLATFORM=xcb

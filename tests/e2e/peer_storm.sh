@@ -28,8 +28,8 @@ logins_from() { grep -c " $1 GET /cgi-local/login2.pl" "$WORK/service.log" || tr
 "$RAW_PEERS" close 127.0.0.4 "$PORT" 150 >"$WORK/closer.log" 2>&1 &
 DEMO_PIDS+=("$!")
 register_demo_user mallory mallory-password
-curl -fsS --interface 127.0.0.4 \
-    "http://$SERVICE_HOST/cgi-local/login2.pl?username=mallory&password=mallory-password" >/dev/null
+curl -fsS --interface 127.0.0.4 --cacert "$VOCALON_EXTRA_CA_FILE" \
+    "$SERVICE_URL/cgi-local/login2.pl?username=mallory&password=mallory-password" >/dev/null
 
 start_user b 127.0.0.3 "$WORK/b" "$CLIENT"
 wait_until 30 log_has b "login: errorcode \"0\"" || fail "b did not log in"

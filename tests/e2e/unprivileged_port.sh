@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# The installed package lets an ordinary user's client open the privileged peer port: the
-# .deb of this build is installed with apt, a client run by an unprivileged user logs in
-# to the reference service and must listen on its peer port. Without the capability the
-# same client must say that it cannot. The package is removed again at the end. The port is
+# The package of this build: lintian finds no errors in it; installed with apt, its menu
+# entry passes desktop-file-validate, its AppStream data appstreamcli and its manual page is
+# there; and it lets an ordinary user's client open the privileged peer port: a client run
+# by an unprivileged user logs in to the reference service and must listen on its peer
+# port. Without the capability the same client must say that it cannot. The package is removed again at the end. The port is
 # a free one below 1024 rather than 443 itself, which other tests running as root may hold
 # on all addresses; the capability covers every port below 1024 alike.
 #
@@ -38,8 +39,19 @@ fi
 (cd "$BUILD" && cpack -G DEB -B "$WORK/pkg" >"$WORK/cpack.log" 2>&1) ||
     { cat "$WORK/cpack.log" >&2; fail "the package could not be built"; }
 DEB=$(ls "$WORK"/pkg/vocalon_*.deb)
+# Debian's own checks of the package: an error fails the test, warnings are shown.
+lintian --fail-on error "$DEB" >"$WORK/lintian.log" 2>&1 ||
+    { cat "$WORK/lintian.log" >&2; fail "lintian finds errors in $DEB"; }
+grep -v '^N: ' "$WORK/lintian.log" || true
 DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "$DEB" \
     >"$WORK/apt.log" 2>&1 || { cat "$WORK/apt.log" >&2; fail "apt could not install $DEB"; }
+# The installed menu entry, software centre data and manual page.
+desktop-file-validate /usr/share/applications/vocalon.desktop ||
+    fail "the installed menu entry does not validate"
+appstreamcli validate --no-net /usr/share/metainfo/net.vocalon.Vocalon.metainfo.xml \
+    >"$WORK/appstream.log" 2>&1 ||
+    { cat "$WORK/appstream.log" >&2; fail "the installed AppStream data does not validate"; }
+gzip -t /usr/share/man/man1/vocalon.1.gz || fail "no manual page installed"
 getcap /usr/bin/vocalon | grep -q cap_net_bind_service ||
     fail "the installed binary may not open privileged ports: $(getcap /usr/bin/vocalon)"
 
@@ -67,7 +79,8 @@ run_client() {
     # A program with file capabilities cannot be traced, which the leak checker needs.
     (cd "$dir" && exec runuser -u "$RUNNER" -- env HOME="$HOME_DIR" XDG_CONFIG_HOME="$dir/config" \
         XDG_RUNTIME_DIR="$dir/run" QT_QPA_PLATFORM=offscreen QT_LOGGING_RULES="vocalon.net=true" \
-        ASAN_OPTIONS=detect_leaks=0 VOCALON_SERVICE_HOST="$SERVICE_HOST" \
+        ASAN_OPTIONS=detect_leaks=0 VOCALON_SERVICE_HOST="$SERVICE_URL" \
+        VOCALON_EXTRA_CA_FILE="$VOCALON_EXTRA_CA_FILE" \
         VOCALON_IRC_HOST=127.0.0.1 VOCALON_IRC_PORT=1 VOCALON_PEER_BIND="$ADDRESS" VOCALON_PEER_PORT="$PORT" \
         /usr/bin/vocalon >"$dir/client.log" 2>&1) &
     PID[$1]=$!

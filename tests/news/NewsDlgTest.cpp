@@ -1,9 +1,11 @@
 #include "news/CNewsDlg.h"
 
 #include "gui/ResourceIds.h"
+#include "gui/Shell.h"
 #include "gui/Tray.h"
 #include "news/CPastNewsDlg.h"
 #include "news/NewsDisplay.h"
+#include "platform/CWorkers.h"
 #include "platform/Profile.h"
 #include "tests/support/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
@@ -206,6 +208,32 @@ TEST_F(NewsDlgTest, nothingNewKeepsShownItemsAndStopsTheBlink) {
     EXPECT_NE(PaneText().find("Kept"), std::string::npos);
     EXPECT_TRUE(m_pDlg->MayRefresh());
     EXPECT_TRUE(Button("next")->isEnabled());
+}
+
+TEST_F(NewsDlgTest, newsPlaysTheThemesNewMessageSoundOnlyWhenSoundIsOn) {
+    std::vector<std::string> played;
+    const SoundEventPlayer previous = SetSoundEventPlayer(
+        [&](const std::string& strEventId) { played.push_back(strEventId); });
+    Open();
+    for (int nSoundOn : {1, 0}) {
+        SCOPED_TRACE(nSoundOn);
+        WriteProfileInt("Prefs", "sound_on", nSoundOn);
+        played.clear();
+        PostItems();  // nothing new: never a sound
+        PostItems("Fresh");
+        EXPECT_EQ(played, std::vector<std::string>(nSoundOn, "message-new-instant"));
+    }
+    SetSoundEventPlayer(previous);
+}
+
+TEST(PlayNamedSound, withoutASoundServerReturnsAtOnceAndPlaysOneAtATime) {
+    const size_t nWorkersBefore = CWorkers::Count();
+    const auto start = std::chrono::steady_clock::now();
+    for (int i = 0; i < 50; ++i) {
+        PlayNamedSound("Default Beep");
+    }
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(200));
+    EXPECT_LE(CWorkers::Count(), nWorkersBefore + 1);
 }
 
 TEST_F(NewsDlgTest, newsArrivingWhileUnacknowledgedJoinsTheList) {

@@ -2,6 +2,7 @@
 #include "news/CNewsPage.h"
 #include "news/CPrefSheet.h"
 
+#include "gui/Autostart.h"
 #include "news/NewsDisplay.h"
 #include "news/NewsFiles.h"
 #include "platform/Profile.h"
@@ -11,6 +12,9 @@
 #include "util/Strings.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -647,4 +651,35 @@ TEST_F(NewsPageTest, cancelAfterABadIntervalClosesWithoutAMessage) {
     EXPECT_FALSE(responder.WaitSeen(std::chrono::milliseconds(100)));
     EXPECT_FALSE(m_pSheet->isVisible());
     EXPECT_FALSE(HasDisplayOrIntervalSettings(m_main.m_strSection));
+}
+
+TEST_F(NewsPageTest, startWithTheDesktopWritesAndRemovesTheAutostartEntry) {
+    const QString strEntry = QString::fromStdString(AutostartFile());
+    ASSERT_TRUE(strEntry.startsWith(qEnvironmentVariable("XDG_CONFIG_HOME") + "/autostart/"));
+    QFile::remove(strEntry);
+    for (bool bOn : {true, false}) {
+        SCOPED_TRACE(bOn);
+        Open();
+        ShowGeneral();
+        EXPECT_NE(Control<QCheckBox>("autostart")->isChecked(), bOn);
+        Control<QCheckBox>("autostart")->click();
+        Click("ok");
+        EXPECT_EQ(QFile::exists(strEntry), bOn);
+    }
+    // Written once more: it starts this program where it runs now.
+    Open();
+    ShowGeneral();
+    Control<QCheckBox>("autostart")->click();
+    Click("ok");
+    QFile file(strEntry);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString strText = QString::fromUtf8(file.readAll());
+    EXPECT_TRUE(strText.startsWith("[Desktop Entry]\nType=Application\n")) << strText.toStdString();
+    EXPECT_TRUE(strText.contains("\nExec=\"" + QCoreApplication::applicationFilePath() + "\"\n"));
+    EXPECT_TRUE(strText.contains("\nPath=" + QDir::currentPath() + "\n"));
+    // Removed by hand, it reads as off.
+    QFile::remove(strEntry);
+    Open();
+    ShowGeneral();
+    EXPECT_FALSE(Control<QCheckBox>("autostart")->isChecked());
 }

@@ -1,6 +1,5 @@
 #include "platform/CAsyncSocket.h"
 
-#include "tests/support/CTestCa.h"
 #include "tests/support/TestSupport.h"
 
 #include <QFile>
@@ -233,15 +232,14 @@ TEST(AsyncSocket, bindsToTheGivenAddressAndRefusesBadArguments) {
 }
 
 TEST(AsyncSocket, tlsKeepsTheContractAndRefusesACertificateItCannotVerify) {
-    testing_support::CTestCa ca;
-    ASSERT_TRUE(ca.Valid()) << ca.Log();
-    const auto files = ca.MakeServer("server", "DNS:localhost");
-    ASSERT_FALSE(files.strCertFile.empty()) << ca.Log();
+    const auto& ca = testing_support::CTestCa::Get();
+    ASSERT_TRUE(ca.Made());
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
-    config.setLocalCertificate(QSslCertificate::fromPath(QString::fromStdString(files.strCertFile)).value(0));
-    QFile keyFile(QString::fromStdString(files.strKeyFile));
+    config.setLocalCertificate(
+        QSslCertificate::fromPath(QString::fromStdString(ca.File("server.pem"))).value(0));
+    QFile keyFile(QString::fromStdString(ca.File("server.key")));
     ASSERT_TRUE(keyFile.open(QIODevice::ReadOnly));
-    config.setPrivateKey(QSslKey(&keyFile, QSsl::Ec));
+    config.setPrivateKey(QSslKey(&keyFile, QSsl::Rsa));
     QSslServer server;
     server.setSslConfiguration(config);
     ASSERT_TRUE(server.listen(QHostAddress::LocalHost));
@@ -255,7 +253,7 @@ TEST(AsyncSocket, tlsKeepsTheContractAndRefusesACertificateItCannotVerify) {
     });
 
     CProbeSocket client;
-    client.SetTls(CTlsOptions{"localhost", ca.CaFile()});
+    client.SetTls(CTlsOptions{"localhost", ca.File("ca.pem")});
     ASSERT_TRUE(client.Create());
     client.Connect("localhost", server.serverPort());
     ASSERT_TRUE(WaitFor([&] { return client.m_nConnects == 1; })) << client.ErrorText();

@@ -9,6 +9,7 @@
 #include <QCoreApplication>
 #include <QDialog>
 #include <QElapsedTimer>
+#include <QLoggingCategory>
 #include <QMessageBox>
 #include <QSettings>
 #include <QThread>
@@ -22,6 +23,8 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <mutex>
+#include <string_view>
 #include <thread>
 
 namespace testing_support {
@@ -76,6 +79,10 @@ bool CTempAppDir::Exists(const std::string& strName) const {
 
 CLocalHttpServer::CLocalHttpServer() : m_pServer(std::make_unique<httplib::Server>()) {}
 
+CLocalHttpServer::CLocalHttpServer(const std::string& strCertFile, const std::string& strKeyFile)
+    : m_pServer(std::make_unique<httplib::SSLServer>(strCertFile.c_str(), strKeyFile.c_str())),
+      m_bTls(true) {}
+
 CLocalHttpServer::~CLocalHttpServer() {
     m_pServer->stop();
     if (m_pThread) {
@@ -95,7 +102,56 @@ void CLocalHttpServer::Start() {
 }
 
 std::string CLocalHttpServer::Url(const std::string& strPath) const {
-    return "http://127.0.0.1:" + std::to_string(m_nPort) + strPath;
+    return (m_bTls ? "https" : "http") + std::string("://127.0.0.1:") + std::to_string(m_nPort) +
+           strPath;
+}
+
+CTestCa::CTestCa() {
+    const std::string strCommand = std::string("bash '") + VOCALON_MAKE_TEST_CA + "' '" +
+                                   m_dir.path().toStdString() + "'";
+    m_bMade = std::system(strCommand.c_str()) == 0;
+}
+
+const CTestCa& CTestCa::Get() {
+    static const CTestCa s_ca;
+    return s_ca;
+}
+
+std::string CTestCa::File(const std::string& strName) const {
+    return m_dir.path().toStdString() + "/" + strName;
+}
+
+namespace {
+
+std::mutex s_logMutex;
+std::string s_strNetLog;
+QtMessageHandler s_previousHandler = nullptr;
+
+}  // namespace
+
+CNetLogCapture::CNetLogCapture() {
+    {
+        std::lock_guard<std::mutex> lock(s_logMutex);
+        s_strNetLog.clear();
+    }
+    QLoggingCategory::setFilterRules("vocalon.net=true");
+    s_previousHandler = qInstallMessageHandler(
+        [](QtMsgType, const QMessageLogContext& context, const QString& strMsg) {
+            if (context.category && std::string_view(context.category) == "vocalon.net") {
+                std::lock_guard<std::mutex> lock(s_logMutex);
+                s_strNetLog += strMsg.toStdString() + "\n";
+            }
+        });
+}
+
+CNetLogCapture::~CNetLogCapture() {
+    qInstallMessageHandler(s_previousHandler);
+    QLoggingCategory::setFilterRules("");
+}
+
+std::string CNetLogCapture::Text() const {
+    std::lock_guard<std::mutex> lock(s_logMutex);
+    return s_strNetLog;
 }
 
 int UnusedPort() {

@@ -50,10 +50,12 @@ private:
     QTemporaryDir m_dir;
 };
 
-// An HTTP server on a free loopback port, running in its own thread.
+// An HTTP server on a free loopback port, running in its own thread; given a certificate
+// and its key (PEM files), an HTTPS server.
 class CLocalHttpServer {
 public:
     CLocalHttpServer();
+    CLocalHttpServer(const std::string& strCertFile, const std::string& strKeyFile);
     ~CLocalHttpServer();
     httplib::Server& Server() { return *m_pServer; }
     // Starts listening; call after registering the handlers.
@@ -65,6 +67,33 @@ private:
     std::unique_ptr<httplib::Server> m_pServer;
     std::thread* m_pThread = nullptr;
     int m_nPort = 0;
+    bool m_bTls = false;
+};
+
+// The throw-away certificate authority of tools/make-test-ca.sh, made once per test program:
+// File("ca.pem"), "server.pem"/"server.key" (127.0.0.1), "other-host.pem"/".key" (another
+// host), "stranger.pem"/".key" (127.0.0.1, from an authority nobody trusts).
+class CTestCa {
+public:
+    static const CTestCa& Get();
+    bool Made() const { return m_bMade; }
+    std::string File(const std::string& strName) const;
+
+private:
+    CTestCa();
+    QTemporaryDir m_dir;
+    bool m_bMade = false;
+};
+
+// Collects the lines of the network log (vocalon.net) while it lives, turning the category on.
+class CNetLogCapture {
+public:
+    CNetLogCapture();
+    ~CNetLogCapture();
+    CNetLogCapture(const CNetLogCapture&) = delete;
+    CNetLogCapture& operator=(const CNetLogCapture&) = delete;
+    // Every line so far, each ending in "\n".
+    std::string Text() const;
 };
 
 // A loopback port that nothing listens on (bound, then released).

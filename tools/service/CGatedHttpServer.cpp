@@ -1,5 +1,7 @@
 #include "CGatedHttpServer.h"
 
+#include <openssl/ssl.h>
+
 #include <netdb.h>
 #include <poll.h>
 #include <sys/socket.h>
@@ -39,19 +41,19 @@ void AddressOf(int fd, bool bPeer, std::string& strIp, int& nPort) {
     }
 }
 
-// The request as the gate collected it, and the socket for the answer. Reading never waits
-// on the client: what the gate did not collect is not there.
+// The request as the gate collected it, and the socket (with its TLS session, if any) for
+// the answer. Reading never waits on the client: what the gate did not collect is not there.
 class CGatedStream final : public httplib::Stream {
 public:
-    CGatedStream(int fd, std::string strReceived, std::chrono::milliseconds writeTimeout)
-        : m_fd(fd), m_strReceived(std::move(strReceived)), m_writeTimeout(writeTimeout) {}
+    CGatedStream(int fd, SSL* pSsl, std::string strReceived, std::chrono::milliseconds writeTimeout)
+        : m_fd(fd),
+          m_pSsl(pSsl),
+          m_strReceived(std::move(strReceived)),
+          m_writeTimeout(writeTimeout) {}
 
     bool is_readable() const override { return m_nRead < m_strReceived.size(); }
 
-    bool is_writable() const override {
-        pollfd poller{m_fd, POLLOUT, 0};
-        return poll(&poller, 1, static_cast<int>(m_writeTimeout.count())) > 0;
-    }
+    bool is_writable() const override { return WaitFor(POLLOUT); }
 
     ssize_t read(char* pBuffer, size_t nSize) override {
         size_t nCount = std::min(nSize, m_strReceived.size() - m_nRead);
@@ -64,10 +66,23 @@ public:
     }
 
     ssize_t write(const char* pData, size_t nSize) override {
-        if (!is_writable()) {
-            return -1;
+        if (m_pSsl == nullptr) {
+            return is_writable() ? send(m_fd, pData, nSize, MSG_NOSIGNAL) : -1;
         }
-        return send(m_fd, pData, nSize, MSG_NOSIGNAL);
+        // The socket is non-blocking; each wait has the write timeout.
+        while (true) {
+            int nWritten = SSL_write(m_pSsl, pData, static_cast<int>(nSize));
+            if (nWritten > 0) {
+                return nWritten;
+            }
+            int nError = SSL_get_error(m_pSsl, nWritten);
+            short nEvents = nError == SSL_ERROR_WANT_WRITE  ? POLLOUT
+                            : nError == SSL_ERROR_WANT_READ ? POLLIN
+                                                            : 0;
+            if (nEvents == 0 || !WaitFor(nEvents)) {
+                return -1;
+            }
+        }
     }
 
     void get_remote_ip_and_port(std::string& strIp, int& nPort) const override {
@@ -79,7 +94,13 @@ public:
     socket_t socket() const override { return m_fd; }
 
 private:
+    bool WaitFor(short nEvents) const {
+        pollfd poller{m_fd, nEvents, 0};
+        return poll(&poller, 1, static_cast<int>(m_writeTimeout.count())) > 0;
+    }
+
     int m_fd;
+    SSL* m_pSsl;
     std::string m_strReceived;
     size_t m_nRead = 0;
     std::chrono::milliseconds m_writeTimeout;
@@ -88,14 +109,14 @@ private:
 }  // namespace
 
 CGatedHttpServer::CGatedHttpServer(size_t nWorkers, const CHeadGate::CLimits& limits,
-                                   RefusalLogFn logRefusal)
+                                   RefusalLogFn logRefusal, const CTlsContext* pTls)
     : m_logRefusal(std::move(logRefusal)), m_workers(nWorkers) {
     new_task_queue = [] { return new CInlineQueue; };
     m_pGate = std::make_unique<CHeadGate>(
         limits,
-        [this](int fd, std::string strReceived) {
-            m_workers.enqueue([this, fd, strReceived = std::move(strReceived)]() mutable {
-                Process(fd, std::move(strReceived));
+        [this](int fd, SSL* pSsl, std::string strReceived) {
+            m_workers.enqueue([this, fd, pSsl, strReceived = std::move(strReceived)]() mutable {
+                Process(fd, pSsl, std::move(strReceived));
             });
         },
         [this](int fd, int nStatus) {
@@ -105,7 +126,8 @@ CGatedHttpServer::CGatedHttpServer(size_t nWorkers, const CHeadGate::CLimits& li
                 AddressOf(fd, true, strIp, nPort);
                 m_logRefusal(strIp, nStatus);
             }
-        });
+        },
+        pTls);
 }
 
 CGatedHttpServer::~CGatedHttpServer() { Drain(); }
@@ -126,12 +148,16 @@ bool CGatedHttpServer::process_and_close_socket(socket_t sock) {
     return true;
 }
 
-void CGatedHttpServer::Process(int fd, std::string strReceived) {
+void CGatedHttpServer::Process(int fd, SSL* pSsl, std::string strReceived) {
     auto writeTimeout = std::chrono::duration_cast<std::chrono::milliseconds>(
         std::chrono::seconds(write_timeout_sec_) + std::chrono::microseconds(write_timeout_usec_));
-    CGatedStream stream(fd, std::move(strReceived), writeTimeout);
+    CGatedStream stream(fd, pSsl, std::move(strReceived), writeTimeout);
     bool bConnectionClosed = false;
     process_request(stream, true, bConnectionClosed, nullptr);
+    if (pSsl != nullptr) {
+        SSL_shutdown(pSsl);  // one try: the close tells the client the answer is whole
+        SSL_free(pSsl);
+    }
     shutdown(fd, SHUT_RDWR);
     close(fd);
 }

@@ -1,5 +1,7 @@
 #include "CHeadGate.h"
 
+#include <openssl/ssl.h>
+
 #include <poll.h>
 #include <sys/eventfd.h>
 #include <sys/socket.h>
@@ -29,12 +31,28 @@ void CloseSocket(int fd) {
     close(fd);
 }
 
+void CloseConnection(int fd, SSL* pSsl) {
+    SSL_free(pSsl);
+    CloseSocket(fd);
+}
+
+// What a TLS call that could not finish waits for: 0 when it failed for good.
+short EventsToWait(SSL* pSsl, int nResult) {
+    switch (SSL_get_error(pSsl, nResult)) {
+        case SSL_ERROR_WANT_READ: return POLLIN;
+        case SSL_ERROR_WANT_WRITE: return POLLOUT;
+        default: return 0;
+    }
+}
+
 }  // namespace
 
-CHeadGate::CHeadGate(const CLimits& limits, ReadyFn ready, RefusedFn refused)
+CHeadGate::CHeadGate(const CLimits& limits, ReadyFn ready, RefusedFn refused,
+                     const CTlsContext* pTls)
     : m_limits(limits),
       m_ready(std::move(ready)),
       m_refused(std::move(refused)),
+      m_pTls(pTls),
       m_wakeFd(eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK)) {
     m_thread = std::thread([this] { Run(); });
 }
@@ -52,7 +70,7 @@ void CHeadGate::Add(int fd) {
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         if (!m_bStopping) {
-            m_arrAdded.push_back(CWaiting{fd, deadline, {}});
+            m_arrAdded.push_back(CWaiting{fd, deadline, {}, m_pTls == nullptr});
             bTaken = true;
         }
     }
@@ -91,7 +109,7 @@ void CHeadGate::Run() {
         }
         for (CWaiting& added : arrAdded) {
             if (m_arrWaiting.size() >= m_limits.nMaxWaiting) {
-                Refuse(added.fd, 503);
+                Refuse(added, 503);
             } else {
                 m_arrWaiting.push_back(std::move(added));
             }
@@ -103,7 +121,7 @@ void CHeadGate::Run() {
         arrKept.clear();
         for (CWaiting& waiting : m_arrWaiting) {
             if (waiting.deadline <= now) {
-                Refuse(waiting.fd, 408);
+                Refuse(waiting, 408);
             } else {
                 wakeAt = std::min(wakeAt, waiting.deadline);
                 arrKept.push_back(std::move(waiting));
@@ -113,7 +131,7 @@ void CHeadGate::Run() {
 
         arrPoll.assign(1, pollfd{m_wakeFd, POLLIN, 0});
         for (const CWaiting& waiting : m_arrWaiting) {
-            arrPoll.push_back(pollfd{waiting.fd, POLLIN, 0});
+            arrPoll.push_back(pollfd{waiting.fd, waiting.nEvents, 0});
         }
         auto wait = std::chrono::ceil<std::chrono::milliseconds>(wakeAt - now);
         if (m_wakeFd < 0) {
@@ -140,46 +158,107 @@ void CHeadGate::Run() {
         arrAdded.swap(m_arrAdded);
     }
     for (const CWaiting& waiting : arrAdded) {
-        CloseSocket(waiting.fd);
+        CloseConnection(waiting.fd, waiting.pSsl);
     }
     for (const CWaiting& waiting : m_arrWaiting) {
-        CloseSocket(waiting.fd);
+        CloseConnection(waiting.fd, waiting.pSsl);
     }
     m_arrWaiting.clear();
 }
 
-bool CHeadGate::ReadFrom(CWaiting& waiting) {
-    char buffer[4096];
-    // One byte over the cap is enough to tell a head that is too long.
-    size_t nRoom = m_limits.nMaxHead + 1 - std::min(waiting.strReceived.size(), m_limits.nMaxHead);
-    ssize_t n = recv(waiting.fd, buffer, std::min(sizeof buffer, nRoom), MSG_DONTWAIT);
-    if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
-        return false;
+bool CHeadGate::PrepareTls(CWaiting& waiting, bool& bLeft) {
+    bLeft = false;
+    if (!waiting.bSniffed) {
+        unsigned char cFirst = 0;
+        ssize_t n = recv(waiting.fd, &cFirst, 1, MSG_PEEK | MSG_DONTWAIT);
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+            return false;
+        }
+        waiting.bSniffed = true;
+        if (n == 1 && OpensTlsHandshake(cFirst)) {
+            waiting.pSsl = m_pTls->NewSession(waiting.fd);
+            if (waiting.pSsl == nullptr) {
+                bLeft = true;
+                CloseSocket(waiting.fd);
+                return false;
+            }
+        }
     }
-    if (n <= 0) {
-        CloseSocket(waiting.fd);  // gone before the head was complete: nobody to answer
+    if (waiting.pSsl == nullptr || SSL_is_init_finished(waiting.pSsl)) {
         return true;
     }
-    size_t nSearchFrom = waiting.strReceived.size() >= 3 ? waiting.strReceived.size() - 3 : 0;
-    waiting.strReceived.append(buffer, static_cast<size_t>(n));
-    if (waiting.strReceived.find("\r\n\r\n", nSearchFrom) != std::string::npos) {
-        m_ready(waiting.fd, std::move(waiting.strReceived));
+    int nResult = SSL_do_handshake(waiting.pSsl);
+    if (nResult == 1) {
+        waiting.nEvents = POLLIN;
         return true;
     }
-    if (waiting.strReceived.size() > m_limits.nMaxHead) {
-        Refuse(waiting.fd, 431);
-        return true;
+    waiting.nEvents = EventsToWait(waiting.pSsl, nResult);
+    if (waiting.nEvents == 0) {
+        bLeft = true;  // not TLS after all, or a certificate the client refused
+        CloseConnection(waiting.fd, waiting.pSsl);
     }
     return false;
 }
 
-void CHeadGate::Refuse(int fd, int nStatus) {
+bool CHeadGate::ReadFrom(CWaiting& waiting) {
+    bool bLeft = false;
+    if (!PrepareTls(waiting, bLeft)) {
+        return bLeft;
+    }
+    // Until the socket has nothing more: a TLS session may hold decrypted bytes that poll
+    // does not see.
+    while (true) {
+        char buffer[4096];
+        // One byte over the cap is enough to tell a head that is too long.
+        size_t nRoom =
+            m_limits.nMaxHead + 1 - std::min(waiting.strReceived.size(), m_limits.nMaxHead);
+        size_t nWant = std::min(sizeof buffer, nRoom);
+        ssize_t n = 0;
+        if (waiting.pSsl != nullptr) {
+            n = SSL_read(waiting.pSsl, buffer, static_cast<int>(nWant));
+            if (n <= 0) {
+                waiting.nEvents = EventsToWait(waiting.pSsl, static_cast<int>(n));
+                if (waiting.nEvents != 0) {
+                    return false;
+                }
+                CloseConnection(waiting.fd, waiting.pSsl);
+                return true;
+            }
+        } else {
+            n = recv(waiting.fd, buffer, nWant, MSG_DONTWAIT);
+            if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK || errno == EINTR)) {
+                return false;
+            }
+            if (n <= 0) {
+                CloseSocket(waiting.fd);  // gone before the head was complete: nobody to answer
+                return true;
+            }
+        }
+        size_t nSearchFrom = waiting.strReceived.size() >= 3 ? waiting.strReceived.size() - 3 : 0;
+        waiting.strReceived.append(buffer, static_cast<size_t>(n));
+        if (waiting.strReceived.find("\r\n\r\n", nSearchFrom) != std::string::npos) {
+            m_ready(waiting.fd, waiting.pSsl, std::move(waiting.strReceived));
+            return true;
+        }
+        if (waiting.strReceived.size() > m_limits.nMaxHead) {
+            Refuse(waiting, 431);
+            return true;
+        }
+    }
+}
+
+void CHeadGate::Refuse(const CWaiting& waiting, int nStatus) {
     if (m_refused) {
-        m_refused(fd, nStatus);
+        m_refused(waiting.fd, nStatus);
     }
     std::string strAnswer = "HTTP/1.1 " + std::to_string(nStatus) + " " + ReasonPhrase(nStatus) +
                             "\r\nConnection: close\r\nContent-Length: 0\r\n\r\n";
-    // Best effort: a client that does not read its answer does not get one.
-    send(fd, strAnswer.data(), strAnswer.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
-    CloseSocket(fd);
+    // Best effort: a client that does not read its answer does not get one, nor does one
+    // whose TLS handshake is unfinished.
+    if (waiting.pSsl == nullptr) {
+        send(waiting.fd, strAnswer.data(), strAnswer.size(), MSG_DONTWAIT | MSG_NOSIGNAL);
+    } else if (SSL_is_init_finished(waiting.pSsl)) {
+        SSL_write(waiting.pSsl, strAnswer.data(), static_cast<int>(strAnswer.size()));
+    }
+    CloseConnection(waiting.fd, waiting.pSsl);
 }

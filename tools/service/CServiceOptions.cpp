@@ -86,6 +86,10 @@ const std::vector<CFlagInfo>& Flags() {
          [](Value v, Options o) { return SetText(v, o.strCatalogueFile); }},
         {"static-dir", "DIR", "serve the files of DIR under /static/NAME",
          [](Value v, Options o) { return SetText(v, o.strStaticDir); }},
+        {"tls-cert", "FILE", "serve TLS too, with this certificate chain (PEM; needs --tls-key)",
+         [](Value v, Options o) { return SetText(v, o.strTlsCert); }},
+        {"tls-key", "FILE", "the private key of --tls-cert (PEM)",
+         [](Value v, Options o) { return SetText(v, o.strTlsKey); }},
         {"help", nullptr, "show this help", nullptr},
     };
     return s_arrFlags;
@@ -162,6 +166,10 @@ bool ParseServiceOptions(int argc, char** argv, CServiceOptions& options, std::s
         if (!ApplyFlag(*pFlag, strValue, options, strError)) {
             return false;
         }
+    }
+    if (options.strTlsCert.empty() != options.strTlsKey.empty()) {
+        strError = "--tls-cert and --tls-key go together";
+        return false;
     }
     return true;
 }

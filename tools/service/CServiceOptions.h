@@ -22,6 +22,9 @@ struct CServiceOptions {
     CAccountStore::HashCost hashCost = CAccountStore::HashCost::Interactive;
     std::string strCatalogueFile;
     std::string strStaticDir;
+    // PEM files; both or neither. With them the port serves TLS as well as plain HTTP.
+    std::string strTlsCert;
+    std::string strTlsKey;
     bool bHelp = false;
 };
 

@@ -110,14 +110,16 @@ const char* ContentTypeFor(const std::string& strName) {
 
 }  // namespace
 
-CVocalonServer::CVocalonServer(const CServiceOptions& options, CServiceStore& store)
+CVocalonServer::CVocalonServer(const CServiceOptions& options, CServiceStore& store,
+                               const CTlsContext* pTls)
     : m_options(options),
       m_accounts(store, options.hashCost),
       m_peers(store, std::chrono::seconds(options.nPeerWindow)),
       m_news(options.nArticleInterval),
       m_server(
           kWorkerThreads, CHeadGate::CLimits{kHeadDeadline, kMaxHead, kMaxWaiting},
-          [this](const std::string& strRemote, int nStatus) { LogRefusal(strRemote, nStatus); }) {
+          [this](const std::string& strRemote, int nStatus) { LogRefusal(strRemote, nStatus); },
+          pTls) {
     // Every request is a GET; nothing needs a body.
     m_server.set_payload_max_length(64 * 1024);
     RegisterRoutes();

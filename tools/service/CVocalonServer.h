@@ -21,8 +21,10 @@
 class CVocalonServer final {
 public:
     // The store outlives the server; every service process on it serves the same accounts
-    // and peers.
-    CVocalonServer(const CServiceOptions& options, CServiceStore& store);
+    // and peers. With a TLS context (which outlives the server too) the port serves TLS as
+    // well as plain HTTP.
+    CVocalonServer(const CServiceOptions& options, CServiceStore& store,
+                   const CTlsContext* pTls = nullptr);
     CVocalonServer(const CVocalonServer&) = delete;
     CVocalonServer& operator=(const CVocalonServer&) = delete;
 

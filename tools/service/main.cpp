@@ -1,9 +1,11 @@
-// The Vocalon reference service: parses the flags, opens the store (accounts and peers), binds,
-// announces "listening on ADDR:PORT" on stdout and serves until SIGINT or SIGTERM.
+// The Vocalon reference service: parses the flags, opens the store (accounts and peers) and
+// the TLS certificate if one is given, binds, announces "listening on ADDR:PORT" on stdout
+// and serves until SIGINT or SIGTERM.
 
 #include "CAccountStore.h"
 #include "CServiceOptions.h"
 #include "CServiceStore.h"
+#include "CTlsContext.h"
 #include "CVocalonServer.h"
 
 #include <pthread.h>
@@ -58,7 +60,15 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "%s: %s\n", strProgram.c_str(), strError.c_str());
         return 1;
     }
-    CVocalonServer server(options, *pStore);
+    std::unique_ptr<CTlsContext> pTls;
+    if (!options.strTlsCert.empty()) {
+        pTls = CTlsContext::Load(options.strTlsCert, options.strTlsKey, strError);
+        if (pTls == nullptr) {
+            std::fprintf(stderr, "%s: %s\n", strProgram.c_str(), strError.c_str());
+            return 1;
+        }
+    }
+    CVocalonServer server(options, *pStore, pTls.get());
     int nPort = server.Bind(strError);
     if (nPort < 0) {
         std::fprintf(stderr, "%s: %s\n", strProgram.c_str(), strError.c_str());
