@@ -2,6 +2,7 @@
 
 #include "hub/CMainWindow.h"
 #include "ui/MessageBox.h"
+#include "ui/WindowPlacement.h"
 #include "util/Settings.h"
 #include "util/Version.h"
 
@@ -126,6 +127,9 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     m_pInterval->setObjectName("interval");
     auto* pOtherLayout = new QVBoxLayout(pOther);
     pOtherLayout->addWidget(m_pSound);
+    m_pAlertNotification = new QCheckBox("Show invitations as desktop notifications", pOther);
+    m_pAlertNotification->setObjectName("alert_notification");
+    pOtherLayout->addWidget(m_pAlertNotification);
     auto* pIntervalRow = new QHBoxLayout;
     pIntervalRow->addWidget(new QLabel("Check for news every", pOther));
     pIntervalRow->addWidget(m_pInterval);
@@ -143,6 +147,9 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     m_pInterval->setText(QString::number(CheckIntervalMinutes(m_strSection)));
     m_pFirewall->setChecked(ReadFlag(SETTING_HAS_FIREWALL));
     m_pSound->setChecked(ReadFlag(SETTING_SOUND_ON));
+    // Where alerts cannot be placed, invitations are notifications whatever is stored.
+    m_pAlertNotification->setChecked(ReadFlag(SETTING_ALERT_NOTIFICATION) || !WindowsCanBePlaced());
+    m_pAlertNotification->setEnabled(WindowsCanBePlaced());
 }
 
 CNewsPage::~CNewsPage() = default;
@@ -230,6 +237,9 @@ bool CNewsPage::OnOK() {
     ReadInterval(nInterval);
     WriteSetting(SETTING_HAS_FIREWALL, bFirewall ? 1 : 0);
     WriteSetting(SETTING_SOUND_ON, bSound ? 1 : 0);
+    if (m_pAlertNotification->isEnabled()) {
+        WriteSetting(SETTING_ALERT_NOTIFICATION, m_pAlertNotification->isChecked() ? 1 : 0);
+    }
     WriteSetting(SETTING_CHECK_TIME, nInterval, m_strSection);
     return true;
 }

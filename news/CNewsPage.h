@@ -1,7 +1,8 @@
 #pragma once
 
 // The "General" page of the preferences sheet: the news display (font and colours, with a
-// sample), the firewall and sound switches and the news check interval.
+// sample), the firewall and sound switches, invitations as desktop notifications and the
+// news check interval.
 
 #include "news/NewsDisplay.h"
 
@@ -54,5 +55,6 @@ private:
     QTextEdit* m_pSample = nullptr;
     QCheckBox* m_pFirewall = nullptr;
     QCheckBox* m_pSound = nullptr;
+    QCheckBox* m_pAlertNotification = nullptr;
     QLineEdit* m_pInterval = nullptr;
 };

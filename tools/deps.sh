@@ -11,6 +11,7 @@ PACKAGES=(
     libcpp-httplib-dev libsqlite3-dev libsodium-dev libpq-dev postgresql
     inspircd
     xvfb xauth openbox trayer imagemagick x11-utils xdotool curl
+    qt6-wayland sway wtype grim jq dbus-daemon dbus-bin
 )
 
 missing=()

@@ -38,6 +38,9 @@ inline constexpr CIntSetting SETTING_AUTOLOGIN{SECTION_PREFS, "autologin", 0};
 inline constexpr CIntSetting SETTING_HAS_FIREWALL{SECTION_PREFS, "has_firewall", 0};
 inline constexpr CIntSetting SETTING_SOUND_ON{SECTION_PREFS, "sound_on", 1};
 inline constexpr CIntSetting SETTING_DO_NOT_BOTHER_ME{SECTION_PREFS, "do_not_bother_me", 0};
+// Invitations as desktop notifications rather than alerts; where windows cannot be placed
+// (Wayland) they always are.
+inline constexpr CIntSetting SETTING_ALERT_NOTIFICATION{SECTION_PREFS, "alert_notification", 0};
 
 // User values: the news window's check period and display.
 inline constexpr CIntSetting SETTING_CHECK_TIME{nullptr, "check_time", 5, 1, 99};
