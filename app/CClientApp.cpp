@@ -2,6 +2,7 @@
 
 #include "app/CLoginDlg.h"
 #include "gui/ResourceIds.h"
+#include "platform/CInstanceChannel.h"
 #include "platform/CInstanceLock.h"
 #include "platform/CWorkers.h"
 #include "util/Net.h"
@@ -17,6 +18,9 @@
 #include <chrono>
 
 namespace {
+
+// How long a later start waits for the running one to take its request.
+constexpr std::chrono::seconds kTellDeadline{2};
 
 // The longest a download may take (a service request's deadline). The stop ends every
 // download at once, so the join should never wait that long.
@@ -44,7 +48,10 @@ CClientApp::CClientApp(int& argc, char** argv) : QApplication(argc, argv) {
 
 int CClientApp::InitInstance() {
     CInstanceLock lock("vocalon");
-    if (lock.Acquire() == CInstanceLock::Result::HeldElsewhere) {
+    const CInstanceLock::Result lockResult = lock.Acquire();
+    if (lockResult == CInstanceLock::Result::HeldElsewhere) {
+        // The running copy shows its window; this one still says why it ends.
+        CInstanceChannel::TellRunning(lock.ChannelPath(), kTellDeadline);
         QMessageBox::information(nullptr, PRODUCT_NAME,
                                  "You are already running the Vocalon.\nCheck your taskbar.");
         return 0;
@@ -57,6 +64,10 @@ int CClientApp::InitInstance() {
 
     {
         CLoginDlg dlg;
+        CInstanceChannel channel(lock.ChannelPath(), [&dlg] { dlg.ShowMain(); });
+        if (lockResult == CInstanceLock::Result::Acquired) {
+            channel.Listen();
+        }
         dlg.DoModal();
     }
     // Windows that ended themselves while the loop ran are deleted before the process ends.

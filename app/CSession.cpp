@@ -266,10 +266,13 @@ void CSession::PeerCountChanged(int nPeers) {
 
 void CSession::ChatInvitation(const CChatEvent& event, const std::string& strFrom) {
     const bool bShown = CAlertWnd::ShowInvitation(event, strFrom) != nullptr;
+    const bool bNotified = !bShown && CAlertWnd::IsNotified(event.id);
     // Quoted, so a peer's text cannot forge log lines.
     qCInfo(NetLog) << "peer: invitation from" << QByteArray::fromStdString(event.Inviter()) << "to"
                    << QByteArray::fromStdString(event.Channel())
-                   << (bShown ? "shown" : "not shown");
+                   << (bShown      ? "shown"
+                       : bNotified ? "notified"
+                                   : "not shown");
 }
 
 void CSession::RefreshPeerList() { StartPeerListThread(MakeCredentials(m_strUser, m_strPassword)); }

@@ -31,6 +31,8 @@ constexpr const char* kTitleBase = "Latest News";
 constexpr const char* kTitleChecking = "Checking...";
 constexpr const char* kTipUpdating = "Updating...";
 constexpr int kBlinkPeriodMs = 500;
+// An activation this soon after the program asked for one is the program's.
+constexpr std::chrono::milliseconds kProgramActivation{1000};
 
 // The window's layout, top to bottom: the caption, the pane, the button row (Menu at the
 // left, the arrows at the right) and the status bar.
@@ -176,6 +178,7 @@ void CNewsDlg::closeEvent(QCloseEvent* pEvent) {
 void CNewsDlg::ShowNewsWindow() {
     show();
     raise();
+    m_activationAsked = std::chrono::steady_clock::now();
     activateWindow();
     StopBlink(IDI_MAIN);
     m_pPane->moveCursor(QTextCursor::Start);
@@ -344,6 +347,11 @@ void CNewsDlg::changeEvent(QEvent* pEvent) {
     // window manager sees) counts as the title-bar press. A click inside also stops the
     // blink; activation by keyboard or program does neither.
     if (IsPointerOnFrame()) {
+        Acknowledge();
+    } else if (!WindowsCanBePlaced() &&
+               std::chrono::steady_clock::now() - m_activationAsked > kProgramActivation) {
+        // Under Wayland the title bar is the compositor's and the pointer on it is never
+        // seen: an activation the program did not ask for stands for the title-bar click.
         Acknowledge();
     } else if (m_bBlinking && QGuiApplication::mouseButtons() != Qt::NoButton) {
         StopBlink(IDI_MAIN);

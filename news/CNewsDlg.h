@@ -14,6 +14,7 @@
 #include <QDialog>
 #include <QTextCharFormat>
 
+#include <chrono>
 #include <memory>
 #include <optional>
 #include <string>
@@ -145,6 +146,8 @@ private:
     // One check at a time: a check asked for while one runs waits for it.
     bool m_bChecking = false;
     bool m_bCheckQueued = false;
+    // When the program last asked for the window to be activated.
+    std::chrono::steady_clock::time_point m_activationAsked{};
 
     // The pane's formats and links.
     QTextCharFormat m_cfDate;

@@ -3,6 +3,7 @@
 #include "gui/Autostart.h"
 #include "hub/CMainWindow.h"
 #include "ui/MessageBox.h"
+#include "ui/WindowPlacement.h"
 #include "util/Settings.h"
 #include "util/Version.h"
 
@@ -132,6 +133,9 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     auto* pOtherLayout = new QVBoxLayout(pOther);
     pOtherLayout->addWidget(m_pSound);
     pOtherLayout->addWidget(m_pAutostart);
+    m_pAlertNotification = new QCheckBox("Show invitations as desktop notifications", pOther);
+    m_pAlertNotification->setObjectName("alert_notification");
+    pOtherLayout->addWidget(m_pAlertNotification);
     auto* pIntervalRow = new QHBoxLayout;
     pIntervalRow->addWidget(new QLabel("Check for news every", pOther));
     pIntervalRow->addWidget(m_pInterval);
@@ -151,6 +155,9 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     m_pSound->setChecked(ReadFlag(SETTING_SOUND_ON));
     // The entry itself is the setting: one removed by hand reads as off.
     m_pAutostart->setChecked(IsAutostartOn());
+    // Where alerts cannot be placed, invitations are notifications whatever is stored.
+    m_pAlertNotification->setChecked(ReadFlag(SETTING_ALERT_NOTIFICATION) || !WindowsCanBePlaced());
+    m_pAlertNotification->setEnabled(WindowsCanBePlaced());
 }
 
 CNewsPage::~CNewsPage() = default;
@@ -238,6 +245,9 @@ bool CNewsPage::OnOK() {
     ReadInterval(nInterval);
     WriteSetting(SETTING_HAS_FIREWALL, bFirewall ? 1 : 0);
     WriteSetting(SETTING_SOUND_ON, bSound ? 1 : 0);
+    if (m_pAlertNotification->isEnabled()) {
+        WriteSetting(SETTING_ALERT_NOTIFICATION, m_pAlertNotification->isChecked() ? 1 : 0);
+    }
     WriteSetting(SETTING_CHECK_TIME, nInterval, m_strSection);
     const bool bAutostart = m_pAutostart->isChecked();
     // Started by the desktop, the program runs where it runs now: its files are here.

@@ -1,8 +1,8 @@
 #pragma once
 
 // The "General" page of the preferences sheet: the news display (font and colours, with a
-// sample), the firewall and sound switches, starting with the desktop and the news check
-// interval.
+// sample), the firewall and sound switches, invitations as desktop notifications,
+// starting with the desktop and the news check interval.
 
 #include "news/NewsDisplay.h"
 
@@ -55,6 +55,7 @@ private:
     QTextEdit* m_pSample = nullptr;
     QCheckBox* m_pFirewall = nullptr;
     QCheckBox* m_pSound = nullptr;
-    QCheckBox* m_pAutostart = nullptr;
+// sample), the firewall and sound switches, invitations as desktop notifications,
+// starting with the desktop and the news check interval.
     QLineEdit* m_pInterval = nullptr;
 };

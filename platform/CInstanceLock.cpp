@@ -16,13 +16,17 @@ CInstanceLock::~CInstanceLock() {
     }
 }
 
-std::string CInstanceLock::Path() const {
+std::string CInstanceLock::Path() const { return PathWith(".lock"); }
+
+std::string CInstanceLock::ChannelPath() const { return PathWith(".sock"); }
+
+std::string CInstanceLock::PathWith(const char* pszSuffix) const {
     // Qt creates the runtime directory owner-only when XDG_RUNTIME_DIR is unset.
     QString strDir = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
     if (strDir.isEmpty()) {
         strDir = QDir::tempPath();
     }
-    return (strDir + "/" + QString::fromStdString(m_strName) + ".lock").toStdString();
+    return (strDir + "/" + QString::fromStdString(m_strName) + pszSuffix).toStdString();
 }
 
 CInstanceLock::Result CInstanceLock::Acquire() {

@@ -20,8 +20,12 @@ public:
     Result Acquire();
     bool IsHeld() const { return m_fd >= 0; }
     std::string Path() const;
+    // Where the holder listens for later starts (CInstanceChannel): beside the lock.
+    std::string ChannelPath() const;
 
 private:
+    std::string PathWith(const char* pszSuffix) const;
+
     std::string m_strName;
     int m_fd = -1;
 };

@@ -177,12 +177,13 @@ choose_demo_sources() {
 
 # A virtual X screen with a window manager (title bars, minimise, work area) and a tray
 # host at the bottom right that reserves its strip, so windows keep clear of it; sets DISPLAY.
+# start_virtual_desktop [WIDTHxHEIGHT]: 1280x800 unless given.
 start_virtual_desktop() {
-    local number
+    local number size=${1:-1280x800}
     for number in $(seq 90 140); do
         [ -e "/tmp/.X11-unix/X$number" ] || [ -e "/tmp/.X$number-lock" ] || break
     done
-    Xvfb ":$number" -screen 0 1280x800x24 -nolisten tcp >/dev/null 2>&1 &
+    Xvfb ":$number" -screen 0 "${size}x24" -nolisten tcp >/dev/null 2>&1 &
     DEMO_PIDS+=("$!")
     export DISPLAY=":$number"
     for _ in $(seq 50); do

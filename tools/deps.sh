@@ -13,6 +13,7 @@ PACKAGES=(
     xvfb xauth openbox trayer imagemagick x11-utils xdotool curl
     qtkeychain-qt6-dev libcanberra-dev libssl-dev openssl dbus gnome-keyring libsecret-tools
     lintian desktop-file-utils appstream
+    qt6-wayland sway wtype grim jq dbus-daemon dbus-bin
 )
 
 missing=()

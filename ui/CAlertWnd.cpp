@@ -1,7 +1,10 @@
 #include "ui/CAlertWnd.h"
 
+#include "gui/CDesktopNotifier.h"
 #include "gui/Shell.h"
+#include "ui/WindowPlacement.h"
 #include "util/Settings.h"
+#include "util/Version.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -11,6 +14,8 @@
 #include <QPainter>
 #include <QScreen>
 #include <QTimer>
+
+#include <set>
 
 namespace {
 
@@ -30,17 +35,64 @@ std::chrono::steady_clock::time_point Now() {
     return std::chrono::steady_clock::now() + s_clockSkew;
 }
 
+const char* const kNotificationAction = "Open room";
+
+std::function<void(const CChatEvent&)>& ClickHandler() {
+    static std::function<void(const CChatEvent&)> s_fnOnClick;
+    return s_fnOnClick;
+}
+
+void RunClickHandler(const CChatEvent& event) {
+    if (ClickHandler()) {
+        ClickHandler()(event);
+    }
+}
+
+// The events whose notifications are open; no more than the notifier keeps.
+std::set<std::string>& Notified() {
+    static std::set<std::string> s_ids;
+    return s_ids;
+}
+
 int OpenAlerts() {
-    int nOpen = 0;
+    int nOpen = static_cast<int>(Notified().size());
     for (QWidget* pWidget : QApplication::topLevelWidgets()) {
         nOpen += qobject_cast<CAlertWnd*>(pWidget) && pWidget->isVisible() ? 1 : 0;
     }
     return nOpen;
 }
 
+void PlaySound() {
+    if (ReadFlag(SETTING_SOUND_ON)) {
+        PlayNamedSound("Default Beep");
+    }
+}
+
+bool NotifyInvitation(const CChatEvent& event, const std::string& strText) {
+    const std::string strId = event.id;
+    const bool bSent = CDesktopNotifier::Instance().Notify(
+        PRODUCT_NAME, strText, kNotificationAction, s_nClosePeriodMs,
+        [event] { RunClickHandler(event); },
+        [strId] {
+            Notified().erase(strId);
+            // From the top of the event loop, as when an alert closes.
+            QTimer::singleShot(0, QCoreApplication::instance(), [] { CAlertWnd::ShowWaiting(); });
+        });
+    if (bSent) {
+        Notified().insert(strId);
+        PlaySound();
+    }
+    return bSent;
+}
+
+// The alert, or null when the invitation went to a notification.
 CAlertWnd* ShowAlert(const CChatEvent& event) {
+    const std::string strText = "Chat Event from " + event.Inviter() + "!\n\n" + event.Topic();
+    if (CAlertWnd::NotifiesInvitations() && NotifyInvitation(event, strText)) {
+        return nullptr;
+    }
     auto* pWnd = new CAlertWnd;
-    pWnd->SetText("Chat Event from " + event.Inviter() + "!\n\n" + event.Topic());
+    pWnd->SetText(strText);
     pWnd->SetEvent(event);
     // The available area leaves out the taskbar, so the corner is just above it. Each new
     // alert lies on top of the older ones at the same place.
@@ -50,9 +102,7 @@ CAlertWnd* ShowAlert(const CChatEvent& event) {
                    rcArea.y() + rcArea.height() - pWnd->height());
     }
     pWnd->show();
-    if (ReadFlag(SETTING_SOUND_ON)) {
-        PlayNamedSound("Default Beep");
-    }
+    PlaySound();
     return pWnd;
 }
 
@@ -86,15 +136,6 @@ void CAlertWnd::SetClosePeriod(int nMs) { s_nClosePeriodMs = nMs; }
 
 void CAlertWnd::AdvanceClock(std::chrono::milliseconds duration) { s_clockSkew += duration; }
 
-namespace {
-
-std::function<void(const CChatEvent&)>& ClickHandler() {
-    static std::function<void(const CChatEvent&)> s_fnOnClick;
-    return s_fnOnClick;
-}
-
-}  // namespace
-
 void CAlertWnd::SetClickHandler(std::function<void(const CChatEvent&)> fnOnClick) {
     ClickHandler() = std::move(fnOnClick);
 }
@@ -113,6 +154,14 @@ CAlertWnd* CAlertWnd::ShowInvitation(const CChatEvent& event, const std::string&
     return pLast && pLast->Event().id == event.id ? pLast : nullptr;
 }
 
+bool CAlertWnd::NotifiesInvitations() {
+    return !WindowsCanBePlaced() || ReadFlag(SETTING_ALERT_NOTIFICATION);
+}
+
+bool CAlertWnd::IsNotified(const std::string& strEventId) {
+    return Notified().count(strEventId) != 0;
+}
+
 CAlertWnd* CAlertWnd::ShowWaiting() {
     CAlertWnd* pLast = nullptr;
     while (OpenAlerts() < MAX_OPEN) {
@@ -120,7 +169,9 @@ CAlertWnd* CAlertWnd::ShowWaiting() {
         if (!next) {
             break;
         }
-        pLast = ShowAlert(*next);
+        if (CAlertWnd* pWnd = ShowAlert(*next)) {
+            pLast = pWnd;
+        }
     }
     return pLast;
 }
@@ -166,9 +217,7 @@ void CAlertWnd::mouseReleaseEvent(QMouseEvent* pEvent) {
     // The handler may open a window at once: the alert goes first either way.
     const CChatEvent event = m_event;
     Destroy();
-    if (ClickHandler()) {
-        ClickHandler()(event);
-    }
+    RunClickHandler(event);
 }
 
 void CAlertWnd::hideEvent(QHideEvent* pEvent) {

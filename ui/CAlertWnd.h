@@ -4,9 +4,11 @@
 // the bottom right of the screen, on top of the others but never taking the focus. It
 // closes itself 10 seconds after it was made or after the mouse last left it, stays while
 // the mouse is on it, and a click hands its event to the main window. It deletes itself
-// when it closes. Invitations pass through one inbox for the whole process
-// (CInvitationInbox): those that find every place taken wait there, and show as alerts
-// close. Window thread only.
+// when it closes. Where windows cannot be placed (Wayland), or when the user asks for it,
+// an invitation shows instead as a desktop notification with the same text and an "Open
+// room" action that does what the click does; it takes an alert's place while it is open.
+// Invitations pass through one inbox for the whole process (CInvitationInbox): those that
+// find every place taken wait there, and show as alerts close. Window thread only.
 
 #include "peer/CChatEvent.h"
 #include "platform/CTimerSet.h"
@@ -46,6 +48,12 @@ public:
     // primary screen, and sounds when sound is on. Returns this event's alert, or null
     // when it waits or was a repeat (the same inviter and channel within the quiet time).
     static CAlertWnd* ShowInvitation(const CChatEvent& event, const std::string& strSource = {});
+    // Whether invitations go to desktop notifications (where a notification service
+    // answers; alerts otherwise): where alerts cannot be placed (WindowsCanBePlaced), or
+    // when SETTING_ALERT_NOTIFICATION is set.
+    static bool NotifiesInvitations();
+    // Whether the event's invitation is open as a desktop notification.
+    static bool IsNotified(const std::string& strEventId);
     // Shows waiting invitations while places are free, and returns the last alert shown;
     // runs by itself as alerts close.
     static CAlertWnd* ShowWaiting();

@@ -84,3 +84,5 @@ bool RaiseIfOpen(QWidget* pWindow) {
     pWindow->activateWindow();
     return true;
 }
+
+bool WindowsCanBePlaced() { return !QGuiApplication::platformName().startsWith("wayland"); }

@@ -23,6 +23,10 @@ void SaveWindowRect(const std::string& strSection, const std::string& strPrefix,
 QRect FitOnScreens(const QRect& rect, const QList<QRect>& screens);
 QRect FitOnScreens(const QRect& rect);
 
+// Whether the program may put its windows where it likes: not under Wayland, where the
+// compositor places them (and cannot say where the pointer is outside them).
+bool WindowsCanBePlaced();
+
 // Brings an open window to the front and returns true; false when there is none, so the
 // caller opens one: windows opened once are raised when asked for again.
 bool RaiseIfOpen(QWidget* pWindow);

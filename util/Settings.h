@@ -46,6 +46,9 @@ inline constexpr CStringSetting SETTING_IRC_SERVERS{SECTION_PREFS, "irc_servers"
 inline constexpr CStringSetting SETTING_SERVICE_HOST{SECTION_PREFS, "service_host", ""};
 // Set while the password lives in the desktop's keyring instead of SETTING_PASSWORD.
 inline constexpr CIntSetting SETTING_PASSWORD_IN_KEYRING{SECTION_PREFS, "password_in_keyring", 0};
+// Invitations as desktop notifications rather than alerts; where windows cannot be placed
+// (Wayland) they always are.
+inline constexpr CIntSetting SETTING_ALERT_NOTIFICATION{SECTION_PREFS, "alert_notification", 0};
 
 // User values: the news window's check period and display.
 inline constexpr CIntSetting SETTING_CHECK_TIME{nullptr, "check_time", 5, 1, 99};

@@ -5,6 +5,7 @@
 
 #include <QDir>
 #include <QFileInfo>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QSettings>
 #include <QTemporaryDir>
@@ -27,6 +28,7 @@ public:
         env.insert("XDG_DATA_HOME", home.path() + "/data");
         env.insert("XDG_RUNTIME_DIR", home.path() + "/runtime");
         env.insert("VOCALON_SERVICE_HOST", QString("127.0.0.1:%1").arg(UnusedPort()));
+        env.insert("QT_LOGGING_RULES", "vocalon.app=true");
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(strWorkDir);
         m_process.start(VOCALON_BIN, args);
@@ -35,7 +37,12 @@ public:
         m_process.kill();
         m_process.waitForFinished(5000);
     }
+    bool Logged(const char* pszText) {
+        m_log += m_process.readAllStandardError();
+        return m_log.contains(pszText);
+    }
     QProcess m_process;
+    QByteArray m_log;
 };
 
 QString AppDirIn(const QTemporaryDir& home) {
@@ -45,7 +52,7 @@ QString AppDirIn(const QTemporaryDir& home) {
 
 }  // namespace
 
-TEST(Startup, recordsTheWorkingDirectoryAndRefusesASecondCopy) {
+TEST(Startup, recordsTheWorkingDirectoryAndASecondCopyShowsTheFirstsWindow) {
     QTemporaryDir home;
     QDir(home.path()).mkpath("runtime");
     QFile::setPermissions(home.path() + "/runtime",
@@ -54,12 +61,23 @@ TEST(Startup, recordsTheWorkingDirectoryAndRefusesASecondCopy) {
     {
         CClient first(home, dirA.path());
         ASSERT_TRUE(WaitFor([&] { return AppDirIn(home) == dirA.path(); }, 20s));
+        // A stranger's bytes on the instance socket are dropped.
+        const QString strSocket = home.path() + "/runtime/vocalon.sock";
+        ASSERT_TRUE(WaitFor([&] { return QFile::exists(strSocket); }, 10s));
+        QLocalSocket stranger;
+        stranger.connectToServer(strSocket);
+        ASSERT_TRUE(stranger.waitForConnected(5000));
+        stranger.write("show yourself\n");
+        stranger.waitForBytesWritten(5000);
+        EXPECT_TRUE(WaitFor([&] { return first.Logged("instance: ignored"); }, 10s));
         CClient second(home, dirB.path());
-        // The second copy stops at its "already running" message, before it records
-        // anything, and the first keeps running.
-        PumpEvents(1500ms);
+        // The second copy asks the first for its window, then stops at its "already
+        // running" message before it records anything, and the first keeps running.
+        EXPECT_TRUE(WaitFor([&] { return first.Logged("instance: another start asked"); }, 20s));
+        PumpEvents(500ms);
         EXPECT_EQ(AppDirIn(home), dirA.path());
         EXPECT_EQ(first.m_process.state(), QProcess::Running);
+        EXPECT_EQ(second.m_process.state(), QProcess::Running);
     }
     CClient again(home, dirB.path());
     EXPECT_TRUE(WaitFor([&] { return AppDirIn(home) == dirB.path(); }, 20s));

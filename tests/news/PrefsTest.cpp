@@ -128,7 +128,8 @@ protected:
                GetProfileInt(strSection, "news_date_color", kAbsent) != kAbsent ||
                GetProfileInt(strSection, "check_time", kAbsent) != kAbsent ||
                GetProfileInt(strSection, "has_firewall", kAbsent) != kAbsent ||
-               GetProfileInt(strSection, "sound_on", kAbsent) != kAbsent;
+               GetProfileInt(strSection, "sound_on", kAbsent) != kAbsent ||
+               GetProfileInt(strSection, "alert_notification", kAbsent) != kAbsent;
     }
 
     testing_support::CCleanProfile m_cleanProfile;
@@ -519,6 +520,8 @@ TEST_F(NewsPageTest, okWritesDisplayAndIntervalToTheUserAndSwitchesToPrefs) {
     Click("date_color");
     Control<QCheckBox>("firewall")->click();
     Control<QCheckBox>("sound")->click();
+    EXPECT_FALSE(Control<QCheckBox>("alert_notification")->isChecked());
+    Control<QCheckBox>("alert_notification")->click();
     Control<QLineEdit>("interval")->setText(" 12 ");
     Click("ok");
 
@@ -532,11 +535,13 @@ TEST_F(NewsPageTest, okWritesDisplayAndIntervalToTheUserAndSwitchesToPrefs) {
     EXPECT_EQ(GetProfileInt(strUser, "check_time", kAbsent), 12);
     EXPECT_EQ(GetProfileInt("Prefs", "has_firewall", kAbsent), 1);
     EXPECT_EQ(GetProfileInt("Prefs", "sound_on", kAbsent), 0);
+    EXPECT_EQ(GetProfileInt("Prefs", "alert_notification", kAbsent), 1);
     // Nothing went to the wrong section.
     EXPECT_EQ(GetProfileInt("Prefs", "check_time", kAbsent), kAbsent);
     EXPECT_EQ(GetProfileString("Prefs", "news_font", "-"), "-");
     EXPECT_EQ(GetProfileInt(strUser, "has_firewall", kAbsent), kAbsent);
     EXPECT_EQ(GetProfileInt(strUser, "sound_on", kAbsent), kAbsent);
+    EXPECT_EQ(GetProfileInt(strUser, "alert_notification", kAbsent), kAbsent);
 
     // A new sheet shows what was written.
     Open();
@@ -544,6 +549,7 @@ TEST_F(NewsPageTest, okWritesDisplayAndIntervalToTheUserAndSwitchesToPrefs) {
     EXPECT_EQ(Control<QLineEdit>("interval")->text(), "12");
     EXPECT_TRUE(Control<QCheckBox>("firewall")->isChecked());
     EXPECT_FALSE(Control<QCheckBox>("sound")->isChecked());
+    EXPECT_TRUE(Control<QCheckBox>("alert_notification")->isChecked());
     EXPECT_EQ(SampleBackground(), QColor(0x01, 0x02, 0x03));
 }
 

@@ -1,7 +1,10 @@
 #include "ui/CAlertWnd.h"
 
+#include "gui/CDesktopNotifier.h"
+#include "tests/support/CDesktopBus.h"
 #include "tests/support/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
+#include "util/Settings.h"
 
 #include <QApplication>
 #include <QEnterEvent>
@@ -171,6 +174,105 @@ TEST_F(AlertWnd, showsInvitationsAtTheBottomRightWithinItsLimits) {
     EXPECT_EQ(show("ann"), nullptr);
     CAlertWnd::AdvanceClock(CAlertWnd::INVITER_QUIET_TIME);
     EXPECT_NE(show("ann"), nullptr);
+}
+
+}  // namespace
+
+namespace {
+
+using testing_support::CFakeNotifications;
+using testing_support::CNotification;
+using testing_support::CPrivateBus;
+
+// Invitations as desktop notifications: the program's notifier and a notification service
+// on a bus of their own.
+class AlertNotification : public AlertWnd {
+protected:
+    void SetUp() override {
+        AlertWnd::SetUp();
+        if (m_bus.Address().isEmpty()) {
+            GTEST_SKIP() << "no dbus-daemon to run a private bus";
+        }
+        CDesktopNotifier::UseBus(m_bus.Connect("client"));
+        ASSERT_TRUE(m_service.Start(m_bus.Connect("desktop")));
+        WriteSetting(SETTING_ALERT_NOTIFICATION, 1);
+    }
+    void TearDown() override {
+        WriteSetting(SETTING_ALERT_NOTIFICATION, 0);
+        AlertWnd::TearDown();
+    }
+    CAlertWnd* Show(const char* pszInviter, const char* pszTopic = "t") {
+        return CAlertWnd::ShowInvitation(MakeChatEvent({"#c", pszTopic, "u", pszInviter}));
+    }
+    bool ReceivedCount(size_t nCount) {
+        return WaitFor([&] { return m_service.Received().size() == nCount; });
+    }
+    const CNotification& Last() { return m_service.Received().back(); }
+
+    CPrivateBus m_bus;
+    CFakeNotifications m_service;
+    CFakeMainWindow m_main;
+};
+
+TEST_F(AlertNotification, carriesTheAlertsTextAndAnOpenRoomActionThatActsAsItsClick) {
+    CAlertWnd::SetClosePeriod(CAlertWnd::CLOSE_PERIOD_MS);
+    const CChatEvent event =
+        MakeChatEvent({"#bread", "<b>Bread</b> & butter", "http://a/1", "kim"});
+    EXPECT_EQ(CAlertWnd::ShowInvitation(event), nullptr);
+    EXPECT_TRUE(CAlertWnd::IsNotified(event.id));
+    ASSERT_TRUE(ReceivedCount(1));
+    EXPECT_EQ(Last().strApp, "Vocalon");
+    // Never read as markup: the brackets become look-alikes.
+    EXPECT_EQ(Last().strBody, QString::fromUtf8("Chat Event from kim!\n\n‹b›Bread‹/b› & butter"));
+    EXPECT_EQ(Last().nTimeoutMs, CAlertWnd::CLOSE_PERIOD_MS);
+    ASSERT_EQ(Last().actions.size() % 2, 0);
+    EXPECT_TRUE(Last().actions.contains("Open room"));
+
+    // Strangers' signals: another id, a key that was not offered.
+    m_service.InvokeAction(Last().nId + 1, CDesktopNotifier::ACTION_KEY);
+    m_service.InvokeAction(Last().nId, "snooze");
+    PumpEvents(std::chrono::milliseconds(300));
+    EXPECT_TRUE(m_main.m_alertClicks.empty());
+
+    m_service.InvokeAction(Last().nId, Last().actions.at(0));
+    ASSERT_TRUE(WaitFor([&] { return !m_main.m_alertClicks.empty(); }));
+    EXPECT_EQ(m_main.m_alertClicks, std::vector<std::string>{event.ToXml()});
+    EXPECT_FALSE(CAlertWnd::IsNotified(event.id));
+    m_service.InvokeAction(Last().nId, "default");  // once only
+    PumpEvents(std::chrono::milliseconds(300));
+    EXPECT_EQ(m_main.m_alertClicks.size(), 1u);
+}
+
+TEST_F(AlertNotification, takesAnAlertsPlaceUntilClosedOrOutOfTime) {
+    for (const char* pszInviter : {"ann", "bob", "cy"}) {
+        EXPECT_EQ(Show(pszInviter), nullptr);
+    }
+    ASSERT_TRUE(ReceivedCount(3));
+    EXPECT_EQ(Show("dee"), nullptr);  // three are open: dee waits
+    EXPECT_EQ(CAlertWnd::Inbox().Waiting().size(), 1u);
+    m_service.SayClosed(m_service.Received().front().nId, 2);
+    ASSERT_TRUE(ReceivedCount(4));
+    EXPECT_EQ(Last().strBody, "Chat Event from dee!\n\nt");
+
+    // A service that never says: past the close period and its grace they no longer count.
+    EXPECT_EQ(Show("eve"), nullptr);
+    EXPECT_TRUE(
+        WaitFor([&] { return m_service.Received().size() == 5; },
+                std::chrono::milliseconds(kShortPeriodMs + 4 * CDesktopNotifier::CLOSE_GRACE_MS)));
+}
+
+TEST_F(AlertNotification, fallsBackToTheAlertWithoutAServiceOrWhenNotAsked) {
+    WriteSetting(SETTING_ALERT_NOTIFICATION, 0);
+    CAlertWnd* pWnd = Show("ann");
+    ASSERT_NE(pWnd, nullptr);
+    pWnd->close();
+    WriteSetting(SETTING_ALERT_NOTIFICATION, 1);
+    m_service.Stop();
+    pWnd = Show("bob");
+    ASSERT_NE(pWnd, nullptr);
+    EXPECT_EQ(pWnd->Text(), "Chat Event from bob!\n\nt");
+    PumpEvents(std::chrono::milliseconds(200));
+    EXPECT_TRUE(m_service.Received().empty());
 }
 
 }  // namespace
