@@ -248,6 +248,7 @@ void CLoginDlg::OnLogin() {
     m_timers.KillTimer(TIMER_LOGIN_RETRY);
     if (m_strUsername.empty() || m_strPassword.empty()) {
         SetIdleState();
+        FocusForm();
         SetStatus("You must fill out all fields.");
         return;
     }

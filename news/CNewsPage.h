@@ -55,7 +55,7 @@ private:
     QTextEdit* m_pSample = nullptr;
     QCheckBox* m_pFirewall = nullptr;
     QCheckBox* m_pSound = nullptr;
-// sample), the firewall and sound switches, invitations as desktop notifications,
-// starting with the desktop and the news check interval.
+    QCheckBox* m_pAutostart = nullptr;
+    QCheckBox* m_pAlertNotification = nullptr;
     QLineEdit* m_pInterval = nullptr;
 };

@@ -157,7 +157,9 @@ TEST(IrcSocket, aServerThatNeverAnswersTheConnectIsGivenUpAtTheDeadline) {
     CScopedEnv port("VOCALON_IRC_PORT", std::to_string(silent.Port()));
     CIrcClient client;
     client.SetNick("kim0");
-    client.Socket().SetConnectDeadline(std::chrono::milliseconds(300));
+    CIrcTimings timings;
+    timings.connectDeadline = std::chrono::milliseconds(300);
+    client.SetTimings(timings);
     client.Connect();
     EXPECT_TRUE(client.Socket().IsOpen());
     ASSERT_TRUE(WaitFor([&] { return !client.Socket().IsOpen(); }, std::chrono::seconds(5)));
