@@ -29,12 +29,13 @@ start_service() {
 # listens on and that this script has not taken yet.
 TAKEN_PORTS=" "
 take_port() {
-    local port
-    for port in $(seq "$2" "$3"); do
-        case $TAKEN_PORTS in *" $port "*) continue ;; esac
-        if ! (exec 3<>"/dev/tcp/127.0.0.1/$port") 2>/dev/null; then
-            TAKEN_PORTS+="$port "
-            printf -v "$1" '%s' "$port"
+    # Named apart from any caller's variable: printf -v would set a local of that name here.
+    local _candidate
+    for _candidate in $(seq "$2" "$3"); do
+        case $TAKEN_PORTS in *" $_candidate "*) continue ;; esac
+        if ! (exec 3<>"/dev/tcp/127.0.0.1/$_candidate") 2>/dev/null; then
+            TAKEN_PORTS+="$_candidate "
+            printf -v "$1" '%s' "$_candidate"
             return 0
         fi
     done

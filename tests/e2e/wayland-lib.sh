@@ -36,8 +36,23 @@ start_wayland_desktop() {
 }
 
 # start_session_bus: a private session bus for everything started after it.
+# It starts no services by itself: a keyring daemon activated on the first request would
+# ask for a password on a screen it cannot open.
 start_session_bus() {
-    dbus-daemon --session --nofork --nopidfile --print-address=1 >"$WORK/bus.address" &
+    cat >"$WORK/bus.conf" <<'EOF'
+<busconfig>
+  <type>session</type>
+  <listen>unix:tmpdir=/tmp</listen>
+  <auth>EXTERNAL</auth>
+  <policy context="default">
+    <allow send_destination="*" eavesdrop="true"/>
+    <allow eavesdrop="true"/>
+    <allow own="*"/>
+  </policy>
+</busconfig>
+EOF
+    dbus-daemon --config-file="$WORK/bus.conf" --nofork --nopidfile --print-address=1 \
+        >"$WORK/bus.address" &
     DEMO_PIDS+=("$!")
     for _ in $(seq 50); do
         [ -s "$WORK/bus.address" ] && break
@@ -66,8 +81,12 @@ wl_titles() {
 
 # wl_click X Y: a left click at a point of the screen.
 wl_click() {
+    # A press right after the pointer jumps in may reach the client before the pointer
+    # does: the client first hears it enter and move.
     swaymsg -q seat - cursor set "$1" "$2"
-    sleep 0.1
+    sleep 0.3
+    swaymsg -q seat - cursor move 1 0
+    sleep 0.3
     swaymsg -q seat - cursor press button1
     swaymsg -q seat - cursor release button1
 }
@@ -84,8 +103,17 @@ wl_click_in() {
     wl_click $((x + dx)) $((y + dy))
 }
 
-# wl_focus PID REGEX: gives the window the keyboard.
-wl_focus() { swaymsg -q "[pid=$1 title=\"$2\"] focus" 2>/dev/null; }
+# wl_focus PID REGEX: gives the window the keyboard, and waits until the compositor says
+# it has it (a busy client takes its time; keys typed before are lost).
+wl_focus() {
+    swaymsg -q "[pid=$1 title=\"$2\"] focus" 2>/dev/null
+    wait_until 10 wl_is_focused "$1" "$2"
+}
+wl_is_focused() {
+    swaymsg -t get_tree 2>/dev/null | jq -e --argjson pid "$1" --arg re "$2" \
+        '[.. | objects | select(.focused? == true and .pid? == $pid and ((.name // "") | test($re)))] | length > 0' \
+        >/dev/null
+}
 
 # wl_shot FILE [PID REGEX]: the screen, or one window's content.
 wl_shot() {
