@@ -49,6 +49,11 @@ inline constexpr CIntSetting SETTING_NEWS_HEADLINE_COLOR{nullptr, "news_headline
 inline constexpr CIntSetting SETTING_NEWS_SOURCE_COLOR{nullptr, "news_source_color", 255};
 inline constexpr CIntSetting SETTING_NEWS_DATE_COLOR{nullptr, "news_date_color", 0};
 
+// User values: the chat windows. "HH:MM" before each line of the pane; a tray notification
+// when a message names the user while the room's window is in the background.
+inline constexpr CIntSetting SETTING_CHAT_TIMESTAMPS{nullptr, "chat_timestamps", 0, 0, 1};
+inline constexpr CIntSetting SETTING_CHAT_NOTIFY{nullptr, "chat_notify", 1, 0, 1};
+
 int ReadSetting(const CIntSetting& setting, const std::string& strUserSection = {});
 std::string ReadSetting(const CStringSetting& setting, const std::string& strUserSection = {});
 // An integer setting read as a yes or no.

@@ -1,3 +1,4 @@
+#include "news/CChatPage.h"
 #include "news/CFeedsPage.h"
 #include "news/CNewsPage.h"
 #include "news/CPrefSheet.h"
@@ -145,9 +146,10 @@ TEST_F(PrefsSheetTest, opensOnSourcesWithGeneralSecondAndApplyDisabled) {
     Open();
     EXPECT_EQ(m_pSheet->windowTitle(), "Prefs");
     EXPECT_FALSE(m_pSheet->windowIcon().isNull());
-    ASSERT_EQ(Tabs()->count(), 2);
+    ASSERT_EQ(Tabs()->count(), 3);
     EXPECT_EQ(Tabs()->tabText(0), "Sources");
     EXPECT_EQ(Tabs()->tabText(1), "General");
+    EXPECT_EQ(Tabs()->tabText(2), "Chat");
     EXPECT_EQ(Tabs()->currentWidget(), m_pSheet->FeedsPage());
     EXPECT_EQ(Tabs()->widget(1), m_pSheet->NewsPage());
     EXPECT_TRUE(Control<QPushButton>("ok")->isEnabled());
@@ -211,6 +213,31 @@ TEST_F(PrefsSheetTest, okAfterVisitingGeneralAndComingBackWritesBothPages) {
     EXPECT_EQ(ReadChosen(), Names({"BBC"}));
     EXPECT_EQ(GetProfileInt(m_main.m_strSection, "check_time", kAbsent), 20);
     EXPECT_EQ(GetProfileInt("Prefs", "sound_on", kAbsent), 1);
+}
+
+TEST_F(PrefsSheetTest, chatPageShowsTheUsersChatSwitchesAndOkWritesThemOnlyOnceSeen) {
+    for (bool bVisit : {false, true}) {
+        SCOPED_TRACE(bVisit ? "visited" : "not visited");
+        Open();
+        auto* pTimestamps = Control<QCheckBox>("timestamps");
+        auto* pNotify = Control<QCheckBox>("notify");
+        EXPECT_FALSE(pTimestamps->isChecked());
+        EXPECT_TRUE(pNotify->isChecked());
+        if (bVisit) {
+            Tabs()->setCurrentWidget(m_pSheet->ChatPage());
+        }
+        pTimestamps->setChecked(true);
+        pNotify->setChecked(false);
+        Click("ok");
+        EXPECT_EQ(GetProfileInt(m_main.m_strSection, "chat_timestamps", kAbsent),
+                  bVisit ? 1 : kAbsent);
+        EXPECT_EQ(GetProfileInt(m_main.m_strSection, "chat_notify", kAbsent), bVisit ? 0 : kAbsent);
+    }
+    // Read back from the user's own section.
+    Open();
+    EXPECT_TRUE(Control<QCheckBox>("timestamps")->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>("notify")->isChecked());
+    EXPECT_EQ(GetProfileInt("Prefs", "chat_timestamps", kAbsent), kAbsent);
 }
 
 // ---------------------------------------------------------------------------------------
