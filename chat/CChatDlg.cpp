@@ -16,12 +16,14 @@
 #include "util/SettingsNames.h"
 #include "util/Version.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
@@ -35,6 +37,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 namespace {
 
@@ -51,6 +54,10 @@ constexpr int kDefaultHeight = 600;
 constexpr int kPaneFontPoints = 12;
 // The pane's format of links, after those of the chat styles.
 constexpr int kLinkStyle = CHAT_STYLE_COUNT;
+// Every link of the pane has this target and shows its address: a document keeps each
+// format it was given until it goes, so a target per address would grow with every new
+// address a stranger sends. A click reads the address from the link's text.
+constexpr const char* kLinkTarget = "link";
 
 std::string Encoded(const std::string& strValue) {
     return QUrl::toPercentEncoding(QString::fromStdString(strValue)).toStdString();
@@ -114,6 +121,7 @@ CChatDlg::CChatDlg(CIrcClient* pClient, const std::string& strChannel, const std
     m_formats[kLinkStyle] = ChatFormat(QColor(0, 0, 238), false);
     m_formats[kLinkStyle].setFontUnderline(true);
     m_formats[kLinkStyle].setAnchor(true);
+    m_formats[kLinkStyle].setAnchorHref(QString::fromLatin1(kLinkTarget));
     SetOwnName(pHost ? pHost->UserName() : std::string());
     ApplySettings();
     BuildControls();
@@ -153,12 +161,13 @@ void CChatDlg::BuildControls() {
     m_pPane->setObjectName("pane");
     m_pPane->setReadOnly(true);
     m_pPane->setAcceptRichText(false);
-    // Links are followed by OnLinkClicked alone, and only by the mouse: Tab leaves the pane
-    // instead of walking its links.
+    // Links are followed by OnLinkClicked alone (see eventFilter), and only by the mouse:
+    // Tab leaves the pane instead of walking its links.
     m_pPane->setOpenLinks(false);
     m_pPane->setOpenExternalLinks(false);
     m_pPane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
     m_pPane->setTabChangesFocus(true);
+    m_pPane->viewport()->installEventFilter(this);
     m_pPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Old lines drop off the top, so a busy room neither grows without end nor slows
     // every append; a capped document keeps no undo history either.
@@ -209,7 +218,6 @@ void CChatDlg::BuildControls() {
     connect(m_pJoin, &QPushButton::clicked, this, &CChatDlg::OnJoinOrLeave);
     connect(m_pEmail, &QPushButton::clicked, this, &CChatDlg::OnEmail);
     connect(m_pInstant, &QPushButton::clicked, this, &CChatDlg::OnInstantMessage);
-    connect(m_pPane, &QTextBrowser::anchorClicked, this, &CChatDlg::OnLinkClicked);
     // The address shows once the page is there; until then the box says it is coming.
     connect(m_pBrowser, &CBrowserPane::BeforeNavigate, this,
             [this] { m_pLocation->setText("Downloading..."); });
@@ -233,7 +241,25 @@ void CChatDlg::ApplySettings() {
     m_bNotify = ReadFlag(SETTING_CHAT_NOTIFY, Section());
 }
 
-void CChatDlg::OnLinkClicked(const QUrl& url) {
+QString CChatDlg::LinkAt(const QPoint& point) const {
+    const QPoint offset(m_pPane->horizontalScrollBar()->value(),
+                        m_pPane->verticalScrollBar()->value());
+    const int nPosition =
+        m_pPane->document()->documentLayout()->hitTest(point + offset, Qt::ExactHit);
+    if (nPosition < 0) {
+        return {};
+    }
+    const QTextBlock block = m_pPane->document()->findBlock(nPosition);
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        if (it.fragment().contains(nPosition)) {
+            return it.fragment().charFormat().isAnchor() ? it.fragment().text() : QString();
+        }
+    }
+    return {};
+}
+
+void CChatDlg::OnLinkClicked(const QString& strLink) {
+    const QUrl url(strLink);
     const std::string strUrl = url.toString(QUrl::FullyEncoded).toStdString();
     if (IsWebUrl(strUrl) && !url.host().isEmpty()) {
         ShellOpen(strUrl);
@@ -389,14 +415,12 @@ int CChatDlg::PaneLines() {
 void CChatDlg::AppendLine(const std::string& strText, EChatStyle style) {
     // Lines are gathered and drawn once per turn of the event loop: a busy room delivers
     // hundreds per read, and laying the pane out for each kept the window from answering.
-    if (m_bLineStart && m_bTimestamps) {
-        m_pendingRuns.push_back({Timestamp(), static_cast<int>(EChatStyle::Status)});
-    }
+    const QString strStamp = m_bLineStart && m_bTimestamps ? Timestamp() : QString();
     m_bLineStart = !strText.empty() && strText.back() == '\n';
     m_bUnread = m_bUnread || m_bAway;
     const bool bText =
         style == EChatStyle::Normal || style == EChatStyle::Action || style == EChatStyle::Mention;
-    QueueRun(strText, static_cast<int>(style), bText);
+    QueueRun(strStamp, strText, static_cast<int>(style), bText);
     // More than the pane keeps would only be removed again.
     while (m_pendingRuns.size() > 8 * static_cast<size_t>(MAX_PANE_LINES)) {
         m_pendingRuns.pop_front();
@@ -407,23 +431,32 @@ void CChatDlg::AppendLine(const std::string& strText, EChatStyle style) {
     }
 }
 
-void CChatDlg::QueueRun(const std::string& strText, int nStyle, bool bFindLinks) {
+void CChatDlg::QueueRun(const QString& strLead, const std::string& strText, int nStyle,
+                        bool bFindLinks) {
+    // The lead (a timestamp) takes the look of the text it stands before, never a link's:
+    // a run of its own would be one more piece of every line for the pane to lay out.
+    QString strPending = strLead;
+    auto text = [&](size_t nStart, size_t nLength) {
+        QString strRun = PaneString(strText.substr(nStart, nLength));
+        if (!strPending.isEmpty()) {
+            strRun.prepend(strPending);
+            strPending.clear();
+        }
+        m_pendingRuns.push_back({std::move(strRun), nStyle});
+    };
     size_t nPos = 0;
     if (bFindLinks) {
         for (const CTextSpan& link : FindWebLinks(strText)) {
-            if (link.nStart > nPos) {
-                m_pendingRuns.push_back(
-                    {PaneString(strText.substr(nPos, link.nStart - nPos)), nStyle});
+            if (link.nStart > nPos || !strPending.isEmpty()) {
+                text(nPos, link.nStart - nPos);
             }
             m_pendingRuns.push_back(
                 {PaneString(strText.substr(link.nStart, link.nLength)), kLinkStyle});
             nPos = link.nStart + link.nLength;
         }
     }
-    if (nPos == 0) {
-        m_pendingRuns.push_back({PaneString(strText), nStyle});
-    } else if (nPos < strText.size()) {
-        m_pendingRuns.push_back({PaneString(strText.substr(nPos)), nStyle});
+    if (nPos == 0 || nPos < strText.size()) {
+        text(nPos, std::string::npos);
     }
 }
 
@@ -448,13 +481,7 @@ void CChatDlg::FlushPane() {
     cursor.movePosition(QTextCursor::End);
     cursor.beginEditBlock();
     for (const auto& [strText, nStyle] : m_pendingRuns) {
-        if (nStyle == kLinkStyle) {
-            QTextCharFormat link = m_formats[kLinkStyle];
-            link.setAnchorHref(strText);
-            cursor.insertText(strText, link);
-        } else {
-            cursor.insertText(strText, m_formats[nStyle]);
-        }
+        cursor.insertText(strText, m_formats[nStyle]);
     }
     cursor.endEditBlock();
     m_pendingRuns.clear();
@@ -648,6 +675,23 @@ bool CChatDlg::CompleteNick() {
 }
 
 bool CChatDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    // A click on a link, as the browser has it: pressed and released on the same link,
+    // without selecting text.
+    if (pWatched == m_pPane->viewport() && (pEvent->type() == QEvent::MouseButtonPress ||
+                                            pEvent->type() == QEvent::MouseButtonRelease)) {
+        const auto* pMouse = static_cast<QMouseEvent*>(pEvent);
+        if (pMouse->button() != Qt::LeftButton) {
+            return false;
+        }
+        const QString strLink = LinkAt(pMouse->position().toPoint());
+        if (pEvent->type() == QEvent::MouseButtonPress) {
+            m_strPressedLink = strLink;
+        } else if (!strLink.isEmpty() && strLink == m_strPressedLink &&
+                   !m_pPane->textCursor().hasSelection()) {
+            OnLinkClicked(strLink);
+        }
+        return false;
+    }
     if (pWatched == m_pInput && pEvent->type() == QEvent::KeyPress) {
         const auto* pKey = static_cast<QKeyEvent*>(pEvent);
         const bool bPlain = (pKey->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;

@@ -3,7 +3,11 @@
 // The chat window of one article: the article's page in a browser pane, and the IRC room
 // of its channel with the chat pane, the user list and the input box. It starts watching
 // through the guest client; "Join..." moves it to the user's own client so the user can
-// write, "Leave..." moves it back. Created by the login window, deleted when closed.
+// write, "Leave..." moves it back. The input box takes commands (ParseTypedLine), walks
+// back through the lines sent (Up, Down) and completes nicknames (Tab); the pane shows web
+// addresses as links, marks messages that name the user (and, from the background, has
+// the host notify) and where the unseen lines begin. Created by the session, deleted when
+// closed.
 
 #include "chat/CChatRoom.h"
 #include "platform/CTimerSet.h"
@@ -20,11 +24,11 @@ class CBrowserPane;
 class CChatHost;
 class QLabel;
 class QLineEdit;
+class QPoint;
 class QProgressBar;
 class QPushButton;
 class QTextBrowser;
 class QTreeWidget;
-class QUrl;
 
 // The links the sharing buttons hand to the desktop: a mailto: URI with the topic in its
 // subject and the page in its body, and an instant-message link carrying the page; every
@@ -64,7 +68,8 @@ public:
     // Reads the chat settings of the user (timestamps, notifications), as the window does
     // when it opens; the session calls it again when the preferences change them.
     void ApplySettings();
-    // "HH:MM " before each line from now on.
+    // "HH:MM " before each line from now on, in the look of the line's start (a nickname,
+    // an action, a system line).
     void ShowTimestamps(bool bShow) { m_bTimestamps = bShow; }
     // Sends the typed text (also Enter in the input box): a message, or a command (see
     // ParseTypedLine): an action, a topic; the room says which commands exist when it is
@@ -115,10 +120,12 @@ private:
     // may send thousands of names replies in one read.
     void SyncUsers();
     void OnDocumentComplete(const QString& strUrl);
+    // The text of the pane's link at a point of its viewport, or nothing.
+    QString LinkAt(const QPoint& point) const;
     // Web addresses only go to the desktop's browser.
-    void OnLinkClicked(const QUrl& url);
-    // Queues a run of the pane; runs of text are cut into text and links.
-    void QueueRun(const std::string& strText, int nStyle, bool bFindLinks);
+    void OnLinkClicked(const QString& strLink);
+    // Queues a run of the pane, strLead before it; runs of text are cut into text and links.
+    void QueueRun(const QString& strLead, const std::string& strText, int nStyle, bool bFindLinks);
     // The window went to the background, or came back: the marker goes where the lines
     // that came meanwhile begin.
     void OnActivationChanged(bool bActive);
@@ -157,6 +164,8 @@ private:
     };
     std::deque<CRun> m_pendingRuns;
     bool m_bPanePending = false;
+    // The link under the last press of the mouse in the pane.
+    QString m_strPressedLink;
     bool m_bLineStart = true;
     bool m_bTimestamps = false;
     bool m_bNotify = true;

@@ -476,7 +476,7 @@ TEST_F(ChatDlgTest, webAddressesInThePaneOpenInTheBrowserAndNothingElseIsALink) 
     for (QTextBlock block = pPane->document()->begin(); block.isValid(); block = block.next()) {
         for (auto it = block.begin(); !it.atEnd(); ++it) {
             if (it.fragment().charFormat().isAnchor()) {
-                anchors << it.fragment().charFormat().anchorHref();
+                anchors << it.fragment().text();
             }
         }
     }
@@ -493,6 +493,20 @@ TEST_F(ChatDlgTest, webAddressesInThePaneOpenInTheBrowserAndNothingElseIsALink) 
     for (const char* pszScheme : {"http", "https", "javascript", "file", "mailto"}) {
         QDesktopServices::unsetUrlHandler(pszScheme);
     }
+}
+
+TEST_F(ChatDlgTest, aFloodOfDistinctAddressesAddsNothingThePaneKeepsForGood) {
+    CChatDlg& dlg = Open();
+    dlg.ShowMessage("ann0", "see https://a.example/0");
+    dlg.PaneText();
+    // Old lines leave the pane, but every format it was given stays with its document.
+    QTextDocument* pDocument = Child<QTextEdit>("pane")->document();
+    const qsizetype nFormats = pDocument->allFormats().size();
+    for (int i = 1; i < 2000; ++i) {
+        dlg.ShowMessage("ann0", "see https://a.example/" + std::to_string(i));
+    }
+    dlg.PaneText();
+    EXPECT_EQ(pDocument->allFormats().size(), nFormats);
 }
 
 TEST_F(ChatDlgTest, messagesNamingTheUserStandOutAndNotifyOnlyFromTheBackground) {
