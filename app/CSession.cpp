@@ -130,6 +130,8 @@ void CSession::ReportUnreachable(const std::string& strWhy, bool bAfterAnotherNo
 
 void CSession::End() {
     m_bActive = false;
+    // Mentions held back belong to the user who is leaving.
+    m_nMentionsHeld = 0;
     m_ircUser.Close();
     m_ircGuest.Close();
     m_peerNet.Shutdown();
@@ -182,6 +184,13 @@ void CSession::OpenPrefs() {
 void CSession::OnPrefsClosed(int nResult) {
     if (nResult == QDialog::Accepted && m_pNewsDlg) {
         m_pNewsDlg->ApplyDisplaySettings();
+    }
+    if (nResult == QDialog::Accepted) {
+        for (CIrcClient* pClient : {&m_ircUser, &m_ircGuest}) {
+            for (CChatRoom* pRoom : pClient->Rooms().Rooms()) {
+                static_cast<CChatDlg*>(pRoom)->ApplySettings();
+            }
+        }
     }
     // Whatever the answer, the news is checked again at once.
     if (m_bActive && m_pNewsDlg) {
@@ -247,6 +256,52 @@ void CSession::PeerListArrived(const CStringArray* pAddresses) {
 }
 
 void CSession::BroadcastEvent(const CChatEvent& event) { m_peerNet.Broadcast(event); }
+
+void CSession::NotifyMention(CChatDlg* pDlg, const std::string& strText) {
+    if (!m_bActive) {
+        return;
+    }
+    m_strMentionChannel = pDlg->Channel();
+    m_strMentionText = strText;
+    ++m_nMentionsHeld;
+    if (m_bMentionWaits) {
+        return;
+    }
+    const auto wait = m_lastMention + m_mentionGap - std::chrono::steady_clock::now();
+    if (!m_bMentionShown || wait <= wait.zero()) {
+        ShowMention();
+        return;
+    }
+    m_bMentionWaits = true;
+    QTimer::singleShot(std::chrono::ceil<std::chrono::milliseconds>(wait), &m_context, [this] {
+        m_bMentionWaits = false;
+        ShowMention();
+    });
+}
+
+void CSession::ShowMention() {
+    if (!m_bActive || m_nMentionsHeld == 0) {
+        return;
+    }
+    std::string strText = m_strMentionText;
+    if (m_nMentionsHeld > 1) {
+        strText += "\n(and " + std::to_string(m_nMentionsHeld - 1) + " more)";
+    }
+    m_nMentionsHeld = 0;
+    m_bMentionShown = true;
+    m_lastMention = std::chrono::steady_clock::now();
+    m_host.Notify(strText, [this, strChannel = m_strMentionChannel] { RaiseRoom(strChannel); });
+}
+
+void CSession::RaiseRoom(const std::string& strChannel) {
+    // Looked up by channel at the click: the window may have closed since.
+    for (CIrcClient* pClient : {&m_ircUser, &m_ircGuest}) {
+        if (CChatRoom* pRoom = pClient->Rooms().FindRoom(strChannel)) {
+            Raise(pRoom);
+            return;
+        }
+    }
+}
 
 void CSession::AlertClicked(const CChatEvent& event) {
     if (event.type == CChatEvent::TYPE_NEWS) {

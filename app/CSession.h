@@ -17,6 +17,7 @@
 #include <QObject>
 #include <QPointer>
 
+#include <chrono>
 #include <functional>
 #include <string>
 
@@ -42,6 +43,9 @@ class CSession final : public CMainWindow, public CChatHost, private CPeerHost {
 public:
     // Between two notifications of the same moment, so the first can be read.
     static constexpr int NOTICE_GAP_MS = 10000;
+    // At most one notification of a mention per this time: a flood of messages naming the
+    // user must not flood the desktop. The newest of those held back shows when it ends.
+    static constexpr std::chrono::milliseconds MENTION_GAP{5000};
 
     // Becomes the process's main window (MainWnd) and the handler of alert clicks.
     explicit CSession(CSessionHost& host);
@@ -81,6 +85,9 @@ public:
     void MoveChatToUser(CChatDlg* pDlg) override;
     void MoveChatToGuest(CChatDlg* pDlg) override;
     void BroadcastEvent(const CChatEvent& event) override;
+    void NotifyMention(CChatDlg* pDlg, const std::string& strText) override;
+    // For tests: another gap between the notifications of mentions.
+    void SetMentionGap(std::chrono::milliseconds gap) { m_mentionGap = gap; }
 
     // Raises or opens the chat window of a channel, on the guest's connection.
     void OpenChat(const std::string& strChannel, const std::string& strTopic,
@@ -108,6 +115,10 @@ private:
     void MoveChat(CChatDlg* pDlg, CIrcClient& from, CIrcClient& to);
     void CloseChatWindows();
     void OnPrefsClosed(int nResult);
+    // The mention held back, with how many came since the last one shown.
+    void ShowMention();
+    // Brings the chat window of a channel forward, if it is still open.
+    void RaiseRoom(const std::string& strChannel);
     // The peer port could not be opened: the news window says why, and a notification
     // says so once per run (after bAfterAnotherNotice's notification has been read).
     void ReportUnreachable(const std::string& strWhy, bool bAfterAnotherNotice);
@@ -132,6 +143,13 @@ private:
     // Owned; ended with Destroy(), as it may be inside one of its own handlers.
     CNewsDlg* m_pNewsDlg = nullptr;
     QPointer<CPrefSheet> m_pPrefSheet;
+    std::chrono::milliseconds m_mentionGap = MENTION_GAP;
+    std::chrono::steady_clock::time_point m_lastMention;
+    bool m_bMentionShown = false;
+    bool m_bMentionWaits = false;
+    int m_nMentionsHeld = 0;
+    std::string m_strMentionChannel;
+    std::string m_strMentionText;
     // Context of delayed notices, so none runs after the session is gone.
     QObject m_context;
 };

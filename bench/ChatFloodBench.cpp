@@ -2,11 +2,16 @@
 // whose chat window is open (offscreen), then a PING; the time until the PONG comes back
 // covers reading, framing, the protocol and drawing every line. Also the longest gap
 // between two turns of the event loop while the flood runs, which is how long the window
-// could not answer the user.
+// could not answer the user. It runs twice over the same number of bytes: plain (timestamps
+// off, no user name to look for, every fifth line with an address broken at its "://")
+// and full (timestamps on, the address whole, the user named in every twentieth line);
+// the full figure is reported as a ratio of the plain one, so it prices the timestamps,
+// links and mentions alone, not longer lines. The gap is that of the rounds reported.
 //
 //   bench_chat_flood [lines=100000]
 
 #include "chat/CChatDlg.h"
+#include "chat/CChatHost.h"
 #include "chat/CIrcClient.h"
 
 #include <QApplication>
@@ -23,6 +28,7 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string>
 #include <thread>
 
@@ -34,7 +40,7 @@ using Clock = std::chrono::steady_clock;
 // the flood and a PING; it records when the PONG arrives.
 class CFloodServer {
 public:
-    explicit CFloodServer(int nLines) : m_nLines(nLines) {
+    CFloodServer(int nLines, bool bFull) : m_nLines(nLines), m_bFull(bFull) {
         m_fd = ::socket(AF_INET, SOCK_STREAM, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -86,7 +92,15 @@ private:
                 std::string strFlood;
                 for (int i = 0; i < m_nLines; ++i) {
                     strFlood += ":ann1!a@host.example PRIVMSG #flood :line " + std::to_string(i) +
-                                " of a busy room, about as long as people write\r\n";
+                                " of a busy room, about as long as people write";
+                    if (i % 5 == 0) {
+                        strFlood += (m_bFull ? " https://" : " https:  ") +
+                                    ("news.example/story/" + std::to_string(i)) + "?ref=chat.";
+                    }
+                    if (i % 20 == 0) {
+                        strFlood += " kim, look";
+                    }
+                    strFlood += "\r\n";
                 }
                 strFlood += "PING :flood-end\r\n";
                 m_floodStart = Clock::now();
@@ -104,27 +118,41 @@ private:
     }
 
     int m_nLines;
+    bool m_bFull;
     int m_fd = -1;
     int m_nPort = 0;
     std::thread m_thread;
 };
 
-}  // namespace
+// The session as far as the window asks it: the user's name.
+class CBenchHost final : public CChatHost {
+public:
+    void MoveChatToUser(CChatDlg*) override {}
+    void MoveChatToGuest(CChatDlg*) override {}
+    void BroadcastEvent(const CChatEvent&) override {}
+    void NotifyMention(CChatDlg*, const std::string&) override {}
+    std::string UserName() const override { return "kim"; }
+    std::string Section() const override { return "Prefs-bench"; }
+};
 
-int main(int argc, char** argv) {
-    qputenv("VOCALON_NO_WEBENGINE", "1");
-    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
-        qputenv("QT_QPA_PLATFORM", "offscreen");
-    }
-    QApplication app(argc, argv);
-    const int nLines = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
+struct CFloodResult {
+    double dLinesPerSecond = 0;
+    qint64 nLongestGapMs = 0;
+    int nPaneLines = 0;
+};
 
-    CFloodServer server(nLines);
+constexpr int kRounds = 3;
+
+// One flood into a fresh window; nothing when no PONG came back.
+std::optional<CFloodResult> RunFlood(int nLines, bool bFull) {
+    CFloodServer server(nLines, bFull);
     qputenv("VOCALON_IRC_HOST", "127.0.0.1");
     qputenv("VOCALON_IRC_PORT", QByteArray::number(server.Port()));
+    CBenchHost host;
     CIrcClient client;
     client.SetNick("kim0");
-    auto* pDlg = new CChatDlg(&client, "#flood", "about:blank");
+    auto* pDlg = new CChatDlg(&client, "#flood", "about:blank", bFull ? &host : nullptr);
+    pDlg->ShowTimestamps(bFull);
     client.Rooms().AddRoom(pDlg);
     pDlg->show();
     client.Connect();
@@ -151,24 +179,58 @@ int main(int argc, char** argv) {
     done.start(10);
     QTimer::singleShot(300000, &loop, &QEventLoop::quit);
     loop.exec();
+    turns.stop();
     const int nPaneLines = pDlg->PaneLines();
-
+    delete pDlg;
     if (server.m_pongSeen == Clock::time_point()) {
-        std::printf("chat flood: no PONG came back\n");
-        return 1;
+        return std::nullopt;
     }
     const double dSeconds =
         std::chrono::duration<double>(server.m_pongSeen - server.m_floodStart).count();
-    std::printf(
-        "chat flood into an open window: %d lines + PING in %.2f s, %.0f lines/s "
-        "(target >= 10600); longest event-loop gap %lld ms (target <= 50); pane "
-        "keeps %d lines\n",
-        nLines, dSeconds, nLines / dSeconds, static_cast<long long>(nLongestGapMs),
-        pDlg->PaneLines());
+    return CFloodResult{nLines / dSeconds, nLongestGapMs, nPaneLines};
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    qputenv("VOCALON_NO_WEBENGINE", "1");
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    }
+    QApplication app(argc, argv);
+    const int nLines = argc > 1 ? std::max(1, std::atoi(argv[1])) : 100000;
+
+    // Rounds of each kind in turn, the fastest of each counting: other programs on a shared
+    // machine only ever slow a round down, often by more than what is priced here.
+    std::optional<CFloodResult> plain, full;
+    for (int nRound = 0; nRound < kRounds; ++nRound) {
+        for (auto [pBest, bFull] : {std::pair{&plain, false}, std::pair{&full, true}}) {
+            const std::optional<CFloodResult> result = RunFlood(nLines, bFull);
+            if (!result) {
+                std::printf("chat flood: no PONG came back\n");
+                return 1;
+            }
+            if (!*pBest || result->dLinesPerSecond > (*pBest)->dLinesPerSecond) {
+                *pBest = result;
+            }
+        }
+    }
+    for (const auto& [pszName, result] : {std::pair{"plain", *plain}, std::pair{"full", *full}}) {
+        std::printf(
+            "chat flood into an open window (%s, best of %d): %d lines + PING, %.0f lines/s "
+            "(target >= 10600); longest event-loop gap %lld ms (target <= 50); pane keeps %d "
+            "lines\n",
+            pszName, kRounds, nLines, result.dLinesPerSecond,
+            static_cast<long long>(result.nLongestGapMs), result.nPaneLines);
+    }
+    const double dRatio = full->dLinesPerSecond / plain->dLinesPerSecond;
     std::printf("summary | chat flood into an open window | %.0f lines/s | target >= 10600\n",
-                nLines / dSeconds);
+                plain->dLinesPerSecond);
+    std::printf(
+        "summary | the same bytes with timestamps, links and mentions | %.0f lines/s, %.2f of "
+        "plain | target >= 0.80\n",
+        full->dLinesPerSecond, dRatio);
     std::printf("summary | longest event-loop gap in the flood | %lld ms | target <= 50 ms\n",
-                static_cast<long long>(nLongestGapMs));
-    delete pDlg;
+                static_cast<long long>(std::max(plain->nLongestGapMs, full->nLongestGapMs)));
     return 0;
 }

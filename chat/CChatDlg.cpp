@@ -3,6 +3,7 @@
 #include "chat/BrowserPane.h"
 #include "chat/CChatHost.h"
 #include "chat/CIrcClient.h"
+#include "chat/ChatText.h"
 #include "chat/IrcCommands.h"
 #include "chat/IrcLines.h"
 #include "gui/ResourceIds.h"
@@ -11,25 +12,32 @@
 #include "ui/WindowPlacement.h"
 #include "util/Config.h"
 #include "util/Net.h"
+#include "util/Settings.h"
 #include "util/SettingsNames.h"
 #include "util/Version.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QApplication>
 #include <QCloseEvent>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMouseEvent>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTextCursor>
+#include <QTextBlock>
+#include <QTextBrowser>
 #include <QTextDocument>
-#include <QTextEdit>
+#include <QTime>
 #include <QTimer>
 #include <QTreeWidget>
 #include <QUrl>
 
 #include <algorithm>
+#include <chrono>
+#include <utility>
 
 namespace {
 
@@ -44,6 +52,12 @@ constexpr int kMinPageHeight = 40;
 constexpr int kDefaultWidth = 640;
 constexpr int kDefaultHeight = 600;
 constexpr int kPaneFontPoints = 12;
+// The pane's format of links, after those of the chat styles.
+constexpr int kLinkStyle = CHAT_STYLE_COUNT;
+// Every link of the pane has this target and shows its address: a document keeps each
+// format it was given until it goes, so a target per address would grow with every new
+// address a stranger sends. A click reads the address from the link's text.
+constexpr const char* kLinkTarget = "link";
 
 std::string Encoded(const std::string& strValue) {
     return QUrl::toPercentEncoding(QString::fromStdString(strValue)).toStdString();
@@ -100,6 +114,16 @@ CChatDlg::CChatDlg(CIrcClient* pClient, const std::string& strChannel, const std
     m_formats[static_cast<int>(EChatStyle::OwnNick)] = ChatFormat(QColor(255, 0, 0), true);
     m_formats[static_cast<int>(EChatStyle::OtherNick)] = ChatFormat(QColor(0, 0, 255), true);
     m_formats[static_cast<int>(EChatStyle::Status)] = ChatFormat(QColor(128, 128, 128), false);
+    m_formats[static_cast<int>(EChatStyle::Action)] = ChatFormat(QColor(128, 0, 128), false);
+    m_formats[static_cast<int>(EChatStyle::Action)].setFontItalic(true);
+    m_formats[static_cast<int>(EChatStyle::Mention)] = ChatFormat(QColor(0, 0, 0), true);
+    m_formats[static_cast<int>(EChatStyle::Mention)].setBackground(QColor(255, 236, 140));
+    m_formats[kLinkStyle] = ChatFormat(QColor(0, 0, 238), false);
+    m_formats[kLinkStyle].setFontUnderline(true);
+    m_formats[kLinkStyle].setAnchor(true);
+    m_formats[kLinkStyle].setAnchorHref(QString::fromLatin1(kLinkTarget));
+    SetOwnName(pHost ? pHost->UserName() : std::string());
+    ApplySettings();
     BuildControls();
 
     m_nLW = kUserListWidth;
@@ -133,10 +157,17 @@ CChatDlg::~CChatDlg() = default;
 
 void CChatDlg::BuildControls() {
     m_pBrowser = CBrowserPane::Create(this);
-    m_pPane = new QTextEdit(this);
+    m_pPane = new QTextBrowser(this);
     m_pPane->setObjectName("pane");
     m_pPane->setReadOnly(true);
     m_pPane->setAcceptRichText(false);
+    // Links are followed by OnLinkClicked alone (see eventFilter), and only by the mouse:
+    // Tab leaves the pane instead of walking its links.
+    m_pPane->setOpenLinks(false);
+    m_pPane->setOpenExternalLinks(false);
+    m_pPane->setTextInteractionFlags(Qt::TextSelectableByMouse | Qt::LinksAccessibleByMouse);
+    m_pPane->setTabChangesFocus(true);
+    m_pPane->viewport()->installEventFilter(this);
     m_pPane->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     // Old lines drop off the top, so a busy room neither grows without end nor slows
     // every append; a capped document keeps no undo history either.
@@ -155,6 +186,7 @@ void CChatDlg::BuildControls() {
     m_pCount->setTextFormat(Qt::PlainText);
     m_pInput = new QLineEdit(this);
     m_pInput->setObjectName("input");
+    m_pInput->installEventFilter(this);
     m_pSend = new QPushButton(LoadAppIcon(IDI_SEND), QString(), this);
     m_pSend->setObjectName("send");
     m_pJoin = new QPushButton("Join...", this);
@@ -191,6 +223,47 @@ void CChatDlg::BuildControls() {
             [this] { m_pLocation->setText("Downloading..."); });
     connect(m_pBrowser, &CBrowserPane::ProgressChange, m_pProgress, &QProgressBar::setValue);
     connect(m_pBrowser, &CBrowserPane::DocumentComplete, this, &CChatDlg::OnDocumentComplete);
+    SetTabOrder();
+}
+
+void CChatDlg::SetTabOrder() {
+    // The page is made first and would otherwise come first; the engine's view, made with
+    // the first page, joins the end of the window's order.
+    QWidget* const order[] = {m_pInput,   m_pSend, m_pUsers,    m_pJoin,   m_pEmail,
+                              m_pInstant, m_pPane, m_pLocation, m_pBrowser};
+    for (size_t n = 0; n + 1 < std::size(order); ++n) {
+        setTabOrder(order[n], order[n + 1]);
+    }
+}
+
+void CChatDlg::ApplySettings() {
+    m_bTimestamps = ReadFlag(SETTING_CHAT_TIMESTAMPS, Section());
+    m_bNotify = ReadFlag(SETTING_CHAT_NOTIFY, Section());
+}
+
+QString CChatDlg::LinkAt(const QPoint& point) const {
+    const QPoint offset(m_pPane->horizontalScrollBar()->value(),
+                        m_pPane->verticalScrollBar()->value());
+    const int nPosition =
+        m_pPane->document()->documentLayout()->hitTest(point + offset, Qt::ExactHit);
+    if (nPosition < 0) {
+        return {};
+    }
+    const QTextBlock block = m_pPane->document()->findBlock(nPosition);
+    for (auto it = block.begin(); !it.atEnd(); ++it) {
+        if (it.fragment().contains(nPosition)) {
+            return it.fragment().charFormat().isAnchor() ? it.fragment().text() : QString();
+        }
+    }
+    return {};
+}
+
+void CChatDlg::OnLinkClicked(const QString& strLink) {
+    const QUrl url(strLink);
+    const std::string strUrl = url.toString(QUrl::FullyEncoded).toStdString();
+    if (IsWebUrl(strUrl) && !url.host().isEmpty()) {
+        ShellOpen(strUrl);
+    }
 }
 
 void CChatDlg::OnDocumentComplete(const QString& strUrl) {
@@ -244,13 +317,67 @@ void CChatDlg::showEvent(QShowEvent* pEvent) {
     // closed, with its size.
     m_bFirstPaint = false;
     setGeometry(FitOnScreens(LoadWindowRect(Section(), PLACE_CHAT, geometry())));
-    m_pBrowser->setFocus();
+    // The room's controls, not the page, have the keyboard first.
+    if (m_nMode == MODE_JOINED) {
+        m_pInput->setFocus();
+    } else {
+        m_pUsers->setFocus();
+    }
 }
 
 void CChatDlg::changeEvent(QEvent* pEvent) {
     QDialog::changeEvent(pEvent);
-    if (pEvent->type() == QEvent::ActivationChange && isActiveWindow()) {
-        StopFlashing();
+    if (pEvent->type() == QEvent::ActivationChange) {
+        OnActivationChanged(isActiveWindow());
+    }
+}
+
+void CChatDlg::OnActivationChanged(bool bActive) {
+    if (!bActive) {
+        if (!m_bAway && isVisible()) {
+            FlushPane();
+            m_bAway = true;
+            m_bUnread = false;
+            m_readMark = QTextCursor(m_pPane->document());
+            m_readMark.movePosition(QTextCursor::End);
+            // Lines that come meanwhile go after the mark, which stays where they begin.
+            m_readMark.setKeepPositionOnInsert(true);
+        }
+        return;
+    }
+    StopFlashing();
+    if (m_bAway) {
+        m_bAway = false;
+        if (m_bUnread) {
+            PlaceUnreadMarker();
+        }
+    }
+}
+
+void CChatDlg::PlaceUnreadMarker() {
+    FlushPane();
+    QTextDocument* pDocument = m_pPane->document();
+    QScrollBar* pScroll = m_pPane->verticalScrollBar();
+    const bool bAtEnd = pScroll->value() == pScroll->maximum();
+    // One marker at a time: the last one goes, unless old lines took it with them.
+    if (!m_marker.isNull()) {
+        const QTextBlock block = pDocument->findBlock(m_marker.position());
+        if (block.isValid() && block.position() == m_marker.position() &&
+            block.text() == QString::fromUtf8(UNREAD_MARKER)) {
+            QTextCursor old(block);
+            old.movePosition(QTextCursor::NextBlock, QTextCursor::KeepAnchor);
+            old.removeSelectedText();
+        }
+    }
+    const int nPosition = m_readMark.position();
+    QTextCursor cursor(pDocument);
+    cursor.setPosition(nPosition);
+    cursor.insertText(QString::fromUtf8(UNREAD_MARKER) + QLatin1Char('\n'),
+                      m_formats[static_cast<int>(EChatStyle::Status)]);
+    m_marker = QTextCursor(pDocument);
+    m_marker.setPosition(nPosition);
+    if (bAtEnd) {
+        pScroll->setValue(pScroll->maximum());
     }
 }
 
@@ -288,15 +415,61 @@ int CChatDlg::PaneLines() {
 void CChatDlg::AppendLine(const std::string& strText, EChatStyle style) {
     // Lines are gathered and drawn once per turn of the event loop: a busy room delivers
     // hundreds per read, and laying the pane out for each kept the window from answering.
-    m_pendingRuns.emplace_back(PaneString(strText), static_cast<int>(style));
+    const QString strStamp = m_bLineStart && m_bTimestamps ? Timestamp() : QString();
+    m_bLineStart = !strText.empty() && strText.back() == '\n';
+    m_bUnread = m_bUnread || m_bAway;
+    const bool bText =
+        style == EChatStyle::Normal || style == EChatStyle::Action || style == EChatStyle::Mention;
+    QueueRun(strStamp, strText, static_cast<int>(style), bText);
     // More than the pane keeps would only be removed again.
-    if (m_pendingRuns.size() > 4 * static_cast<size_t>(MAX_PANE_LINES)) {
+    while (m_pendingRuns.size() > 8 * static_cast<size_t>(MAX_PANE_LINES)) {
         m_pendingRuns.pop_front();
     }
     if (!m_bPanePending) {
         m_bPanePending = true;
         QTimer::singleShot(0, this, &CChatDlg::FlushPane);
     }
+}
+
+void CChatDlg::QueueRun(const QString& strLead, const std::string& strText, int nStyle,
+                        bool bFindLinks) {
+    // The lead (a timestamp) takes the look of the text it stands before, never a link's:
+    // a run of its own would be one more piece of every line for the pane to lay out.
+    QString strPending = strLead;
+    auto text = [&](size_t nStart, size_t nLength) {
+        QString strRun = PaneString(strText.substr(nStart, nLength));
+        if (!strPending.isEmpty()) {
+            strRun.prepend(strPending);
+            strPending.clear();
+        }
+        m_pendingRuns.push_back({std::move(strRun), nStyle});
+    };
+    size_t nPos = 0;
+    if (bFindLinks) {
+        for (const CTextSpan& link : FindWebLinks(strText)) {
+            if (link.nStart > nPos || !strPending.isEmpty()) {
+                text(nPos, link.nStart - nPos);
+            }
+            m_pendingRuns.push_back(
+                {PaneString(strText.substr(link.nStart, link.nLength)), kLinkStyle});
+            nPos = link.nStart + link.nLength;
+        }
+    }
+    if (nPos == 0 || nPos < strText.size()) {
+        text(nPos, std::string::npos);
+    }
+}
+
+const QString& CChatDlg::Timestamp() {
+    // A flood brings tens of thousands of lines a second: the text is made once a minute.
+    const long long nMinute = std::chrono::duration_cast<std::chrono::minutes>(
+                                  std::chrono::system_clock::now().time_since_epoch())
+                                  .count();
+    if (nMinute != m_nStampMinute) {
+        m_nStampMinute = nMinute;
+        m_strStamp = QTime::currentTime().toString(QStringLiteral("HH:mm")) + QLatin1Char(' ');
+    }
+    return m_strStamp;
 }
 
 void CChatDlg::FlushPane() {
@@ -356,9 +529,17 @@ void CChatDlg::OnControlsEnabled(bool bEnabled) {
                               static_cast<QWidget*>(m_pInput), static_cast<QWidget*>(m_pSend)}) {
         pControl->setEnabled(bEnabled);
     }
-    if (bEnabled) {
+    if (bEnabled && m_nMode == MODE_JOINED) {
         m_pInput->setFocus();
     }
+}
+
+void CChatDlg::OnMentioned(const std::string& strNick, std::string_view strText) {
+    if (!m_pHost || !m_bNotify || isActiveWindow()) {
+        return;
+    }
+    m_pHost->NotifyMention(this,
+                           MentionNotice(DisplayNameOf(strNick), Title().toStdString(), strText));
 }
 
 void CChatDlg::OnMessageShown() {
@@ -389,19 +570,141 @@ void CChatDlg::OnTimer(int nIDEvent) {
 }
 
 void CChatDlg::OnSend() {
-    const std::string strText = m_pInput->text().toStdString();
-    if (strText.empty()) {
+    const QString strTyped = m_pInput->text();
+    if (strTyped.isEmpty()) {
         return;
     }
-    if (Client()) {
-        for (const std::string& strLine : PrivmsgLines(Channel(), strText)) {
-            Client()->Send(strLine);
+    Remember(strTyped);
+    m_pInput->clear();
+    const CTypedLine typed = ParseTypedLine(strTyped.toStdString());
+    const std::string strNick = Client() ? Client()->DisplayName() : std::string();
+    switch (typed.kind) {
+        case CTypedLine::EKind::Message:
+            if (Client()) {
+                for (const std::string& strLine : PrivmsgLines(Channel(), typed.strText)) {
+                    Client()->Send(strLine);
+                }
+            }
+            AppendLine(strNick + ": ", EChatStyle::OwnNick);
+            AppendLine(LineSafe(typed.strText) + "\r\n", EChatStyle::Normal);
+            break;
+        case CTypedLine::EKind::Action: {
+            std::string strAction = LineSafe(typed.strText);
+            strAction.erase(std::remove(strAction.begin(), strAction.end(), '\x01'),
+                            strAction.end());
+            if (strAction.empty()) {
+                AppendSystemLine(STR_CHAT_COMMANDS);
+                break;
+            }
+            if (Client()) {
+                for (const std::string& strLine : ActionLines(Channel(), strAction)) {
+                    Client()->Send(strLine);
+                }
+            }
+            AppendLine("* " + strNick + " " + strAction + "\r\n", EChatStyle::Action);
+            break;
+        }
+        case CTypedLine::EKind::Topic:
+            // The server's echo of the new topic renames the window.
+            if (typed.strText.empty()) {
+                AppendSystemLine("Topic: " + (Topic().empty() ? std::string("none") : Topic()));
+            } else if (Client()) {
+                Client()->Send(UserTopicLine(Channel(), typed.strText));
+            }
+            break;
+        case CTypedLine::EKind::Unknown:
+            AppendSystemLine("There is no command " + LineSafe(typed.strText) + ". " +
+                             STR_CHAT_COMMANDS);
+            break;
+    }
+    m_pInput->setFocus();
+}
+
+void CChatDlg::Remember(const QString& strLine) {
+    if (m_history.empty() || m_history.back() != strLine) {
+        m_history.push_back(strLine);
+        if (m_history.size() > static_cast<size_t>(MAX_HISTORY)) {
+            m_history.pop_front();
         }
     }
-    m_pInput->clear();
-    AppendLine((Client() ? Client()->DisplayName() : std::string()) + ": ", EChatStyle::OwnNick);
-    AppendLine(LineSafe(strText) + "\r\n", EChatStyle::Normal);
-    m_pInput->setFocus();
+    m_nHistoryPos = m_history.size();
+    m_strDraft.clear();
+}
+
+void CChatDlg::WalkHistory(int nStep) {
+    const size_t nEnd = m_history.size();
+    if ((nStep < 0 && m_nHistoryPos == 0) || (nStep > 0 && m_nHistoryPos >= nEnd)) {
+        return;
+    }
+    // Leaving the line being typed keeps it for the way back.
+    if (m_nHistoryPos == nEnd) {
+        m_strDraft = m_pInput->text();
+    }
+    m_nHistoryPos = nStep < 0 ? m_nHistoryPos - 1 : m_nHistoryPos + 1;
+    m_pInput->setText(m_nHistoryPos == nEnd ? m_strDraft : m_history[m_nHistoryPos]);
+}
+
+bool CChatDlg::CompleteNick() {
+    const QString strText = m_pInput->text();
+    const int nCursor = m_pInput->cursorPosition();
+    // Another Tab right after one goes on to the next name.
+    if (!m_completions.isEmpty() && nCursor == m_nCompletionEnd) {
+        m_nCompletion = (m_nCompletion + 1) % static_cast<int>(m_completions.size());
+    } else {
+        const int nStart =
+            nCursor == 0 ? 0 : strText.lastIndexOf(QLatin1Char(' '), nCursor - 1) + 1;
+        const std::string strPrefix = strText.mid(nStart, nCursor - nStart).toStdString();
+        m_completions.clear();
+        for (const std::string& strName : NickCompletions(strPrefix, Users(), OwnName())) {
+            m_completions.append(QString::fromStdString(strName));
+        }
+        if (m_completions.isEmpty()) {
+            return false;
+        }
+        m_nCompletion = 0;
+        m_nCompletionStart = nStart;
+        m_nCompletionEnd = nCursor;
+    }
+    // At the start of the line the name addresses its user.
+    const QString strName = m_completions[m_nCompletion] +
+                            (m_nCompletionStart == 0 ? QStringLiteral(": ") : QStringLiteral(" "));
+    m_pInput->setText(strText.left(m_nCompletionStart) + strName + strText.mid(m_nCompletionEnd));
+    m_nCompletionEnd = m_nCompletionStart + static_cast<int>(strName.size());
+    m_pInput->setCursorPosition(m_nCompletionEnd);
+    return true;
+}
+
+bool CChatDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    // A click on a link, as the browser has it: pressed and released on the same link,
+    // without selecting text.
+    if (pWatched == m_pPane->viewport() && (pEvent->type() == QEvent::MouseButtonPress ||
+                                            pEvent->type() == QEvent::MouseButtonRelease)) {
+        const auto* pMouse = static_cast<QMouseEvent*>(pEvent);
+        if (pMouse->button() != Qt::LeftButton) {
+            return false;
+        }
+        const QString strLink = LinkAt(pMouse->position().toPoint());
+        if (pEvent->type() == QEvent::MouseButtonPress) {
+            m_strPressedLink = strLink;
+        } else if (!strLink.isEmpty() && strLink == m_strPressedLink &&
+                   !m_pPane->textCursor().hasSelection()) {
+            OnLinkClicked(strLink);
+        }
+        return false;
+    }
+    if (pWatched == m_pInput && pEvent->type() == QEvent::KeyPress) {
+        const auto* pKey = static_cast<QKeyEvent*>(pEvent);
+        const bool bPlain = (pKey->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+        if (pKey->key() == Qt::Key_Tab && bPlain) {
+            return CompleteNick();
+        }
+        m_completions.clear();
+        if (bPlain && (pKey->key() == Qt::Key_Up || pKey->key() == Qt::Key_Down)) {
+            WalkHistory(pKey->key() == Qt::Key_Up ? -1 : 1);
+            return true;
+        }
+    }
+    return QDialog::eventFilter(pWatched, pEvent);
 }
 
 void CChatDlg::OnJoinOrLeave() {

@@ -2,6 +2,7 @@
 
 #include "chat/CIrcClient.h"
 #include "chat/CIrcProtocol.h"
+#include "chat/ChatText.h"
 #include "chat/IrcCommands.h"
 #include "util/Strings.h"
 
@@ -86,9 +87,23 @@ void CChatRoom::SetNames(std::string_view strNames) {
 }
 
 void CChatRoom::ShowMessage(const std::string& strNick, std::string_view strText) {
+    const bool bMention = MentionsName(strText, m_strOwnName);
     AppendLine(DisplayNameOf(strNick) + ": ", EChatStyle::OtherNick);
-    AppendLine(std::string(strText) + "\r\n", EChatStyle::Normal);
+    AppendLine(std::string(strText) + "\r\n", bMention ? EChatStyle::Mention : EChatStyle::Normal);
     OnMessageShown();
+    if (bMention) {
+        OnMentioned(strNick, strText);
+    }
+}
+
+void CChatRoom::ShowAction(const std::string& strNick, std::string_view strText) {
+    const bool bMention = MentionsName(strText, m_strOwnName);
+    AppendLine("* " + DisplayNameOf(strNick) + " " + std::string(strText) + "\r\n",
+               bMention ? EChatStyle::Mention : EChatStyle::Action);
+    OnMessageShown();
+    if (bMention) {
+        OnMentioned(strNick, strText);
+    }
 }
 
 void CChatRoom::UserJoined(const std::string& strNick) {

@@ -7,12 +7,16 @@
 #include <set>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 class CIrcClient;
 
-// The four character formats of the chat pane.
-enum class EChatStyle { Normal, OwnNick, OtherNick, Status };
+// The character formats of the chat pane: a message's text, the nickname before it (ours
+// or another's), system lines, actions ("* nick text") and the text of a message that
+// names the user.
+enum class EChatStyle { Normal, OwnNick, OtherNick, Status, Action, Mention };
+constexpr int CHAT_STYLE_COUNT = 6;
 
 // The key every client joins and locks its channels with.
 constexpr const char* CHANNEL_KEY = "marigold";
@@ -39,6 +43,10 @@ public:
     std::string CountText() const;
     bool ControlsEnabled() const { return m_bControlsEnabled; }
 
+    // The user's name, which messages that name it are highlighted for; empty: none are.
+    const std::string& OwnName() const { return m_strOwnName; }
+    void SetOwnName(std::string strName) { m_strOwnName = std::move(strName); }
+
     // The client this room sends through; set by the room list that takes it.
     CIrcClient* Client() const { return m_pClient; }
     void SetClient(CIrcClient* pClient) { m_pClient = pClient; }
@@ -55,6 +63,8 @@ public:
     void SetTopic(std::string_view strText);
     void SetNames(std::string_view strNames);
     void ShowMessage(const std::string& strNick, std::string_view strText);
+    // An action: "* nick text".
+    void ShowAction(const std::string& strNick, std::string_view strText);
     void UserJoined(const std::string& strNick);
     void UserLeft(const std::string& strNick);
     void UserKicked(const std::string& strNick);
@@ -72,6 +82,8 @@ protected:
     virtual void OnControlsEnabled(bool /*bEnabled*/) {}
     // A message arrived; the window flashes when it is not active.
     virtual void OnMessageShown() {}
+    // A message or action arrived that names the user (after OnMessageShown).
+    virtual void OnMentioned(const std::string& /*strNick*/, std::string_view /*strText*/) {}
 
 private:
     void SetControlsEnabled(bool bEnabled);
@@ -84,6 +96,7 @@ private:
     std::string m_strTopic;
     // The topic of the last Join, until a connection could send it.
     std::string m_strWantedTopic;
+    std::string m_strOwnName;
     std::vector<std::string> m_users;
     // Guests are counted, never listed; their nicknames tell which guest leaves.
     std::multiset<std::string> m_guests;

@@ -3,6 +3,7 @@
 #include "chat/CChatRoom.h"
 #include "chat/CChatRoomList.h"
 #include "chat/CIrcClient.h"
+#include "chat/ChatText.h"
 #include "chat/IrcCommands.h"
 #include "platform/Logging.h"
 #include "util/Strings.h"
@@ -64,7 +65,12 @@ void CIrcProtocol::HandleCommand(const CIrcMessage& message) {
         }
     } else if (message.IsCommand("PRIVMSG")) {
         if (CChatRoom* pRoom = room(0)) {
-            pRoom->ShowMessage(strNick, message.Param(1));
+            // Of the CTCP requests only ACTION ("/me") is shown as what it is.
+            if (const std::optional<std::string_view> action = ActionText(message.Param(1))) {
+                pRoom->ShowAction(strNick, *action);
+            } else {
+                pRoom->ShowMessage(strNick, message.Param(1));
+            }
         }
     } else if (message.IsCommand("PART")) {
         if (CChatRoom* pRoom = room(0)) {

@@ -30,6 +30,14 @@ std::string PartLine(std::string_view strChannel);
 // line, as the server relays it with a sender prefix, stays within 512 bytes. None when
 // the channel leaves no room for text.
 std::vector<std::string> PrivmsgLines(const std::string& strChannel, const std::string& strText);
+// The same for an action the user types (CTCP): ": PRIVMSG channel :\x01ACTION text\x01",
+// the text cut as above with each part framed; a \x01 in the text, which would end the
+// action early, is left out.
+std::vector<std::string> ActionLines(const std::string& strChannel, const std::string& strText);
+// A topic the user types into a room of a valid channel (IsValidChannel): ": TOPIC channel
+// :topic", as TopicLine writes it, with the topic cut (between characters) where the
+// relayed line would pass 512 bytes.
+std::string UserTopicLine(std::string_view strChannel, std::string_view strTopic);
 
 // ": PING :token", asking a silent server for a sign of life.
 std::string PingLine(std::string_view strToken);

@@ -1,6 +1,7 @@
 #include "news/CPrefSheet.h"
 
 #include "gui/ResourceIds.h"
+#include "news/CChatPage.h"
 #include "news/CFeedsPage.h"
 #include "news/CNewsPage.h"
 #include "platform/Profile.h"
@@ -16,6 +17,7 @@ namespace {
 
 constexpr int kFeedsTab = 0;
 constexpr int kNewsTab = 1;
+constexpr int kChatTab = 2;
 
 }  // namespace
 
@@ -29,6 +31,8 @@ CPrefSheet::CPrefSheet(QWidget* pParent) : QDialog(pParent) {
     m_pNewsPage = new CNewsPage(m_pTabs);
     m_pTabs->insertTab(kFeedsTab, m_pFeedsPage, "Sources");
     m_pTabs->insertTab(kNewsTab, m_pNewsPage, "General");
+    m_pChatPage = new CChatPage(m_pTabs);
+    m_pTabs->insertTab(kChatTab, m_pChatPage, "Chat");
     m_pTabs->setCurrentIndex(kFeedsTab);
     m_nCurrent = kFeedsTab;
     connect(m_pTabs, &QTabWidget::currentChanged, this, &CPrefSheet::OnCurrentChanged);
@@ -71,6 +75,8 @@ void CPrefSheet::OnCurrentChanged(int nIndex) {
         m_bFeedsShown = true;
     } else if (nIndex == kNewsTab) {
         m_bNewsShown = true;
+    } else if (nIndex == kChatTab) {
+        m_bChatShown = true;
     }
 }
 
@@ -92,6 +98,9 @@ void CPrefSheet::accept() {
         }
         if (m_bNewsShown && !m_pNewsPage->OnOK()) {
             return;
+        }
+        if (m_bChatShown) {
+            m_pChatPage->OnOK();
         }
     }
     QDialog::accept();

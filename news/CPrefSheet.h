@@ -1,12 +1,13 @@
 #pragma once
 
-// The preferences sheet: "Sources" and "General" pages, OK / Cancel / Apply. OK hands its
+// The preferences sheet: "Sources", "General" and "Chat" pages, OK / Cancel / Apply. OK hands its
 // step to every page the user has opened, in page order; Cancel writes nothing.
 
 #include <QDialog>
 
 class QShowEvent;
 class QTabWidget;
+class CChatPage;
 class CFeedsPage;
 class CNewsPage;
 
@@ -20,6 +21,7 @@ public:
 
     CFeedsPage* FeedsPage() const { return m_pFeedsPage; }
     CNewsPage* NewsPage() const { return m_pNewsPage; }
+    CChatPage* ChatPage() const { return m_pChatPage; }
 
 protected:
     void accept() override;
@@ -31,7 +33,9 @@ private:
     QTabWidget* m_pTabs = nullptr;
     CFeedsPage* m_pFeedsPage = nullptr;
     CNewsPage* m_pNewsPage = nullptr;
+    CChatPage* m_pChatPage = nullptr;
     int m_nCurrent = 0;
     bool m_bFeedsShown = false;
     bool m_bNewsShown = false;
+    bool m_bChatShown = false;
 };

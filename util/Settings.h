@@ -67,6 +67,11 @@ inline constexpr CIntSetting SETTING_IRC_RECONNECT{nullptr, "irc_reconnect", 1};
 inline constexpr CIntSetting SETTING_IRC_TLS{nullptr, "irc_tls", 0};
 inline constexpr CIntSetting SETTING_IRC_TLS_PORT{nullptr, "irc_tls_port", 6697, 1, 65535};
 
+// User values: the chat windows. "HH:MM" before each line of the pane; a tray notification
+// when a message names the user while the room's window is in the background.
+inline constexpr CIntSetting SETTING_CHAT_TIMESTAMPS{nullptr, "chat_timestamps", 0, 0, 1};
+inline constexpr CIntSetting SETTING_CHAT_NOTIFY{nullptr, "chat_notify", 1, 0, 1};
+
 int ReadSetting(const CIntSetting& setting, const std::string& strUserSection = {});
 std::string ReadSetting(const CStringSetting& setting, const std::string& strUserSection = {});
 // An integer setting read as a yes or no.

@@ -3,10 +3,18 @@
 #include "app/CSession.h"
 
 #include "chat/CChatDlg.h"
+#include "news/CChatPage.h"
 #include "news/CNewsDlg.h"
+#include "news/CPrefSheet.h"
 #include "peer/CChatEvent.h"
 #include "platform/Profile.h"
 #include "tests/support/TestSupport.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QTabWidget>
 
 #include <gtest/gtest.h>
 
@@ -15,6 +23,7 @@
 
 using testing_support::CScopedEnv;
 using testing_support::UnusedPort;
+using testing_support::WaitFor;
 
 namespace {
 
@@ -107,6 +116,63 @@ TEST_F(SessionTest, roomsOpenOnTheGuestConnectionAndAlertClicksOpenTheirRoom) {
     m_session.MoveChatToUser(pDlg);
     EXPECT_TRUE(m_session.GuestClient().Rooms().Rooms().empty());
     EXPECT_EQ(m_session.UserClient().Rooms().FindRoom("#Wow!Markets"), pDlg);
+}
+
+TEST_F(SessionTest, aFloodOfMentionsNotifiesOncePerGapAndTheClickBringsTheRoomBack) {
+    m_session.SetCredentials("kim", "pw");
+    m_session.Start();
+    m_session.SetMentionGap(std::chrono::milliseconds(300));
+    m_session.OpenChat("#bread", "Bread", "");
+    auto* pDlg = static_cast<CChatDlg*>(m_session.GuestClient().Rooms().FindRoom("#bread"));
+    ASSERT_NE(pDlg, nullptr);
+    pDlg->SetTopic("Bread");
+    QWidget other;
+    other.show();
+    other.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return other.isActiveWindow() && !pDlg->isActiveWindow(); }));
+    const size_t nBefore = m_host.m_notices.size();
+
+    for (int i = 0; i < 1000; ++i) {
+        pDlg->ShowMessage("ann0", "kim: look " + std::to_string(i));
+    }
+    ASSERT_EQ(m_host.m_notices.size(), nBefore + 1);
+    EXPECT_EQ(m_host.m_notices.back(), "ann in Bread: kim: look 0");
+    ASSERT_TRUE(WaitFor([&] { return m_host.m_notices.size() == nBefore + 2; }));
+    EXPECT_EQ(m_host.m_notices.back(), "ann in Bread: kim: look 999\n(and 998 more)");
+    testing_support::PumpEvents(std::chrono::milliseconds(500));
+    EXPECT_EQ(m_host.m_notices.size(), nBefore + 2);
+
+    pDlg->hide();
+    m_host.m_fnLastClick();
+    EXPECT_TRUE(pDlg->isVisible());
+    EXPECT_TRUE(WaitFor([&] { return pDlg->isActiveWindow(); }));
+
+    // Held back when the user signs out: never shown.
+    other.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return !pDlg->isActiveWindow(); }));
+    pDlg->ShowMessage("ann0", "kim?");
+    pDlg->ShowMessage("ann0", "kim??");
+    m_session.End();
+    testing_support::PumpEvents(std::chrono::milliseconds(500));
+    EXPECT_EQ(m_host.m_notices.size(), nBefore + 3);
+}
+
+TEST_F(SessionTest, chatSettingsTakenOnTheChatPageReachTheOpenRooms) {
+    m_session.SetCredentials("kim", "pw");
+    m_session.Start();
+    m_session.OpenChat("#bread", "Bread", "");
+    auto* pDlg = static_cast<CChatDlg*>(m_session.GuestClient().Rooms().FindRoom("#bread"));
+    ASSERT_NE(pDlg, nullptr);
+    m_session.OpenPrefs();
+    CPrefSheet* pSheet = m_session.PrefSheet();
+    ASSERT_NE(pSheet, nullptr);
+    pSheet->findChild<QTabWidget*>("tabs")->setCurrentWidget(pSheet->ChatPage());
+    pSheet->ChatPage()->findChild<QCheckBox*>("timestamps")->setChecked(true);
+    pSheet->findChild<QPushButton*>("ok")->click();
+    EXPECT_EQ(GetProfileInt("Prefs-kim", "chat_timestamps", -1), 1);
+    pDlg->ShowMessage("ann0", "stamped");
+    EXPECT_TRUE(pDlg->PaneText().contains(QRegularExpression("\\d\\d:\\d\\d ann: stamped\n")))
+        << pDlg->PaneText().toStdString();
 }
 
 }  // namespace

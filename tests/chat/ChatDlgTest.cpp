@@ -2,12 +2,15 @@
 
 #include "chat/BrowserPane.h"
 #include "chat/CIrcClient.h"
+#include "chat/ChatText.h"
 #include "peer/CChatEvent.h"
 #include "platform/Profile.h"
 #include "tests/chat/ChatWindowTest.h"
 #include "tests/support/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
 
+#include <QApplication>
+#include <QDesktopServices>
 #include <QElapsedTimer>
 #include <QHeaderView>
 #include <QHostAddress>
@@ -16,9 +19,11 @@
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTextBlock>
 #include <QTextEdit>
 #include <QTimer>
 #include <QTreeWidget>
@@ -36,6 +41,17 @@ using testing_support::WaitFor;
 
 namespace {
 
+// Records the addresses handed to the desktop's browser.
+class CUrlRecorder : public QObject {
+    Q_OBJECT
+
+public:
+    std::vector<QUrl> m_opened;
+
+public slots:
+    void Open(const QUrl& url) { m_opened.push_back(url); }
+};
+
 // A chat window on an unconnected guest client (what it sends is dropped), with the plain
 // browser pane and a stand-in session that records the moves between clients.
 class ChatDlgTest : public ChatWindowTest {
@@ -44,10 +60,39 @@ protected:
         return ChatWindowTest::Open(strUrl, &m_main);
     }
     bool PageLoaded() const { return Child<QPushButton>("join")->isEnabled(); }
+    QLineEdit* Input() const { return Child<QLineEdit>("input"); }
+    // Types a line into the input box and presses Enter.
+    void Say(const QString& strLine) {
+        Input()->setText(strLine);
+        QTest::keyClick(Input(), Qt::Key_Return);
+    }
+    void Key(Qt::Key key) { QTest::keyClick(Input(), key); }
+    // The pane's lines.
+    QStringList PaneLines() { return m_pDlg->PaneText().split('\n'); }
+    // Another window takes the foreground from the chat window, or gives it back.
+    void ToBackground() {
+        m_other.show();
+        m_other.activateWindow();
+        ASSERT_TRUE(WaitFor([&] { return m_other.isActiveWindow() && !m_pDlg->isActiveWindow(); }));
+    }
+    void ToForeground() {
+        m_pDlg->activateWindow();
+        ASSERT_TRUE(WaitFor([&] { return m_pDlg->isActiveWindow(); }));
+    }
+    // The format of the pane's text where strText begins.
+    QTextCharFormat FormatAt(const QString& strText) {
+        m_pDlg->PaneText();
+        QTextDocument* pDocument = Child<QTextEdit>("pane")->document();
+        QTextCursor cursor = pDocument->find(strText);
+        EXPECT_FALSE(cursor.isNull()) << strText.toStdString();
+        cursor.setPosition(cursor.selectionStart() + 1);
+        return cursor.charFormat();
+    }
 
     CCleanProfile m_profile;
     CScopedEnv m_noEngine{"VOCALON_NO_WEBENGINE", "1"};
     CFakeMainWindow m_main{"kim"};
+    QWidget m_other;
 };
 
 TEST_F(ChatDlgTest, layoutFollowsTheModeAndTheWindowSize) {
@@ -349,4 +394,200 @@ TEST_F(ChatDlgTest, aServerFloodingTheRoomNeverHoldsTheWindowLong) {
         << dlg.PaneText().right(60).toStdString();
 }
 
+TEST_F(ChatDlgTest, commandsAreNotSentAsTextAndTheRoomSaysWhichExist) {
+    CChatDlg& dlg = Open();
+    dlg.OnJoinOrLeave();
+    Say("/me waves");
+    Say("/Topic");
+    Say("/join #elsewhere");
+    Say("/me");
+    Say("//shrug");
+    const QStringList lines = PaneLines();
+    ASSERT_GE(lines.size(), 6);
+    EXPECT_EQ(lines.mid(lines.size() - 6),
+              (QStringList{"* kim waves", "\t\u00bb Topic: none",
+                           QString("\t\u00bb There is no command /join. ") + STR_CHAT_COMMANDS,
+                           QString("\t\u00bb ") + STR_CHAT_COMMANDS, "kim: /shrug", ""}));
+    EXPECT_TRUE(FormatAt("* kim waves").fontItalic());
+    dlg.SetTopic("Bread news");
+    Say("/topic");
+    EXPECT_TRUE(dlg.PaneText().endsWith("Topic: Bread news\n"));
+}
+
+TEST_F(ChatDlgTest, inputBoxWalksTheSentLinesAndCompletesNicknames) {
+    CChatDlg& dlg = Open();
+    dlg.OnJoinOrLeave();
+    ToForeground();
+    Input()->setFocus();
+    for (const char* psz : {"one", "two", "/me three"}) {
+        Say(psz);
+    }
+    Input()->setText("draft");
+    const std::vector<std::pair<Qt::Key, QString>> walk = {
+        {Qt::Key_Up, "/me three"}, {Qt::Key_Up, "two"},    {Qt::Key_Up, "one"},
+        {Qt::Key_Up, "one"},       {Qt::Key_Down, "two"},  {Qt::Key_Down, "/me three"},
+        {Qt::Key_Down, "draft"},   {Qt::Key_Down, "draft"}};
+    for (const auto& [key, strShown] : walk) {
+        Key(key);
+        EXPECT_EQ(Input()->text(), strShown);
+    }
+    // Only the newest lines are kept.
+    for (int i = 0; i < CChatDlg::MAX_HISTORY + 10; ++i) {
+        Say(QString("line %1").arg(i));
+    }
+    for (int i = 0; i < CChatDlg::MAX_HISTORY + 5; ++i) {
+        Key(Qt::Key_Up);
+    }
+    EXPECT_EQ(Input()->text(), "line 10");
+
+    dlg.SetNames(":ann0 Anna1 bob2 kim0");
+    ASSERT_TRUE(WaitFor([&] { return Child<QTreeWidget>("users")->topLevelItemCount() == 4; }));
+    Input()->setText("an");
+    const std::vector<QString> tabs = {"ann: ", "Anna: ", "ann: "};
+    for (const QString& strShown : tabs) {
+        Key(Qt::Key_Tab);
+        EXPECT_EQ(Input()->text(), strShown);
+        EXPECT_EQ(Input()->cursorPosition(), strShown.size());
+    }
+    QTest::keyClicks(Input(), "hi B");
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(Input()->text(), "ann: hi bob ");
+    // Nothing to complete (the user's own name is not offered): Tab moves on.
+    QTest::keyClicks(Input(), "ki");
+    Key(Qt::Key_Tab);
+    EXPECT_EQ(Input()->text(), "ann: hi bob ki");
+    EXPECT_EQ(QApplication::focusWidget(), Child<QPushButton>("send"));
+}
+
+TEST_F(ChatDlgTest, webAddressesInThePaneOpenInTheBrowserAndNothingElseIsALink) {
+    CUrlRecorder recorder;
+    for (const char* pszScheme : {"http", "https", "javascript", "file", "mailto"}) {
+        QDesktopServices::setUrlHandler(pszScheme, &recorder, "Open");
+    }
+    CChatDlg& dlg = Open();
+    dlg.ShowMessage("ann0",
+                    "see https://a.example/x?y=1, javascript:alert(1) file:///etc/passwd "
+                    "mailto:a@b.example <http://b.example>");
+    dlg.ShowAction("bob0", "likes http://c.example/");
+    dlg.AppendSystemLine("http://d.example/ is no link here");
+    dlg.PaneText();
+    auto* pPane = Child<QTextEdit>("pane");
+    QStringList anchors;
+    for (QTextBlock block = pPane->document()->begin(); block.isValid(); block = block.next()) {
+        for (auto it = block.begin(); !it.atEnd(); ++it) {
+            if (it.fragment().charFormat().isAnchor()) {
+                anchors << it.fragment().text();
+            }
+        }
+    }
+    EXPECT_EQ(anchors,
+              (QStringList{"https://a.example/x?y=1", "http://b.example", "http://c.example/"}));
+
+    QTextCursor link = pPane->document()->find("https://a.example");
+    link.setPosition(link.selectionStart() + 3);
+    pPane->setTextCursor(link);
+    const QPoint where = pPane->cursorRect(link).center();
+    QTest::mouseClick(pPane->viewport(), Qt::LeftButton, {}, where);
+    ASSERT_TRUE(WaitFor([&] { return !recorder.m_opened.empty(); }));
+    EXPECT_EQ(recorder.m_opened, std::vector<QUrl>{QUrl("https://a.example/x?y=1")});
+    for (const char* pszScheme : {"http", "https", "javascript", "file", "mailto"}) {
+        QDesktopServices::unsetUrlHandler(pszScheme);
+    }
+}
+
+TEST_F(ChatDlgTest, aFloodOfDistinctAddressesAddsNothingThePaneKeepsForGood) {
+    CChatDlg& dlg = Open();
+    dlg.ShowMessage("ann0", "see https://a.example/0");
+    dlg.PaneText();
+    // Old lines leave the pane, but every format it was given stays with its document.
+    QTextDocument* pDocument = Child<QTextEdit>("pane")->document();
+    const qsizetype nFormats = pDocument->allFormats().size();
+    for (int i = 1; i < 2000; ++i) {
+        dlg.ShowMessage("ann0", "see https://a.example/" + std::to_string(i));
+    }
+    dlg.PaneText();
+    EXPECT_EQ(pDocument->allFormats().size(), nFormats);
+}
+
+TEST_F(ChatDlgTest, messagesNamingTheUserStandOutAndNotifyOnlyFromTheBackground) {
+    CChatDlg& dlg = Open();
+    ToForeground();
+    dlg.ShowMessage("ann0", "kim: seen at once");
+    dlg.ShowMessage("ann0", "nothing for you");
+    EXPECT_TRUE(FormatAt("kim: seen at once").hasProperty(QTextFormat::BackgroundBrush));
+    EXPECT_FALSE(FormatAt("nothing for you").hasProperty(QTextFormat::BackgroundBrush));
+    EXPECT_TRUE(m_main.m_mentions.empty());
+
+    dlg.SetTopic("Bread news");
+    ToBackground();
+    dlg.ShowMessage("ann0", "hey KIM, look");
+    dlg.ShowMessage("ann0", "nothing for you");
+    dlg.ShowAction("bob0", "pokes kim0");
+    EXPECT_EQ(m_main.m_mentions, (std::vector<std::pair<CChatDlg*, std::string>>{
+                                     {&dlg, "ann in Bread news: hey KIM, look"},
+                                     {&dlg, "bob in Bread news: pokes kim0"}}));
+
+    WriteProfileInt("Prefs-kim", "chat_notify", 0);
+    dlg.ApplySettings();
+    dlg.ShowMessage("ann0", "kim?");
+    EXPECT_EQ(m_main.m_mentions.size(), 2u);
+}
+
+TEST_F(ChatDlgTest, timestampsWhenAskedAndAMarkerWhereUnreadLinesBegin) {
+    CChatDlg& dlg = Open();
+    dlg.ShowMessage("ann0", "no time");
+    WriteProfileInt("Prefs-kim", "chat_timestamps", 1);
+    dlg.ApplySettings();
+    dlg.ShowMessage("ann0", "with time");
+    dlg.AppendSystemLine("status too");
+    const QStringList stamped = PaneLines();
+    EXPECT_EQ(stamped[stamped.size() - 4], "ann: no time");
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d ann: with time$")
+                    .match(stamped[stamped.size() - 3])
+                    .hasMatch())
+        << stamped[stamped.size() - 3].toStdString();
+    EXPECT_TRUE(QRegularExpression("^\\d\\d:\\d\\d \t\u00bb status too$")
+                    .match(stamped[stamped.size() - 2])
+                    .hasMatch());
+    dlg.ShowTimestamps(false);
+
+    ToForeground();
+    dlg.ShowMessage("ann0", "read");
+    ToBackground();
+    dlg.ShowMessage("ann0", "unread 1");
+    dlg.ShowMessage("ann0", "unread 2");
+    ToForeground();
+    auto tail = [&](int n) { return PaneLines().mid(PaneLines().size() - n - 1, n); };
+    const QString strMarker = QString::fromUtf8(CChatDlg::UNREAD_MARKER);
+    EXPECT_EQ(tail(4), (QStringList{"ann: read", strMarker, "ann: unread 1", "ann: unread 2"}));
+    // Back without anything new: the marker stays; the next time it moves.
+    ToBackground();
+    ToForeground();
+    EXPECT_EQ(dlg.PaneText().count(strMarker), 1);
+    ToBackground();
+    dlg.ShowMessage("ann0", "unread 3");
+    ToForeground();
+    EXPECT_EQ(tail(4), (QStringList{"ann: unread 1", "ann: unread 2", strMarker, "ann: unread 3"}));
+    EXPECT_EQ(dlg.PaneText().count(strMarker), 1);
+}
+
+TEST_F(ChatDlgTest, tabReachesTheRoomsControlsBeforeThePage) {
+    CChatDlg& dlg = Open();
+    ASSERT_TRUE(WaitFor([&] { return PageLoaded(); }));
+    ToForeground();
+    // Watching, the user list has the keyboard; taking part, the input box.
+    EXPECT_EQ(QApplication::focusWidget(), Child<QTreeWidget>("users"));
+    dlg.OnJoinOrLeave();
+    Input()->setFocus();
+    QStringList order;
+    for (int i = 0; i < 7; ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        order << QApplication::focusWidget()->objectName();
+    }
+    EXPECT_EQ(order,
+              (QStringList{"send", "users", "join", "email", "instant", "pane", "location"}));
+}
+
 }  // namespace
+
+#include "ChatDlgTest.moc"

@@ -1,6 +1,7 @@
 #include "chat/CChatRoom.h"
 #include "chat/CIrcClient.h"
 #include "chat/CIrcProtocol.h"
+#include "chat/ChatText.h"
 #include "chat/IrcCommands.h"
 #include "chat/IrcLines.h"
 #include "tests/support/TestSupport.h"
@@ -12,19 +13,25 @@
 
 namespace {
 
-// A room that writes its pane as text, styles marked: <o>other nick, <s>status.
+// A room that writes its pane as text, styles marked: <o>other nick, <s>status, <a>action,
+// <!>a text that names the user; and the mentions it was told of.
 class CRecordingRoom final : public CChatRoom {
 public:
     using CChatRoom::CChatRoom;
     std::string m_strPane;
     int m_nMessages = 0;
+    std::vector<std::string> m_mentions;
 
 protected:
     void AppendLine(const std::string& strText, EChatStyle style) override {
-        static const char* const kMarks[] = {"", "<me>", "<o>", "<s>"};
+        static const char* const kMarks[CHAT_STYLE_COUNT] = {"",    "<me>", "<o>",
+                                                             "<s>", "<a>",  "<!>"};
         m_strPane += kMarks[static_cast<int>(style)] + strText;
     }
     void OnMessageShown() override { ++m_nMessages; }
+    void OnMentioned(const std::string& strNick, std::string_view strText) override {
+        m_mentions.push_back(strNick + " " + std::string(strText));
+    }
 };
 
 std::vector<std::string> Lines(CIrcLineReader& reader) {
@@ -220,4 +227,165 @@ TEST_F(ChatProtocolTest, ownNicknameChangesOnlyToOneThatCanBeSentBack) {
     }
     Handle(":kim0!u@h NICK :kim5");
     EXPECT_EQ(m_client.GetNick(), "kim5");
+}
+
+TEST_F(ChatProtocolTest, actionsShowAsActionsAndTextsThatNameTheUserAreMarked) {
+    m_room.SetOwnName("kim");
+    Handle(
+        ":ann1!u@h PRIVMSG #Chan :\x01"
+        "ACTION waves\x01");
+    Handle(
+        ":ann1!u@h PRIVMSG #Chan :\x01"
+        "ACTION hugs Kim\x01");
+    Handle(
+        ":ann1!u@h PRIVMSG #Chan :\x01"
+        "ACTION shrugs");                                // closing \x01 left out
+    Handle(":ann1!u@h PRIVMSG #Chan :\x01VERSION\x01");  // other requests: as sent
+    Handle(":ann1!u@h PRIVMSG #Chan :kim0: look");
+    Handle(":ann1!u@h PRIVMSG #Chan :kimchi for all");
+    EXPECT_EQ(m_room.m_strPane,
+              "<a>* ann waves\r\n<!>* ann hugs Kim\r\n<a>* ann shrugs\r\n"
+              "<o>ann: \x01VERSION\x01\r\n<o>ann: <!>kim0: look\r\n<o>ann: kimchi for all\r\n");
+    EXPECT_EQ(m_room.m_nMessages, 6);
+    EXPECT_EQ(m_room.m_mentions, (std::vector<std::string>{"ann1 hugs Kim", "ann1 kim0: look"}));
+    // Without a name of its own the room marks nothing.
+    Handle(":ann1!u@h PRIVMSG #other :kim, hi");
+    EXPECT_EQ(m_other.m_strPane, "<o>ann: kim, hi\r\n");
+    EXPECT_TRUE(m_other.m_mentions.empty());
+}
+
+TEST(ChatText, actionTextIsReadOnlyFromAnActionRequest) {
+    const std::pair<std::string_view, std::optional<std::string_view>> cases[] = {
+        {"\x01"
+         "ACTION waves\x01",
+         "waves"},
+        {"\x01"
+         "ACTION  two  blanks\x01",
+         " two  blanks"},
+        {"\x01"
+         "ACTION\x01",
+         ""},
+        {"\x01"
+         "ACTION no end",
+         "no end"},
+        {"\x01"
+         "ACTIONS x\x01",
+         std::nullopt},
+        {"\x01"
+         "action waves\x01",
+         std::nullopt},
+        {"ACTION waves", std::nullopt},
+        {"", std::nullopt},
+    };
+    for (const auto& [strMessage, expected] : cases) {
+        EXPECT_EQ(ActionText(strMessage), expected) << strMessage;
+    }
+}
+
+TEST(ChatText, onlyHttpAndHttpsAddressesAreLinksWithoutTheSentencesPunctuation) {
+    auto links = [](std::string_view strText) {
+        std::vector<std::string> found;
+        for (const CTextSpan& span : FindWebLinks(strText)) {
+            found.emplace_back(strText.substr(span.nStart, span.nLength));
+        }
+        return found;
+    };
+    using Links = std::vector<std::string>;
+    const std::pair<std::string_view, Links> cases[] = {
+        {"see https://example.org/a?b=1&c=%20#x.", {"https://example.org/a?b=1&c=%20#x"}},
+        {"HTTP://EXAMPLE.ORG, and http://b.example/p_(x)) too",
+         {"HTTP://EXAMPLE.ORG", "http://b.example/p_(x)"}},
+        {"(http://c.example/d) <https://e.example>\"https://f.example\"",
+         {"http://c.example/d", "https://e.example", "https://f.example"}},
+        {"http://[::1]:8080/x!?", {"http://[::1]:8080/x"}},
+        {"javascript:alert(1) file:///etc/passwd mailto:a@b.example ftp://g.example", {}},
+        {"xhttp://h.example git+https://i.example http:// https:///j http://", {}},
+        {"https://k.example/\x02"
+         "bold\x0f http://l.example\x01",
+         {"https://k.example/", "http://l.example"}},
+        {"http://m.example/\u00e9t\u00e9 done", {"http://m.example/\u00e9t\u00e9"}},
+    };
+    for (const auto& [strText, expected] : cases) {
+        EXPECT_EQ(links(strText), expected) << strText;
+    }
+    // A message full of links: every one found, linear.
+    std::string strMany;
+    for (int i = 0; i < 1000; ++i) {
+        strMany += "https://n.example/" + std::to_string(i) + " ";
+    }
+    EXPECT_EQ(FindWebLinks(strMany).size(), 1000u);
+}
+
+TEST(ChatText, aNameIsMentionedAsAWordIgnoringCaseWithOrWithoutItsDigit) {
+    for (const char* psz :
+         {"kim", "Kim: hi", "hi KIM!", "@kim, look", "kim0 there", "(kim's)", "ask kim_ no, kim"}) {
+        EXPECT_TRUE(MentionsName(psz, "kim")) << psz;
+    }
+    for (const char* psz :
+         {"", "kimchi", "akim", "kim42", "kim_", "ki m", "\u00e9kim", "kim\u00e9"}) {
+        EXPECT_FALSE(MentionsName(psz, "kim")) << psz;
+    }
+    EXPECT_FALSE(MentionsName("anything", ""));
+}
+
+TEST(ChatText, typedLinesAreMessagesOrCommands) {
+    using K = CTypedLine::EKind;
+    const std::tuple<std::string_view, K, std::string_view> cases[] = {
+        {"hello", K::Message, "hello"},
+        {"//shrug /", K::Message, "/shrug /"},
+        {"/me waves", K::Action, "waves"},
+        {"/ME   waves  back", K::Action, "waves  back"},
+        {"/me", K::Action, ""},
+        {"/topic New  topic", K::Topic, "New  topic"},
+        {"/topic", K::Topic, ""},
+        {"/join #x", K::Unknown, "/join"},
+        {"/mee x", K::Unknown, "/mee"},
+        {"/", K::Unknown, "/"},
+    };
+    for (const auto& [strLine, kind, strText] : cases) {
+        const CTypedLine typed = ParseTypedLine(strLine);
+        EXPECT_EQ(typed.kind, kind) << strLine;
+        EXPECT_EQ(typed.strText, strText) << strLine;
+    }
+}
+
+TEST(ChatText, completionsAndNoticesFollowTheRules) {
+    const std::vector<std::string> users = {"kim", "Anna", "ann", "bob", "ann", "Andy"};
+    EXPECT_EQ(NickCompletions("an", users, "kim"),
+              (std::vector<std::string>{"Andy", "ann", "Anna"}));
+    EXPECT_EQ(NickCompletions("K", users, "kim"), std::vector<std::string>{});
+    EXPECT_EQ(NickCompletions("", users, "kim"), std::vector<std::string>{});
+
+    EXPECT_EQ(MentionNotice("ann", "Bread news", "kim: \x02look\x0f\r\n"),
+              "ann in Bread news: kim: look");
+    std::string strLong;
+    for (int i = 0; i < 150; ++i) {
+        strLong += "\u00e9";  // two bytes each
+    }
+    const std::string strNotice = MentionNotice("ann", "r", strLong + "x");
+    EXPECT_EQ(strNotice, "ann in r: " + strLong.substr(0, MAX_NOTICE_TEXT) + "\u2026");
+}
+
+TEST(IrcLines, actionsAndTypedTopicsStayWithinOneRelayedLine) {
+    EXPECT_EQ(ActionLines("#c", "waves\x01 \r\nback"),
+              (std::vector<std::string>{": PRIVMSG #c :\x01"
+                                        "ACTION waves back\x01"}));
+    EXPECT_TRUE(ActionLines("#c", "\x01").empty());
+    std::string strJoined;
+    for (const std::string& strLine : ActionLines("#c", std::string(1000, 'x'))) {
+        ASSERT_EQ(strLine.rfind(": PRIVMSG #c :\x01"
+                                "ACTION ",
+                                0),
+                  0u);
+        ASSERT_EQ(strLine.back(), '\x01');
+        EXPECT_LE(strLine.size() + 2, 512u - 100u);
+        strJoined += strLine.substr(22, strLine.size() - 23);
+    }
+    EXPECT_EQ(strJoined, std::string(1000, 'x'));
+
+    EXPECT_EQ(UserTopicLine("#c", "New\r\n topic"), ": TOPIC #c :New topic");
+    EXPECT_EQ(UserTopicLine("#c", "New topic"), TopicLine("#c", "New topic"));
+    const std::string strLong = UserTopicLine("#c", std::string(1000, 'y'));
+    EXPECT_LE(strLong.size() + 2, 512u - 100u);
+    EXPECT_GT(strLong.size(), 300u);
 }

@@ -6,12 +6,15 @@
 #include "tests/chat/ChatWindowTest.h"
 #include "tests/support/TestSupport.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QLineEdit>
 #include <QPointer>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QTest>
+#include <QTreeWidget>
 
 #include <gtest/gtest.h>
 #include <httplib.h>
@@ -123,6 +126,35 @@ TEST_F(ChatWebTest, addressThatIsNotAWebPageNeverReachesTheEngine) {
         EXPECT_FALSE(Child<QPushButton>("instant")->isEnabled());
         EXPECT_TRUE(Child<QPushButton>("join")->isEnabled());
     }
+}
+
+TEST_F(ChatWebTest, theKeyboardReachesTheRoomsControlsBeforeThePage) {
+    CChatDlg& dlg = Open(m_http.Url("/article"));
+    ASSERT_TRUE(WaitFor([&] { return !dlg.PageUrl().empty(); }, std::chrono::seconds(60)));
+    dlg.activateWindow();
+    ASSERT_TRUE(WaitFor([&] { return dlg.isActiveWindow(); }));
+    QWidget* pView = EngineView(dlg);
+    ASSERT_NE(pView, nullptr);
+    auto inPage = [&] {
+        QWidget* pFocus = QApplication::focusWidget();
+        return pFocus && (pFocus == pView || pView->isAncestorOf(pFocus));
+    };
+    EXPECT_FALSE(inPage());
+    EXPECT_EQ(QApplication::focusWidget(), Child<QTreeWidget>("users"));
+
+    dlg.OnJoinOrLeave();
+    Child<QLineEdit>("input")->setFocus();
+    QStringList before;
+    for (int i = 0; i < 12 && !inPage(); ++i) {
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (!inPage()) {
+            before << QApplication::focusWidget()->objectName();
+        }
+    }
+    // Every control of the room first; the page is still reached by the keyboard.
+    EXPECT_TRUE(inPage());
+    EXPECT_EQ(before,
+              (QStringList{"send", "users", "join", "email", "instant", "pane", "location"}));
 }
 
 }  // namespace

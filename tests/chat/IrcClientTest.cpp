@@ -1,3 +1,4 @@
+#include "chat/CChatDlg.h"
 #include "chat/CChatRoom.h"
 #include "chat/CIrcClient.h"
 #include "chat/IrcCommands.h"
@@ -5,6 +6,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QHostAddress>
+#include <QLineEdit>
 #include <QTcpServer>
 #include <QTcpSocket>
 
@@ -78,6 +80,42 @@ TEST_F(IrcClientTest, twoUsersAndAGuestMeetAndTalkInAKeyedChannel) {
     pAnn->Send(": PART #chan");
     EXPECT_TRUE(WaitFor([&] { return kimRoom.Shows("ann left."); }));
     EXPECT_EQ(kimRoom.Users(), (std::vector<std::string>{"kim"}));
+}
+
+TEST_F(IrcClientTest, aWindowsActionsTopicsAndCommandsReachTheRoomAsMeant) {
+    CScopedEnv noEngine("VOCALON_NO_WEBENGINE", "1");
+    // kim opens the channel, so the server lets kim set its topic.
+    CIrcClient kim;
+    kim.SetNick("kim0");
+    auto pDlg = std::make_unique<CChatDlg>(&kim, "#chan", "");
+    kim.Rooms().AddRoom(pDlg.get());
+    kim.Connect();
+    ASSERT_TRUE(WaitFor([&] { return pDlg->PaneText().contains("Successful join!"); }))
+        << m_server.Log();
+    CPaneRoom annRoom("#chan");
+    auto pAnn = Joined("ann0", annRoom);
+    auto type = [&](const char* pszLine) {
+        pDlg->findChild<QLineEdit*>("input")->setText(pszLine);
+        pDlg->OnSend();
+    };
+
+    type("/me waves");
+    EXPECT_TRUE(WaitFor([&] { return annRoom.Shows("* kim waves\r\n"); })) << annRoom.m_strPane;
+    for (const std::string& strLine : ActionLines("#chan", "dances")) {
+        pAnn->Send(strLine);
+    }
+    EXPECT_TRUE(WaitFor([&] { return pDlg->PaneText().contains("* ann dances\n"); }));
+
+    type("/topic Fresh  bread");
+    EXPECT_TRUE(WaitFor([&] { return annRoom.Topic() == "Fresh  bread"; })) << annRoom.Topic();
+    EXPECT_TRUE(WaitFor([&] { return pDlg->windowTitle() == "Fresh  bread"; }));
+
+    // An unknown command goes nowhere; "//" sends a message that starts with "/".
+    type("/part #chan");
+    type("//slash");
+    EXPECT_TRUE(WaitFor([&] { return annRoom.Shows("kim: /slash\r\n"); })) << annRoom.m_strPane;
+    EXPECT_FALSE(annRoom.Shows("part"));
+    EXPECT_FALSE(annRoom.Shows("kim left."));
 }
 
 TEST_F(IrcClientTest, takenNicknameMovesToTheNextAndAServerRestartIsShownThenRejoined) {

@@ -3,15 +3,17 @@
 # what a person sees: a logs in through the form, the tray icon blinks when the news comes,
 # a click on it shows the news and a headline opens its room with the article's page. a
 # joins the empty room, b gets the invitation's alert, a click on it opens the same room,
-# b joins too and both speak; a raw IRC client in the channel must hear both.
+# b joins too and both speak, b with a "/me" action as well; a raw IRC client in the
+# channel must hear both, and the action as one, which a's pane shows as "* b waves".
 #
-# Usage: two_clients.sh CLIENT_BINARY SERVICE_BINARY
+# Usage: two_clients.sh CLIENT_BINARY SERVICE_BINARY CLIPBOARD_TEXT_BINARY
 # Screenshots go to $E2E_ARTIFACTS, else e2e-artifacts in the working directory; KEEP=1
 # keeps the logs. Built with AddressSanitizer, the clients need the web engine's settings
 # (ASAN_OPTIONS, LSAN_OPTIONS) that CMakeLists.txt beside this script gives the test.
 set -euo pipefail
 CLIENT=$1
 SERVICE=$2
+CLIPBOARD=$3
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 ARTIFACTS=${E2E_ARTIFACTS:-$PWD/e2e-artifacts}
 WORK=$(mktemp -d)
@@ -71,6 +73,18 @@ tray_steady() {
         [ "$(pixels "$1" || true)" = "$2" ] || return 1
         sleep 0.3
     done
+}
+
+# pane_has_line CHAT_WINDOW LINE: the chat pane (above the input row of a joined room)
+# holds LINE, copied as a person would: a click into the pane, select all, copy.
+pane_has_line() {
+    local HEIGHT=600 text
+    activate "$1"
+    eval "$(xdotool getwindowgeometry --shell "$1" 2>/dev/null)"
+    xdotool mousemove --window "$1" 100 $((HEIGHT - 150)) click 1 key ctrl+a ctrl+c 2>/dev/null ||
+        true
+    text=$("$CLIPBOARD" 2>/dev/null) || return 1
+    grep -qxF -- "$2" <<<"$text"
 }
 
 start_virtual_desktop
@@ -144,6 +158,11 @@ say "$B_CHAT" "Hello from b"
 say "$CHAT" "Hello from a"
 wait_until 10 observer_heard b0 " PRIVMSG $CHANNEL :Hello from b" || fail "the room did not hear b"
 wait_until 10 observer_heard a0 " PRIVMSG $CHANNEL :Hello from a" || fail "the room did not hear a"
+say "$B_CHAT" "/me waves"
+wait_until 10 observer_heard b0 " PRIVMSG $CHANNEL :"$'\x01'"ACTION waves"$'\x01' ||
+    fail "the room did not hear b's action"
+! observer_heard b0 "/me" || fail "b's command went out as text"
+wait_until 10 pane_has_line "$CHAT" "* b waves" || fail "a's pane does not show b's action"
 sleep 1
 shot 5-both-spoke
 
@@ -152,4 +171,4 @@ for user in a b; do
     ! grep -q -e "ERROR: AddressSanitizer" -e "runtime error:" "$WORK/$user/client.log" ||
         fail "$user's client reported a memory or undefined-behaviour error"
 done
-echo "PASS in ${SECONDS}s: a logged in, its tray blinked with the news, both rooms showed the page, b followed a's invitation into $CHANNEL and the room heard both"
+echo "PASS in ${SECONDS}s: a logged in, its tray blinked with the news, both rooms showed the page, b followed a's invitation into $CHANNEL and the room heard both, and a saw b's action"

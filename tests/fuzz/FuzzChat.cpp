@@ -1,14 +1,17 @@
 // The IRC side of chat: line framing, the decoded message, the checks on values that go
-// into protocol lines, and received lines through the protocol into a room list. The first
+// into protocol lines, received lines through the protocol into a room list, and the
+// readers of chat text (links, mentions, actions, typed lines). The first
 // byte picks the target (see kTargets); the first line is its parameter.
 
 #include "chat/CChatRoom.h"
 #include "chat/CIrcClient.h"
 #include "chat/CIrcMessage.h"
 #include "chat/CIrcProtocol.h"
+#include "chat/ChatText.h"
 #include "chat/IrcCommands.h"
 #include "chat/IrcLines.h"
 #include "tests/fuzz/FuzzSupport.h"
+#include "util/Net.h"
 
 #include <QCoreApplication>
 #include <QSettings>
@@ -18,12 +21,13 @@
 #include <sys/socket.h>
 
 #include <algorithm>
+#include <cctype>
 #include <string>
 #include <vector>
 
 namespace {
 
-constexpr std::string_view kTargets = "fspm";
+constexpr std::string_view kTargets = "fspmt";
 constexpr size_t kMaxLine = CIrcLineReader::MAX_IRC_LINE;
 
 // A line of the whole stream as a plain split at LF finds it, and its length on the wire
@@ -248,6 +252,105 @@ void CheckProtocol(std::string_view strStream) {
     FUZZ_CHECK(client.Rooms().Rooms().size() == 2);
 }
 
+bool IsWordByte(char c) {
+    const auto u = static_cast<unsigned char>(c);
+    return std::isalnum(u) || c == '_' || u >= 0x80;
+}
+
+bool SameNoCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// Links lie in order inside the text, each a web address that a blank, a control character
+// or a quote never enters, preceded by no scheme character; every "http://" or "https://"
+// at a word's start followed by a host's first character is inside one. A name of word
+// characters is mentioned when a word of the text is the name, or the name and a digit.
+// Actions and typed lines keep their text; notices and action lines hold no line break.
+void CheckChatText(std::string_view strName, std::string_view strText) {
+    const std::vector<CTextSpan> links = FindWebLinks(strText);
+    size_t nEnd = 0;
+    for (const CTextSpan& link : links) {
+        FUZZ_CHECK(link.nStart >= nEnd && link.nLength > 0 &&
+                   link.nStart + link.nLength <= strText.size());
+        const std::string_view strLink = strText.substr(link.nStart, link.nLength);
+        FUZZ_CHECK(IsWebUrl(std::string(strLink)));
+        FUZZ_CHECK(std::none_of(strLink.begin(), strLink.end(), [](char c) {
+            return static_cast<unsigned char>(c) <= ' ' || c == 0x7F || c == '"' || c == '<' ||
+                   c == '>' || c == '`';
+        }));
+        FUZZ_CHECK(std::string_view(".,;:!?'").find(strLink.back()) == std::string_view::npos);
+        FUZZ_CHECK(link.nStart == 0 ||
+                   !(std::isalnum(static_cast<unsigned char>(strText[link.nStart - 1])) ||
+                     strText[link.nStart - 1] == '+' || strText[link.nStart - 1] == '-' ||
+                     strText[link.nStart - 1] == '.'));
+        nEnd = link.nStart + link.nLength;
+    }
+    for (size_t n = 0; n < strText.size(); ++n) {
+        for (std::string_view strScheme : {"http://", "https://"}) {
+            const size_t nHost = n + strScheme.size();
+            if (!SameNoCase(strText.substr(n, strScheme.size()), strScheme) ||
+                nHost >= strText.size() ||
+                !(std::isalnum(static_cast<unsigned char>(strText[nHost])) ||
+                  strText[nHost] == '[') ||
+                (n > 0 &&
+                 (std::isalnum(static_cast<unsigned char>(strText[n - 1])) ||
+                  strText[n - 1] == '+' || strText[n - 1] == '-' || strText[n - 1] == '.'))) {
+                continue;
+            }
+            FUZZ_CHECK(std::any_of(links.begin(), links.end(), [&](const CTextSpan& link) {
+                return link.nStart <= n && n < link.nStart + link.nLength;
+            }));
+        }
+    }
+
+    if (!strName.empty() && std::all_of(strName.begin(), strName.end(), IsWordByte)) {
+        bool bWord = false;
+        for (size_t n = 0; n < strText.size();) {
+            size_t nWordEnd = n;
+            while (nWordEnd < strText.size() && IsWordByte(strText[nWordEnd])) {
+                ++nWordEnd;
+            }
+            const std::string_view strWord = strText.substr(n, nWordEnd - n);
+            bWord = bWord || SameNoCase(strWord, strName) ||
+                    (strWord.size() == strName.size() + 1 &&
+                     std::isdigit(static_cast<unsigned char>(strWord.back())) &&
+                     SameNoCase(strWord.substr(0, strName.size()), strName));
+            n = std::max(nWordEnd, n + 1);
+        }
+        FUZZ_CHECK(MentionsName(strText, strName) == bWord);
+    }
+
+    if (const std::optional<std::string_view> action = ActionText(strText)) {
+        FUZZ_CHECK(strText.rfind("\x01"
+                                 "ACTION",
+                                 0) == 0 &&
+                   action->size() + 7 <= strText.size());
+    }
+    const CTypedLine typed = ParseTypedLine(strText);
+    if (typed.kind == CTypedLine::EKind::Message) {
+        FUZZ_CHECK(typed.strText == strText ||
+                   ("/" + typed.strText == strText && strText.rfind("//", 0) == 0));
+    } else {
+        FUZZ_CHECK(!strText.empty() && strText.front() == '/');
+    }
+    const std::string strNotice = MentionNotice(strName, "room", strText);
+    FUZZ_CHECK(std::none_of(strNotice.begin(), strNotice.end(), [](char c) {
+        return static_cast<unsigned char>(c) < 0x20 || c == 0x7F;
+    }));
+    FUZZ_CHECK(strNotice.size() <= 3 * (MAX_NOTICE_TEXT + 3) + 8);
+    for (const std::string& strLine : ActionLines("#c", std::string(strText))) {
+        FUZZ_CHECK(strLine.rfind(": PRIVMSG #c :\x01"
+                                 "ACTION ",
+                                 0) == 0 &&
+                   strLine.back() == '\x01');
+        FUZZ_CHECK(strLine.find('\x01', 15) == strLine.size() - 1 && !HasLineBreak(strLine));
+        FUZZ_CHECK(strLine.size() + 2 <= 512 - 100);
+    }
+}
+
 }  // namespace
 
 // A taken nickname (433) makes the client connect again: its settings go to a private
@@ -278,6 +381,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* pData, size_t nSize) {
         case 's': CheckLineValues(input.strParam, input.strRest); break;
         case 'p': CheckProtocol(input.strBody); break;
         case 'm': CheckMessage(input.strBody); break;
+        case 't': CheckChatText(input.strParam, input.strRest); break;
     }
     // Closed sockets hand their notifiers to the event loop, which never runs here.
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);

@@ -1,3 +1,4 @@
+#include "news/CChatPage.h"
 #include "news/CFeedsPage.h"
 #include "news/CNewsPage.h"
 #include "news/CPrefSheet.h"
@@ -150,9 +151,10 @@ TEST_F(PrefsSheetTest, opensOnSourcesWithGeneralSecondAndApplyDisabled) {
     Open();
     EXPECT_EQ(m_pSheet->windowTitle(), "Prefs");
     EXPECT_FALSE(m_pSheet->windowIcon().isNull());
-    ASSERT_EQ(Tabs()->count(), 2);
+    ASSERT_EQ(Tabs()->count(), 3);
     EXPECT_EQ(Tabs()->tabText(0), "Sources");
     EXPECT_EQ(Tabs()->tabText(1), "General");
+    EXPECT_EQ(Tabs()->tabText(2), "Chat");
     EXPECT_EQ(Tabs()->currentWidget(), m_pSheet->FeedsPage());
     EXPECT_EQ(Tabs()->widget(1), m_pSheet->NewsPage());
     EXPECT_TRUE(Control<QPushButton>("ok")->isEnabled());
@@ -216,6 +218,42 @@ TEST_F(PrefsSheetTest, okAfterVisitingGeneralAndComingBackWritesBothPages) {
     EXPECT_EQ(ReadChosen(), Names({"BBC"}));
     EXPECT_EQ(GetProfileInt(m_main.m_strSection, "check_time", kAbsent), 20);
     EXPECT_EQ(GetProfileInt("Prefs", "sound_on", kAbsent), 1);
+}
+
+TEST_F(PrefsSheetTest, chatPageShowsTheUsersChatSwitchesAndOkWritesThemOnlyOnceSeen) {
+    for (bool bVisit : {false, true}) {
+        SCOPED_TRACE(bVisit ? "visited" : "not visited");
+        Open();
+        auto* pTimestamps = Control<QCheckBox>("timestamps");
+        auto* pNotify = Control<QCheckBox>("notify");
+        auto* pReconnect = Control<QCheckBox>("reconnect");
+        auto* pTls = Control<QCheckBox>("tls");
+        EXPECT_FALSE(pTimestamps->isChecked());
+        EXPECT_TRUE(pNotify->isChecked());
+        EXPECT_TRUE(pReconnect->isChecked());
+        EXPECT_FALSE(pTls->isChecked());
+        if (bVisit) {
+            Tabs()->setCurrentWidget(m_pSheet->ChatPage());
+        }
+        pTimestamps->setChecked(true);
+        pNotify->setChecked(false);
+        pReconnect->setChecked(false);
+        pTls->setChecked(true);
+        Click("ok");
+        EXPECT_EQ(GetProfileInt(m_main.m_strSection, "chat_timestamps", kAbsent),
+                  bVisit ? 1 : kAbsent);
+        EXPECT_EQ(GetProfileInt(m_main.m_strSection, "chat_notify", kAbsent), bVisit ? 0 : kAbsent);
+        EXPECT_EQ(GetProfileInt(m_main.m_strSection, "irc_reconnect", kAbsent),
+                  bVisit ? 0 : kAbsent);
+        EXPECT_EQ(GetProfileInt(m_main.m_strSection, "irc_tls", kAbsent), bVisit ? 1 : kAbsent);
+    }
+    // Read back from the user's own section.
+    Open();
+    EXPECT_TRUE(Control<QCheckBox>("timestamps")->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>("notify")->isChecked());
+    EXPECT_FALSE(Control<QCheckBox>("reconnect")->isChecked());
+    EXPECT_TRUE(Control<QCheckBox>("tls")->isChecked());
+    EXPECT_EQ(GetProfileInt("Prefs", "chat_timestamps", kAbsent), kAbsent);
 }
 
 // ---------------------------------------------------------------------------------------

@@ -9,6 +9,7 @@
 #include "hub/CMainWindow.h"
 
 #include <string>
+#include <utility>
 #include <vector>
 
 class CFakeMainWindow final : public CMainWindow, public CChatHost {
@@ -30,6 +31,9 @@ public:
     void MoveChatToUser(CChatDlg* pDlg) override { m_movedToUser.push_back(pDlg); }
     void MoveChatToGuest(CChatDlg* pDlg) override { m_movedToGuest.push_back(pDlg); }
     void BroadcastEvent(const CChatEvent& event) override;
+    void NotifyMention(CChatDlg* pDlg, const std::string& strText) override {
+        m_mentions.emplace_back(pDlg, strText);
+    }
 
     std::string m_strUser;
     std::string m_strSection;
@@ -39,6 +43,7 @@ public:
     // The texts of the events handed over.
     std::vector<std::string> m_broadcasts;
     std::vector<std::string> m_alertClicks;
+    std::vector<std::pair<CChatDlg*, std::string>> m_mentions;
     int m_nPrefsOpened = 0;
 
 private:
