@@ -124,8 +124,11 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     m_pSound->setObjectName("sound");
     m_pInterval = new QLineEdit(pOther);
     m_pInterval->setObjectName("interval");
+    m_pNotify = new QCheckBox("Notify me of new headlines", pOther);
+    m_pNotify->setObjectName("notify");
     auto* pOtherLayout = new QVBoxLayout(pOther);
     pOtherLayout->addWidget(m_pSound);
+    pOtherLayout->addWidget(m_pNotify);
     auto* pIntervalRow = new QHBoxLayout;
     pIntervalRow->addWidget(new QLabel("Check for news every", pOther));
     pIntervalRow->addWidget(m_pInterval);
@@ -143,6 +146,7 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     m_pInterval->setText(QString::number(CheckIntervalMinutes(m_strSection)));
     m_pFirewall->setChecked(ReadFlag(SETTING_HAS_FIREWALL));
     m_pSound->setChecked(ReadFlag(SETTING_SOUND_ON));
+    m_pNotify->setChecked(ReadFlag(SETTING_NEWS_NOTIFY, m_strSection));
 }
 
 CNewsPage::~CNewsPage() = default;
@@ -226,10 +230,12 @@ bool CNewsPage::OnOK() {
     m_display.Save(m_strSection);
     const bool bFirewall = m_pFirewall->isChecked();
     const bool bSound = m_pSound->isChecked();
+    const bool bNotify = m_pNotify->isChecked();
     int nInterval = 0;
     ReadInterval(nInterval);
     WriteSetting(SETTING_HAS_FIREWALL, bFirewall ? 1 : 0);
     WriteSetting(SETTING_SOUND_ON, bSound ? 1 : 0);
+    WriteSetting(SETTING_NEWS_NOTIFY, bNotify ? 1 : 0, m_strSection);
     WriteSetting(SETTING_CHECK_TIME, nInterval, m_strSection);
     return true;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
 // The "General" page of the preferences sheet: the news display (font and colours, with a
-// sample), the firewall and sound switches and the news check interval.
+// sample), the firewall, sound and notification switches and the news check interval.
 
 #include "news/NewsDisplay.h"
 
@@ -54,5 +54,6 @@ private:
     QTextEdit* m_pSample = nullptr;
     QCheckBox* m_pFirewall = nullptr;
     QCheckBox* m_pSound = nullptr;
+    QCheckBox* m_pNotify = nullptr;
     QLineEdit* m_pInterval = nullptr;
 };
