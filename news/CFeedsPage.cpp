@@ -304,16 +304,21 @@ void CFeedsPage::OnFeedFound(const CFoundFeed& found, const std::string& strType
         SetNote(QString::fromStdString("No feed found at " + strTyped + ": " + found.strError));
         return;
     }
-    const bool bNew = AddOwn(found.source);
-    const std::string strName = NameOf(Selected(m_pChosen));
+    bool bNew = false;
+    const std::string strName = AddOwn(found.source, bNew);
+    if (strName.empty()) {
+        SetNote(QString::fromStdString("No feed found at " + strTyped + ": not a web address"));
+        return;
+    }
     SetNote(QString::fromStdString((bNew ? "Added " : "Already a source: ") + strName + " (" +
                                    found.source.strAddress + ")"));
 }
 
-bool CFeedsPage::AddOwn(const CFeedSource& source) {
+std::string CFeedsPage::AddOwn(const CFeedSource& source, bool& bNew) {
+    bNew = false;
     const std::string strAddress = WebLink(QUrl(), QString::fromStdString(source.strAddress));
     if (strAddress.empty()) {
-        return false;
+        return {};
     }
     std::string strName;
     for (const auto& [strOwnName, entry] : m_directory) {
@@ -321,7 +326,7 @@ bool CFeedsPage::AddOwn(const CFeedSource& source) {
             strName = strOwnName;
         }
     }
-    const bool bNew = strName.empty();
+    bNew = strName.empty();
     if (bNew) {
         strName = UniqueSourceName(source.strName, strAddress, m_taken);
         m_taken.insert(strName);
@@ -343,7 +348,7 @@ bool CFeedsPage::AddOwn(const CFeedSource& source) {
             m_pChosen->setCurrentRow(nRow);
         }
     }
-    return bNew;
+    return strName;
 }
 
 void CFeedsPage::ImportOpml(const QString& strPath) {
@@ -360,7 +365,9 @@ void CFeedsPage::ImportOpml(const QString& strPath) {
     }
     int nAdded = 0;
     for (const CFeedSource& source : result.sources) {
-        nAdded += AddOwn(source) ? 1 : 0;
+        bool bNew = false;
+        AddOwn(source, bNew);
+        nAdded += bNew ? 1 : 0;
     }
     SetNote(nAdded == 1 ? QString("1 source added") : QString("%1 sources added").arg(nAdded));
 }

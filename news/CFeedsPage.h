@@ -72,9 +72,9 @@ private:
     void OnRemove();
     void OnRemoveOwn();
     void OnFeedFound(const CFoundFeed& found, const std::string& strTyped);
-    // Adds a feed as an own source unless its address is one already, and chooses it;
-    // true when it was new.
-    bool AddOwn(const CFeedSource& source);
+    // Adds a feed as an own source unless its address is one already, and chooses it:
+    // its name (empty when the address is not a web address); bNew when it was not one.
+    std::string AddOwn(const CFeedSource& source, bool& bNew);
     QListWidgetItem* MakeItem(const std::string& strName) const;
     void InsertSorted(QListWidget* pList, const std::string& strName);
     void SetNote(const QString& strNote);

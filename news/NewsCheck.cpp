@@ -214,6 +214,11 @@ void NewsThreadProc(NewsThreadParams params) {
         CSourceRead& read = reads[i];
         auto last = previous.find(source.strName);
         read.status.lastNew = last == previous.end() ? 0 : last->second.lastNew;
+        // After a restart an unchanged feed has no items here: it still holds what it held.
+        if (read.status.result == ESourceResult::NotModified && read.items.empty() &&
+            last != previous.end()) {
+            read.status.nItems = last->second.nItems;
+        }
         for (std::unique_ptr<CNewsItem>& pItem : read.items) {
             index[pItem->m_strSource][PastNewsLabel(*pItem)] = pItem->m_strUrl;
             // Newness is the headline alone; once the list is full, further headlines are

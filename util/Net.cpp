@@ -82,7 +82,8 @@ bool IsValidatorText(std::string_view value) {
                         [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
 }
 
-// The value of a header line "Name: value" when its name is strName (any case).
+// The value of a header line "Name: value" when its name is strName (given in lower case;
+// the line's in any case).
 std::optional<std::string_view> HeaderValue(std::string_view line, std::string_view strName) {
     if (line.size() <= strName.size() || line[strName.size()] != ':' ||
         !StartsWithNoCase(line, strName)) {
@@ -103,9 +104,9 @@ size_t OnHeader(char* pData, size_t nSize, size_t nCount, void* pUser) {
     // Every answer of a redirect chain starts with its status line: the last one's count.
     if (line.starts_with("HTTP/")) {
         pTransfer->received = {};
-    } else if (auto etag = HeaderValue(line, "ETag"); etag && IsValidatorText(*etag)) {
+    } else if (auto etag = HeaderValue(line, "etag"); etag && IsValidatorText(*etag)) {
         pTransfer->received.strETag = *etag;
-    } else if (auto modified = HeaderValue(line, "Last-Modified");
+    } else if (auto modified = HeaderValue(line, "last-modified");
                modified && IsValidatorText(*modified)) {
         pTransfer->received.strLastModified = *modified;
     }
