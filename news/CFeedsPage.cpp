@@ -122,8 +122,14 @@ CFeedsPage::CFeedsPage(QWidget* pParent) : QWidget(pParent) {
     connect(m_pExport, &QPushButton::clicked, this, [this] {
         m_fnChooseExportFile([this](const QString& strPath) { ExportOpml(strPath); });
     });
+    // Both lists keep a selection; "Remove" acts on the one the user selected in last.
     for (QListWidget* pList : {m_pAvailable, m_pChosen}) {
-        connect(pList, &QListWidget::itemSelectionChanged, this, &CFeedsPage::UpdateButtons);
+        connect(pList, &QListWidget::itemSelectionChanged, this, [this, pList] {
+            if (Selected(pList)) {
+                m_pLastSelected = pList;
+            }
+            UpdateButtons();
+        });
     }
 
     auto* pButtons = new QVBoxLayout;
@@ -240,34 +246,30 @@ void CFeedsPage::OnRemove() {
     }
 }
 
+QListWidgetItem* CFeedsPage::SelectedOwn() const {
+    QListWidgetItem* pItem = m_pLastSelected ? Selected(m_pLastSelected) : nullptr;
+    auto it = pItem ? m_directory.find(NameOf(pItem)) : m_directory.end();
+    return it != m_directory.end() && it->second.bOwn ? pItem : nullptr;
+}
+
 void CFeedsPage::OnRemoveOwn() {
-    for (QListWidget* pList : {m_pAvailable, m_pChosen}) {
-        QListWidgetItem* pItem = Selected(pList);
-        auto it = pItem ? m_directory.find(NameOf(pItem)) : m_directory.end();
-        if (it == m_directory.end() || !it->second.bOwn) {
-            continue;
-        }
-        const std::string strName = it->first;
-        m_directory.erase(it);
-        const size_t nPending = std::erase_if(
-            m_added, [&](const CFeedSource& source) { return source.strName == strName; });
-        if (nPending == 0) {
-            m_removed.insert(strName);
-        }
-        delete pList->takeItem(pList->row(pItem));
-        SetNote(QString::fromStdString("Removed " + strName));
+    QListWidgetItem* pItem = SelectedOwn();
+    if (!pItem) {
         return;
     }
+    const std::string strName = NameOf(pItem);
+    m_directory.erase(strName);
+    const size_t nPending = std::erase_if(
+        m_added, [&](const CFeedSource& source) { return source.strName == strName; });
+    if (nPending == 0) {
+        m_removed.insert(strName);
+    }
+    delete m_pLastSelected->takeItem(m_pLastSelected->row(pItem));
+    SetNote(QString::fromStdString("Removed " + strName));
 }
 
 void CFeedsPage::UpdateButtons() {
-    bool bOwnSelected = false;
-    for (const QListWidget* pList : {m_pAvailable, m_pChosen}) {
-        const QListWidgetItem* pItem = Selected(pList);
-        auto it = pItem ? m_directory.find(NameOf(pItem)) : m_directory.end();
-        bOwnSelected = bOwnSelected || (it != m_directory.end() && it->second.bOwn);
-    }
-    m_pRemoveSource->setEnabled(bOwnSelected);
+    m_pRemoveSource->setEnabled(SelectedOwn() != nullptr);
     m_pAddSource->setEnabled(!m_bFinding);
 }
 

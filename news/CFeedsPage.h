@@ -79,6 +79,8 @@ private:
     void InsertSorted(QListWidget* pList, const std::string& strName);
     void SetNote(const QString& strNote);
     void UpdateButtons();
+    // The own source selected in the list the user selected in last, if any.
+    QListWidgetItem* SelectedOwn() const;
 
     CHandleRegistration m_handle{this};
     std::string m_strUser;
@@ -98,4 +100,5 @@ private:
     QPushButton* m_pImport = nullptr;
     QPushButton* m_pExport = nullptr;
     QLabel* m_pNote = nullptr;
+    QListWidget* m_pLastSelected = nullptr;
 };
