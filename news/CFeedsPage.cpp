@@ -102,10 +102,10 @@ CFeedsPage::CFeedsPage(QWidget* pParent) : QWidget(pParent) {
     m_pChosen = MakeList(this, "chosen");
     m_pAdd = MakeButton(this, ">>", "add");
     m_pRemove = MakeButton(this, "<<", "remove");
-    m_pAddSource = MakeButton(this, "Add...", "addSource");
-    m_pRemoveSource = MakeButton(this, "Remove", "removeSource");
-    m_pImport = MakeButton(this, "Import OPML...", "import");
-    m_pExport = MakeButton(this, "Export OPML...", "export");
+    m_pAddSource = MakeButton(this, "&Add...", "addSource");
+    m_pRemoveSource = MakeButton(this, "&Remove", "removeSource");
+    m_pImport = MakeButton(this, "&Import OPML...", "import");
+    m_pExport = MakeButton(this, "E&xport OPML...", "export");
     m_pNote = new QLabel(this);
     m_pNote->setObjectName("note");
     m_pNote->setTextFormat(Qt::PlainText);
