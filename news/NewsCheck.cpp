@@ -10,7 +10,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <ctime>
+#include <deque>
 #include <map>
 #include <mutex>
 #include <set>
@@ -131,6 +133,11 @@ std::vector<CFeedDownload> DownloadFeeds(const std::vector<std::string>& urls,
     std::vector<CFeedDownload> results(urls.size());
     std::atomic<size_t> nNext{0};
     const CHttpValidators none;
+    // Downloads ended and not read yet, and download threads still running.
+    std::mutex mutex;
+    std::condition_variable ended;
+    std::deque<size_t> unread;
+    size_t nRunning = 0;
     auto work = [&] {
         for (size_t i; (i = nNext++) < urls.size();) {
             if (CheckEnds(params)) {
@@ -151,17 +158,44 @@ std::vector<CFeedDownload> DownloadFeeds(const std::vector<std::string>& urls,
                 PostMessageTo<UM_NEWS_OFFLINE>(params.hWnd);
             }
             if (fnRead) {
-                fnRead(i, result);
+                std::lock_guard lock(mutex);
+                unread.push_back(i);
+                ended.notify_one();
             }
         }
     };
-    size_t nThreads = std::min<size_t>(urls.size(), std::max(1, params.nMaxParallel));
+    const size_t nThreads = std::min<size_t>(urls.size(), std::max(1, params.nMaxParallel));
     std::vector<std::thread> threads;
-    for (size_t i = 1; i < nThreads; ++i) {
-        threads.emplace_back(work);
-    }
-    if (nThreads > 0) {
-        work();
+    if (!fnRead) {
+        for (size_t i = 1; i < nThreads; ++i) {
+            threads.emplace_back(work);
+        }
+        if (nThreads > 0) {
+            work();
+        }
+    } else {
+        // Reading on this thread, not the downloaders', keeps each downloader's next request
+        // from waiting for the read of its last: the check stays at the network's pace.
+        nRunning = nThreads;
+        for (size_t i = 0; i < nThreads; ++i) {
+            threads.emplace_back([&] {
+                work();
+                std::lock_guard lock(mutex);
+                --nRunning;
+                ended.notify_one();
+            });
+        }
+        for (std::unique_lock lock(mutex);;) {
+            ended.wait(lock, [&] { return !unread.empty() || nRunning == 0; });
+            if (unread.empty()) {
+                break;
+            }
+            const size_t i = unread.front();
+            unread.pop_front();
+            lock.unlock();
+            fnRead(i, results[i]);
+            lock.lock();
+        }
     }
     for (std::thread& thread : threads) {
         thread.join();
@@ -188,7 +222,7 @@ void NewsThreadProc(NewsThreadParams params) {
             known.push_back(validator == validators.end() ? CHttpValidators() : validator->second);
         }
     }
-    // Each feed is read as it arrives, on its download's thread, and its body let go.
+    // Each feed is read as it arrives and its body let go.
     std::vector<CSourceRead> reads(sources.size());
     std::vector<CFeedDownload> downloads =
         DownloadFeeds(urls, params, known, [&](size_t i, CFeedDownload& download) {

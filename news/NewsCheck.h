@@ -8,7 +8,7 @@
 //    download fails (so in the order the failures happen, before the results);
 //  - UM_NEWS_INDEX with the PastNewsIndex of every article read, then
 //  - UM_NEWS_ITEMS with the new items (a CNewsItemList) and every chosen source's result.
-// Feeds are downloaded several at a time, each read on its download's thread as soon as it
+// Feeds are downloaded several at a time, each read on the check's thread as soon as it
 // arrives, but taken in the order of the user's file, so the results are those of
 // downloading them one after the other. A broken article ends the articles of its own
 // feed only.
@@ -75,15 +75,15 @@ struct CFeedDownload {
     std::string_view Articles() const;
 };
 
-// Reads a download on the thread that made it, as soon as it ends: its index among the
-// URLs and the download, whose body it may take.
+// Reads a download as soon as it ends, on the thread that called DownloadFeeds: its index
+// among the URLs and the download, whose body it may take.
 using CFeedReadFn = std::function<void(size_t, CFeedDownload&)>;
 
 // Downloads every URL, params.nMaxParallel at a time, each on the condition of its known
 // validators (none where known is shorter), posting UM_NEWS_OFFLINE to params.hWnd for
 // each one that cannot be reached as it fails, and handing each to fnRead (when given)
-// as it ends. Stops starting downloads once the window is gone or the workers stop.
-// Results keep the order of the URLs.
+// as it ends, on the calling thread while the others download. Stops starting downloads once the
+// window is gone or the workers stop. Results keep the order of the URLs.
 std::vector<CFeedDownload> DownloadFeeds(const std::vector<std::string>& urls,
                                          const NewsThreadParams& params,
                                          const std::vector<CHttpValidators>& known = {},
