@@ -596,12 +596,8 @@ TEST_F(NewsCheckTest, ownFeedsJoinTheCheckAndAnUnchangedOneCostsAShortAnswer) {
     ASSERT_EQ(m_receiver.m_index.count("Blog"), 1u);
     EXPECT_EQ(m_receiver.m_index["Blog"].begin()->second, m_server.Url("/posts/1"));
     const std::pair<const char*, const char*> expected[] = {
-        {"alpha", "ok, 1 item"},
-        {"Blog", "ok, 2 items"},
-        {"Missing", "HTTP 404"},
-        {"Broken", "XML error at line 3"},
-        {"Page", "not a feed"},
-        {"Down", "no answer: "},
+        {"alpha", "ok, 1 item"},           {"Blog", "ok, 2 items"}, {"Missing", "HTTP 404"},
+        {"Broken", "XML error at line 3"}, {"Page", "not a feed"},  {"Down", "no answer: "},
     };
     for (const auto& [pszName, pszText] : expected) {
         EXPECT_EQ(m_receiver.m_statuses[pszName].Text().rfind(pszText, 0), 0u)

@@ -235,8 +235,7 @@ TEST_F(HttpGetTest, conditionalGetKeepsValidatorsTakesCompressedBodiesAndCountsT
     const CHttpFetch first = HttpGetIfChanged(Url("/cond"), {});
     ASSERT_EQ(first.nStatus, 200);
     EXPECT_EQ(first.strBody, strBody + "\n");
-    EXPECT_EQ(first.validators,
-              (CHttpValidators{"\"v1\"", "Tue, 01 Jan 2030 00:00:00 GMT"}));
+    EXPECT_EQ(first.validators, (CHttpValidators{"\"v1\"", "Tue, 01 Jan 2030 00:00:00 GMT"}));
     EXPECT_LT(first.nWireBytes, 2000u);
 
     const std::pair<CHttpValidators, int> cases[] = {
