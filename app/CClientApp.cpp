@@ -38,12 +38,16 @@ bool SocketLayerWorks() {
 }  // namespace
 
 CClientApp::CClientApp(int& argc, char** argv) : QApplication(argc, argv) {
-    setApplicationName("vocalon");
-    setOrganizationName("Talvex");
+    NameApplication();
     // The tray keeps the program alive while every window is hidden.
     setQuitOnLastWindowClosed(false);
     // Every window, message boxes included, carries the program's icon.
     setWindowIcon(LoadAppIcon(IDI_MAIN));
+}
+
+void CClientApp::NameApplication() {
+    QCoreApplication::setApplicationName("vocalon");
+    QCoreApplication::setOrganizationName("Talvex");
 }
 
 int CClientApp::InitInstance() {

@@ -16,4 +16,7 @@ public:
 
     // Runs the program; returns the process exit code.
     int InitInstance();
+
+    // Names the running application as the settings store knows it.
+    static void NameApplication();
 };

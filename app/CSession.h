@@ -76,6 +76,9 @@ public:
     void ShowMain() override;
     void OpenChatRequest(const std::string& strRequest) override;
     void ShowTrayMenu(const QPoint& ptScreen) override { m_host.ShowTrayMenu(ptScreen); }
+    void Notify(const std::string& strText, std::function<void()> fnOnClick) override {
+        m_host.Notify(strText, std::move(fnOnClick));
+    }
     std::string UserName() const override { return m_strUser; }
     std::string Password() const override { return m_strPassword; }
     std::string Section() const override { return m_strSection; }

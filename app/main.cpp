@@ -1,9 +1,12 @@
 #include "app/CClientApp.h"
+#include "app/CommandLine.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QStandardPaths>
 
 #include <cstring>
+#include <iostream>
 
 namespace {
 
@@ -21,6 +24,12 @@ void EnterMenuDirectory() {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The file commands need no display: they run before any window is possible.
+    if (IsFileCommand(argc, argv)) {
+        QCoreApplication app(argc, argv);
+        CClientApp::NameApplication();
+        return RunFileCommand(QCoreApplication::arguments(), std::cout, std::cerr);
+    }
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--from-menu") == 0) {
             EnterMenuDirectory();

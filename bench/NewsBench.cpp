@@ -3,7 +3,11 @@
 // the straightforward algorithm (one download after another, every element cut by
 // searching the whole remaining text) for reference. Also the article scan of a large
 // feed text, the reading of an RSS 2.0 feed of the open web, the seen store's cost per
-// check, the map file's load and save, and sorting.
+// check, the map file's load and save, and sorting. Then the same check over RSS 2.0
+// feeds of the user's own, served the way web servers do (an ETag per feed, 304 when it
+// still holds, deflate when asked): the first check against the bound at the default
+// concurrency and against one request after another, and a second check with nothing new
+// (time and bytes on the wire, counted by the server).
 //
 //   bench_news [feeds=200] [articles=50] [delay_ms=50] [parallel=8]
 
@@ -12,6 +16,7 @@
 #include "news/FeedScanner.h"
 #include "news/NewsCheck.h"
 #include "news/NewsFiles.h"
+#include "news/OwnSources.h"
 #include "platform/AppEvent.h"
 #include "platform/Profile.h"
 #include "util/AppFiles.h"
@@ -29,6 +34,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -72,6 +78,47 @@ std::string MakeRssFeed(int nItems) {
                    "&lt;p&gt;The council met on Tuesday to weigh a plan for the new budget, "
                    "with a vote due next week.&lt;/p&gt;</description><dc:creator>Desk"
                    "</dc:creator></item>\n";
+    }
+    return strFeed + "</channel></rss>\n";
+}
+
+// An RSS 2.0 feed of a news site with text that compresses as prose does (a few words
+// drawn at random from a vocabulary of a thousand), about 1 KB an item.
+std::string MakeWebFeed(int nItems, int nFeed) {
+    std::mt19937 random(static_cast<unsigned>(nFeed) + 1);
+    std::uniform_int_distribution<int> word(0, 999);
+    std::uniform_int_distribution<int> letters(3, 9);
+    static const std::vector<std::string> s_words = [] {
+        std::mt19937 wordRandom(99);
+        std::vector<std::string> words;
+        for (int i = 0; i < 1000; ++i) {
+            std::string strWord;
+            for (int n = std::uniform_int_distribution<int>(2, 10)(wordRandom); n > 0; --n) {
+                strWord += static_cast<char>('a' + wordRandom() % 26);
+            }
+            words.push_back(std::move(strWord));
+        }
+        return words;
+    }();
+    auto text = [&](int nWords) {
+        std::string strText;
+        for (int i = 0; i < nWords; ++i) {
+            strText += (i ? " " : "") + s_words[static_cast<size_t>(word(random))];
+        }
+        return strText;
+    };
+    std::string strFeed =
+        "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rss version=\"2.0\"><channel>"
+        "<title>Desk " +
+        std::to_string(nFeed) +
+        "</title>"
+        "<link>http://example.org/</link><description>News</description>\n";
+    for (int i = 0; i < nItems; ++i) {
+        const std::string strId = std::to_string(nFeed) + "-" + std::to_string(i);
+        strFeed += "<item><title>" + text(letters(random)) + " " + strId + "</title><link>/a/" +
+                   strId + ".html</link><guid>http://example.org/a/" + strId +
+                   "</guid><pubDate>Tue, 08 Dec 2026 02:47:26 +0100</pubDate><description>" +
+                   text(120) + "</description></item>\n";
     }
     return strFeed + "</channel></rss>\n";
 }
@@ -127,10 +174,20 @@ protected:
 
 // A small HTTP server: a thread per connection, each answer after the fixed delay. Its
 // listen queue is deep enough that a burst of connections is never refused and retried.
+// As a web server (bWebServer) it sends each feed with an ETag, answers 304 to a request
+// that sends it back, and compresses with deflate when asked; it counts the bytes both
+// ways.
 class CFeedServer {
 public:
-    CFeedServer(const std::vector<std::string>& feeds, int nDelayMs)
-        : m_feeds(feeds), m_nDelayMs(nDelayMs) {
+    CFeedServer(const std::vector<std::string>& feeds, int nDelayMs, bool bWebServer = false)
+        : m_feeds(feeds), m_nDelayMs(nDelayMs), m_bWebServer(bWebServer) {
+        if (m_bWebServer) {
+            for (const std::string& strFeed : m_feeds) {
+                // deflate is zlib's stream: qCompress's output after its length.
+                m_deflated.push_back(
+                    qCompress(QByteArray::fromStdString(strFeed)).mid(4).toStdString());
+            }
+        }
         m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
         sockaddr_in addr{};
         addr.sin_family = AF_INET;
@@ -148,6 +205,8 @@ public:
         m_acceptor.join();
     }
     int Port() const { return m_nPort; }
+    // Bytes of requests and answers since the last call.
+    long long TakeBytes() { return m_nBytes.exchange(0); }
 
 private:
     void AcceptLoop() {
@@ -165,10 +224,29 @@ private:
         size_t nFeed = std::strtoul(strRequest.c_str() + std::min<size_t>(strRequest.size(), 10),
                                     nullptr, 10);  // "GET /feed/N"
         std::this_thread::sleep_for(std::chrono::milliseconds(m_nDelayMs));
-        const std::string& strBody = m_feeds[std::min(nFeed, m_feeds.size() - 1)];
-        std::string strAnswer = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
-                                std::to_string(strBody.size()) + "\r\nConnection: close\r\n\r\n" +
-                                strBody;
+        nFeed = std::min(nFeed, m_feeds.size() - 1);
+        std::string strAnswer;
+        if (!m_bWebServer) {
+            const std::string& strBody = m_feeds[nFeed];
+            strAnswer = "HTTP/1.1 200 OK\r\nContent-Type: text/xml\r\nContent-Length: " +
+                        std::to_string(strBody.size()) + "\r\nConnection: close\r\n\r\n" + strBody;
+        } else {
+            const std::string strETag = "\"feed-" + std::to_string(nFeed) + "-v1\"";
+            if (strRequest.find("If-None-Match: " + strETag + "\r\n") != std::string::npos) {
+                strAnswer = "HTTP/1.1 304 Not Modified\r\nETag: " + strETag +
+                            "\r\nConnection: close\r\n\r\n";
+            } else {
+                const bool bDeflate = strRequest.find("deflate") != std::string::npos;
+                const std::string& strBody = bDeflate ? m_deflated[nFeed] : m_feeds[nFeed];
+                strAnswer =
+                    "HTTP/1.1 200 OK\r\nContent-Type: application/rss+xml\r\nETag: " + strETag +
+                    "\r\nLast-Modified: Tue, 08 Dec 2026 01:47:26 GMT\r\n" +
+                    (bDeflate ? "Content-Encoding: deflate\r\n" : "") +
+                    "Content-Length: " + std::to_string(strBody.size()) +
+                    "\r\nConnection: close\r\n\r\n" + strBody;
+            }
+        }
+        m_nBytes += static_cast<long long>(strRequest.size() + strAnswer.size());
         for (size_t nSent = 0; nSent < strAnswer.size();) {
             ssize_t n =
                 ::send(fd, strAnswer.data() + nSent, strAnswer.size() - nSent, MSG_NOSIGNAL);
@@ -182,6 +260,9 @@ private:
 
     const std::vector<std::string>& m_feeds;
     int m_nDelayMs;
+    bool m_bWebServer;
+    std::vector<std::string> m_deflated;
+    std::atomic<long long> m_nBytes{0};
     int m_fd = -1;
     int m_nPort = 0;
     std::thread m_acceptor;
@@ -371,6 +452,61 @@ int main(int argc, char** argv) {
                         bNew ? 20 : 0, cost.nBytes, cost.dMs);
         }
     }
+
+    // The check over RSS 2.0 feeds of the user's own, at the default concurrency.
+    std::vector<std::string> rssFeeds;
+    for (int i = 0; i < nFeeds; ++i) {
+        rssFeeds.push_back(MakeWebFeed(nArticles, i));
+    }
+    CFeedServer rssServer(rssFeeds, nDelayMs, true);
+    CFeedSourceList own;
+    for (int i = 0; i < nFeeds; ++i) {
+        own.push_back(
+            {"Own " + std::to_string(i), "http://127.0.0.1:" + std::to_string(rssServer.Port()) +
+                                             "/feed/" + std::to_string(i)});
+    }
+    SaveOwnSources("rss", own);
+    std::vector<std::string> ownNames;
+    for (const CFeedSource& source : own) {
+        ownNames.push_back(source.strName);
+    }
+    SaveListFile(ChosenSourcesFile("rss"), ownNames);
+    NewsThreadParams rssParams;
+    rssParams.hWnd = window.m_handle.Handle();
+    rssParams.strUser = "rss";
+    auto runCheck = [&] {
+        const auto checkStart = Clock::now();
+        StartNewsThread(rssParams);
+        QCoreApplication::exec();
+        return MsSince(checkStart);
+    };
+    const double dFirstMs = runCheck();
+    const long long nFirstBytes = rssServer.TakeBytes();
+    const double dSecondMs = runCheck();
+    const long long nSecondBytes = rssServer.TakeBytes();
+    const int nDefault = rssParams.nMaxParallel;
+    const double dRssBound = std::ceil(static_cast<double>(nFeeds) / nDefault) * nDelayMs;
+    const double dOneByOne = static_cast<double>(nFeeds) * nDelayMs;
+    std::printf("RSS 2.0 check of %d own feeds x %d items, %d ms per request, %d at a time\n",
+                nFeeds, nArticles, nDelayMs, nDefault);
+    std::printf(
+        "  first:  %8.1f ms, %9lld bytes on the wire (bound %.0f ms; one request\n"
+        "          after another at least %.0f ms)\n",
+        dFirstMs, nFirstBytes, dRssBound, dOneByOne);
+    std::printf("  second, nothing new: %8.1f ms, %9lld bytes on the wire (%.2f%% of the first)\n",
+                dSecondMs, nSecondBytes,
+                100.0 * static_cast<double>(nSecondBytes) /
+                    static_cast<double>(std::max(1LL, nFirstBytes)));
+    std::printf("summary | RSS check vs network bound | %.2f x | target <= 1.1 x\n",
+                dFirstMs / dRssBound);
+    std::printf("summary | RSS check vs one request after another | %.3f x | target <= 0.333 x\n",
+                dFirstMs / dOneByOne);
+    std::printf(
+        "summary | RSS second check, nothing new | %.0f ms, %.2f%% of the bytes | "
+        "target < 5%% of the bytes\n",
+        dSecondMs,
+        100.0 * static_cast<double>(nSecondBytes) /
+            static_cast<double>(std::max(1LL, nFirstBytes)));
 
     // Sorting 100,000 past-news labels.
     std::mt19937 random(7);

@@ -9,6 +9,7 @@
 
 #include <QPoint>
 
+#include <functional>
 #include <string>
 
 class CMainWindow {
@@ -26,6 +27,8 @@ public:
     virtual void OpenChatRequest(const std::string& strRequest) = 0;
     // Pops up the tray menu at a screen position; the chosen command runs later.
     virtual void ShowTrayMenu(const QPoint& ptScreen) = 0;
+    // A desktop notification whose click runs fnOnClick (unless a later one replaced it).
+    virtual void Notify(const std::string& strText, std::function<void()> fnOnClick) = 0;
 
     // The logged-in user's name and password, as last logged in with.
     virtual std::string UserName() const = 0;

@@ -44,6 +44,7 @@ constexpr int kButtonSize = 24;     // every button's height and the arrows' wid
 constexpr int kMenuButtonWidth = 48;
 constexpr int kPrevFromRight = 54;  // the arrows' left edges, from the window's right edge
 constexpr int kNextFromRight = 26;
+constexpr int kFailuresGap = 4;  // around the failure line in the button row
 constexpr int kDefaultWidth = 300;
 constexpr int kDefaultHeight = 200;
 // The work area assumed while the window is on no screen.
@@ -108,6 +109,16 @@ void CNewsDlg::BuildControls() {
     m_pStatus->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     m_pMenuButton = new QPushButton("Menu", this);
     m_pMenuButton->setObjectName("menu");
+    m_pFailures = new QLabel(this);
+    m_pFailures->setObjectName("failures");
+    m_pFailures->setTextFormat(Qt::RichText);
+    m_pFailures->setAlignment(Qt::AlignCenter);
+    m_pFailures->hide();
+    connect(m_pFailures, &QLabel::linkActivated, this, [] {
+        if (CMainWindow* pMain = MainWnd()) {
+            pMain->OpenPrefs();
+        }
+    });
     for (QPushButton* pButton : {m_pNextButton, m_pPrevButton, m_pMenuButton}) {
         pButton->setAutoDefault(false);
     }
@@ -143,6 +154,11 @@ void CNewsDlg::LayOut() {
     m_pMenuButton->setGeometry(0, nButtonTop, kMenuButtonWidth, kButtonSize);
     m_pPrevButton->setGeometry(W - kPrevFromRight, nButtonTop, kButtonSize, kButtonSize);
     m_pNextButton->setGeometry(W - kNextFromRight, nButtonTop, kButtonSize, kButtonSize);
+    // Between Menu and the arrows.
+    const int nFailuresLeft = kMenuButtonWidth + kFailuresGap;
+    m_pFailures->setGeometry(nFailuresLeft, nButtonTop,
+                             std::max(0, W - kPrevFromRight - kFailuresGap - nFailuresLeft),
+                             kButtonSize);
     m_pStatus->setGeometry(0, H - S, W, S);
 }
 
@@ -181,14 +197,34 @@ void CNewsDlg::ShowNewsWindow() {
     m_activationAsked = std::chrono::steady_clock::now();
     activateWindow();
     StopBlink(IDI_MAIN);
+    // The user dealt with what was shown: what waited comes now.
+    if (m_bMayRefresh && !m_waiting.empty()) {
+        ShowWaiting();
+    }
     m_pPane->moveCursor(QTextCursor::Start);
     ShowItem();
     m_bMayRefresh = false;
 }
 
 void CNewsDlg::UpdateNews() {
-    m_bMayRefresh = true;
+    // What waits is shown first; then the check's news waits behind it, not replacing it.
+    if (!m_waiting.empty()) {
+        ShowWaiting();
+        m_bMayRefresh = false;
+    } else {
+        m_bMayRefresh = true;
+    }
     CheckNews();
+}
+
+void CNewsDlg::ShowWaiting() {
+    m_items = std::move(m_waiting);
+    m_waiting.clear();
+    m_nCurrent = 0;
+    m_pPrevButton->setEnabled(!m_items.empty());
+    m_pNextButton->setEnabled(!m_items.empty());
+    ShowItem();
+    ShowPeerLine();
 }
 
 void CNewsDlg::CheckNews() {
@@ -197,11 +233,11 @@ void CNewsDlg::CheckNews() {
         AppendLink("prefs:", "Click here to add some feeds.");
         return;
     }
-    if (!m_bMayRefresh) {
-        return;
-    }
+    // Checks run whatever is shown; what they bring waits while the user reads.
     m_timers.KillTimer(TIMER_NEWS_CHECK);
-    setWindowTitle(kTitleChecking);
+    if (m_items.empty()) {
+        setWindowTitle(kTitleChecking);
+    }
     TraySet(IDI_UPDATING, kTipUpdating);
     StartCheck();
 }
@@ -252,57 +288,72 @@ bool CNewsDlg::event(QEvent* pEvent) {
             m_pPastNews =
                 std::make_unique<PastNewsIndex>(std::move(WParamOf<UM_NEWS_INDEX>(*pApp)));
             break;
-        case UM_NEWS_ITEMS: OnNewsItems(&WParamOf<UM_NEWS_ITEMS>(*pApp)); break;
+        case UM_NEWS_ITEMS:
+            OnNewsItems(&WParamOf<UM_NEWS_ITEMS>(*pApp), &LParamOf<UM_NEWS_ITEMS>(*pApp));
+            break;
         default: return QDialog::event(pEvent);
     }
     return true;
 }
 
 void CNewsDlg::SetTitleFromList() {
-    if (m_items.empty()) {
-        setWindowTitle(kTitleBase);
-    } else {
-        setWindowTitle(QString("%1 - (%2 of %3)")
-                           .arg(kTitleBase)
-                           .arg(m_nCurrent + 1)
-                           .arg(static_cast<int>(m_items.size())));
+    QString strTitle = kTitleBase;
+    if (!m_items.empty()) {
+        strTitle = QString("%1 - (%2 of %3)")
+                       .arg(kTitleBase)
+                       .arg(m_nCurrent + 1)
+                       .arg(static_cast<int>(m_items.size()));
     }
+    if (!m_waiting.empty()) {
+        strTitle += QString(", %1 waiting").arg(static_cast<int>(m_waiting.size()));
+    }
+    setWindowTitle(strTitle);
 }
 
-void CNewsDlg::OnNewsItems(CNewsItemList* pItems) {
+void CNewsDlg::OnNewsItems(CNewsItemList* pItems, const CSourceStatusMap* pStatuses) {
     qCInfo(AppLog) << "news: check done," << (pItems ? pItems->size() : 0) << "new";
     m_bChecking = false;
     TraySet(IDI_MAIN, "");
     m_pCaption->setText(QString::fromStdString("Last checked at " + LocalTimeNow("%I:%M %p")));
-    SetTitleFromList();
     m_timers.KillTimer(TIMER_NEWS_CHECK);
+    if (pStatuses) {
+        ShowFailures(*pStatuses);
+    }
     if (pItems && !pItems->empty()) {
-        m_pPrevButton->setEnabled(true);
-        m_pNextButton->setEnabled(true);
         StartBlink(IDI_NEWS);
         if (ReadFlag(SETTING_SOUND_ON)) {
             PlayNamedSound("Default Beep");
         }
-        // Unacknowledged items stay; the new ones join them.
-        if (m_bMayRefresh) {
-            m_items.clear();
-        }
+        NotifyNews(*pItems);
         for (std::unique_ptr<CNewsItem>& pItem : *pItems) {
-            m_items.push_back(std::move(pItem));
+            m_waiting.push_back(std::move(pItem));
         }
-        m_nCurrent = 0;
-        ShowItem();
-        m_bMayRefresh = false;
+        if (m_waiting.size() > MAX_WAITING) {
+            m_waiting.erase(m_waiting.begin(),
+                            m_waiting.begin() + static_cast<long>(m_waiting.size() - MAX_WAITING));
+        }
+        // Shown at once only when the user has dealt with what is shown; what waited
+        // comes first.
+        if (m_bMayRefresh || m_items.empty()) {
+            ShowWaiting();
+            m_bMayRefresh = false;
+        } else {
+            SetTitleFromList();
+            ShowPeerLine();
+        }
     } else {
-        TraySet(IDI_MAIN, "");
-        StopBlink(IDI_MAIN);
+        SetTitleFromList();
+        // Unacknowledged news keeps blinking until the user deals with it.
+        if (m_bMayRefresh || m_items.empty()) {
+            StopBlink(IDI_MAIN);
+        }
         if (m_items.empty()) {
             ClearPane();
             AppendText("No new news.", m_cfPlain);
             m_pPrevButton->setEnabled(false);
             m_pNextButton->setEnabled(false);
+            m_bMayRefresh = true;
         }
-        m_bMayRefresh = true;
     }
     m_timers.SetTimer(TIMER_NEWS_CHECK, CheckIntervalMinutes(Section()) * 60000);
     if (m_bCheckQueued) {
@@ -311,6 +362,42 @@ void CNewsDlg::OnNewsItems(CNewsItemList* pItems) {
         m_bMayRefresh = true;
         CheckNews();
     }
+}
+
+void CNewsDlg::ShowFailures(const CSourceStatusMap& statuses) {
+    m_nFailed = FailedCount(statuses);
+    if (m_nFailed == 0) {
+        m_pFailures->hide();
+        return;
+    }
+    const QString strText = m_nFailed == 1 ? QString("1 source failed: see Prefs")
+                                           : QString("%1 sources failed: see Prefs").arg(m_nFailed);
+    m_pFailures->setText(QString("<a href=\"prefs:\">%1</a>").arg(strText));
+    // The first few reasons, one a line; the sources page has them all.
+    constexpr size_t kMaxReasons = 10;
+    QStringList reasons;
+    for (const auto& [strName, status] : statuses) {
+        if (status.Failed() && static_cast<size_t>(reasons.size()) < kMaxReasons) {
+            reasons << QString::fromStdString(strName + ": " + status.Text());
+        }
+    }
+    m_pFailures->setToolTip(reasons.join('\n'));
+    m_pFailures->show();
+}
+
+void CNewsDlg::NotifyNews(const CNewsItemList& items) {
+    CMainWindow* pMain = MainWnd();
+    if (items.empty() || !pMain || !ReadFlag(SETTING_NEWS_NOTIFY, Section())) {
+        return;
+    }
+    const std::string strCount = items.size() == 1
+                                     ? std::string("1 new headline: ")
+                                     : std::to_string(items.size()) + " new headlines: ";
+    pMain->Notify(strCount + DisplayText(items.front()->m_strHeadline), [] {
+        if (CMainWindow* pMain = MainWnd()) {
+            pMain->ShowMain();
+        }
+    });
 }
 
 void CNewsDlg::StartBlink(int nIconId) {
@@ -329,9 +416,7 @@ void CNewsDlg::StopBlink(int nIconId) {
 
 void CNewsDlg::OnTimer(int nIDEvent) {
     if (nIDEvent == TIMER_NEWS_CHECK) {
-        if (m_bMayRefresh) {
-            CheckNews();
-        }
+        CheckNews();
     } else if (nIDEvent == TIMER_TRAY_BLINK) {
         m_bBlinkPhase = !m_bBlinkPhase;
         TraySet(m_bBlinkPhase ? m_nBlinkIcon : IDI_MAIN, kTipUpdating);
@@ -370,6 +455,11 @@ void CNewsDlg::mousePressEvent(QMouseEvent* pEvent) {
 }
 
 void CNewsDlg::OnNext() {
+    // Past the last item shown, the waiting ones come.
+    if (!m_waiting.empty() && m_nCurrent + 1 >= static_cast<int>(m_items.size())) {
+        ShowWaiting();
+        return;
+    }
     if (m_items.empty()) {
         m_nCurrent = 0;
         return;
@@ -401,6 +491,9 @@ bool CNewsDlg::OnNavigationKey(const QKeyEvent* pEvent) {
     // something to scroll.
     const bool bPaneScrolls = m_pPane->verticalScrollBar()->maximum() > 0;
     switch (pEvent->key()) {
+        case Qt::Key_Return:
+        case Qt::Key_Enter:
+        case Qt::Key_Space: OpenCurrentRoom(); return true;
         case Qt::Key_Right: OnNext(); return true;
         case Qt::Key_Left: OnPrev(); return true;
         case Qt::Key_PageDown:
@@ -448,6 +541,13 @@ void CNewsDlg::SetUnreachable(const std::string& strWhy) {
 void CNewsDlg::ShowPeerLine() {
     QString strLine = m_nPeers < 0 ? QString("Connecting to peers...")
                                    : QString("You are connected to %1 peers.").arg(m_nPeers);
+    if (!m_waiting.empty()) {
+        strLine =
+            (m_waiting.size() == 1
+                 ? QString("1 new headline waits. ")
+                 : QString("%1 new headlines wait. ").arg(static_cast<int>(m_waiting.size()))) +
+            strLine;
+    }
     if (!m_strUnreachable.empty()) {
         strLine += " Others cannot reach you: " + QString::fromStdString(m_strUnreachable);
         m_pStatus->setToolTip(

@@ -3,11 +3,18 @@
 // The news window of a logged-in user: a headline pane showing one item at a time with
 // previous and next buttons, when news was last checked, the peer count and a menu button.
 // It runs the check cycle, takes the checks' results, and announces new headlines by
-// blinking the tray icon and playing a sound. Created hidden after login; it shows itself
-// only when asked (a click on the tray icon).
+// blinking the tray icon, playing a sound and one notification per check. Created hidden
+// after login; it shows itself only when asked (a click on the tray icon).
+//
+// Checks run on the timer whatever is shown, but the shown list is never replaced behind
+// the user's back: headlines that come while the user has not dealt with the shown ones
+// (see MayRefresh) wait, and the title and status line count them; "Update News" or
+// moving past the last shown item shows them. When sources failed, a line in the button
+// row says how many and opens the preferences.
 
 #include "news/CNewsItem.h"
 #include "news/NewsDisplay.h"
+#include "news/SourceStatus.h"
 #include "platform/AppEvent.h"
 #include "platform/CTimerSet.h"
 
@@ -72,9 +79,17 @@ public:
     void OnNext();
     void OnPrev();
     void OnTimer(int nIDEvent);
+    // Opens the chat room of the headline shown (Enter or Space does it too).
+    void OpenCurrentRoom();
+
+    // At most this many headlines wait; the oldest go first (they are in past news).
+    static constexpr size_t MAX_WAITING = 500;
 
     // State, for the windows that use it and for tests.
     const CNewsItemList& Items() const { return m_items; }
+    const CNewsItemList& Waiting() const { return m_waiting; }
+    // How many chosen sources the last check could not read.
+    size_t FailedSources() const { return m_nFailed; }
     int Current() const { return m_nCurrent; }
     bool MayRefresh() const { return m_bMayRefresh; }
     bool IsBlinking() const { return m_bBlinking; }
@@ -108,7 +123,12 @@ private:
     bool IsPointerOnFrame() const;
     // Left/Right and, where the pane does not scroll, Page Up/Down move between items.
     bool OnNavigationKey(const QKeyEvent* pEvent);
-    void OnNewsItems(CNewsItemList* pItems);
+    void OnNewsItems(CNewsItemList* pItems, const CSourceStatusMap* pStatuses);
+    // The waiting headlines replace the shown ones.
+    void ShowWaiting();
+    void ShowFailures(const CSourceStatusMap& statuses);
+    void NotifyNews(const CNewsItemList& items);
+    void OpenItemRoom(const CNewsItem& item, const std::string& strUrl);
     void StartBlink(int nIconId);
     void StopBlink(int nIconId);
     void SetTitleFromList();
@@ -130,8 +150,11 @@ private:
     QPushButton* m_pPrevButton = nullptr;  // 1010
     QLabel* m_pStatus = nullptr;           // 1004
     QPushButton* m_pMenuButton = nullptr;  // 1046
+    QLabel* m_pFailures = nullptr;         // "N sources failed: see Prefs"
 
     CNewsItemList m_items;
+    CNewsItemList m_waiting;  // oldest first
+    size_t m_nFailed = 0;
     int m_nCurrent = 0;
     std::unique_ptr<PastNewsIndex> m_pPastNews;
     bool m_bMayRefresh = true;

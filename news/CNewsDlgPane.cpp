@@ -172,10 +172,26 @@ void CNewsDlg::OnPaneClick(const QPoint& point) {
     if (m_items.empty()) {
         return;
     }
+    OpenItemRoom(*m_items[static_cast<size_t>(m_nCurrent)], *target);
+}
+
+void CNewsDlg::OpenCurrentRoom() {
+    if (m_items.empty()) {
+        return;
+    }
     const CNewsItem& item = *m_items[static_cast<size_t>(m_nCurrent)];
-    const CChatRequest request{ChannelNameOf(item.m_strHeadline),
-                               ChatTopicOf(item.m_strSource, item.m_strHeadline), *target};
-    pMain->OpenChatRequest(request.Record());
+    // As for a click: only a web address is a link.
+    if (IsWebUrl(item.m_strUrl)) {
+        OpenItemRoom(item, item.m_strUrl);
+    }
+}
+
+void CNewsDlg::OpenItemRoom(const CNewsItem& item, const std::string& strUrl) {
+    if (CMainWindow* pMain = MainWnd()) {
+        const CChatRequest request{ChannelNameOf(item.m_strHeadline),
+                                   ChatTopicOf(item.m_strSource, item.m_strHeadline), strUrl};
+        pMain->OpenChatRequest(request.Record());
+    }
 }
 
 bool CNewsDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {

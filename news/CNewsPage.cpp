@@ -130,12 +130,15 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     m_pAutostart->setObjectName("autostart");
     m_pInterval = new QLineEdit(pOther);
     m_pInterval->setObjectName("interval");
+    m_pNotify = new QCheckBox("Notify me of new headlines", pOther);
+    m_pNotify->setObjectName("notify");
     auto* pOtherLayout = new QVBoxLayout(pOther);
     pOtherLayout->addWidget(m_pSound);
     pOtherLayout->addWidget(m_pAutostart);
     m_pAlertNotification = new QCheckBox("Show invitations as desktop notifications", pOther);
     m_pAlertNotification->setObjectName("alert_notification");
     pOtherLayout->addWidget(m_pAlertNotification);
+    pOtherLayout->addWidget(m_pNotify);
     auto* pIntervalRow = new QHBoxLayout;
     pIntervalRow->addWidget(new QLabel("Check for news every", pOther));
     pIntervalRow->addWidget(m_pInterval);
@@ -158,6 +161,7 @@ CNewsPage::CNewsPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     // Where alerts cannot be placed, invitations are notifications whatever is stored.
     m_pAlertNotification->setChecked(ReadFlag(SETTING_ALERT_NOTIFICATION) || !WindowsCanBePlaced());
     m_pAlertNotification->setEnabled(WindowsCanBePlaced());
+    m_pNotify->setChecked(ReadFlag(SETTING_NEWS_NOTIFY, m_strSection));
 }
 
 CNewsPage::~CNewsPage() = default;
@@ -241,6 +245,7 @@ bool CNewsPage::OnOK() {
     m_display.Save(m_strSection);
     const bool bFirewall = m_pFirewall->isChecked();
     const bool bSound = m_pSound->isChecked();
+    const bool bNotify = m_pNotify->isChecked();
     int nInterval = 0;
     ReadInterval(nInterval);
     WriteSetting(SETTING_HAS_FIREWALL, bFirewall ? 1 : 0);
@@ -248,6 +253,7 @@ bool CNewsPage::OnOK() {
     if (m_pAlertNotification->isEnabled()) {
         WriteSetting(SETTING_ALERT_NOTIFICATION, m_pAlertNotification->isChecked() ? 1 : 0);
     }
+    WriteSetting(SETTING_NEWS_NOTIFY, bNotify ? 1 : 0, m_strSection);
     WriteSetting(SETTING_CHECK_TIME, nInterval, m_strSection);
     const bool bAutostart = m_pAutostart->isChecked();
     // Started by the desktop, the program runs where it runs now: its files are here.

@@ -1,8 +1,8 @@
 #pragma once
 
 // The "General" page of the preferences sheet: the news display (font and colours, with a
-// sample), the firewall and sound switches, invitations as desktop notifications,
-// starting with the desktop and the news check interval.
+// sample), the firewall, sound and notification switches, invitations as desktop
+// notifications, starting with the desktop and the news check interval.
 
 #include "news/NewsDisplay.h"
 
@@ -57,5 +57,6 @@ private:
     QCheckBox* m_pSound = nullptr;
     QCheckBox* m_pAutostart = nullptr;
     QCheckBox* m_pAlertNotification = nullptr;
+    QCheckBox* m_pNotify = nullptr;
     QLineEdit* m_pInterval = nullptr;
 };

@@ -12,6 +12,7 @@
 
 #include <QCloseEvent>
 #include <QIcon>
+#include <QKeyEvent>
 #include <QShowEvent>
 #include <QTreeWidget>
 #include <QVBoxLayout>
@@ -55,6 +56,7 @@ CPastNewsDlg::CPastNewsDlg(const PastNewsIndex* pIndex, QWidget* pParent)
     m_pTree->setAcceptDrops(false);
     connect(m_pTree, &QTreeWidget::itemClicked, this,
             [this](QTreeWidgetItem* pItem, int) { OnItemClicked(pItem); });
+    m_pTree->installEventFilter(this);
 
     auto* pLayout = new QVBoxLayout(this);
     pLayout->setContentsMargins(0, 0, 0, 0);
@@ -116,6 +118,19 @@ void CPastNewsDlg::OnItemClicked(QTreeWidgetItem* pItem) {
                                    strUrl};
         pMain->OpenChatRequest(request.Record());
     }
+}
+
+bool CPastNewsDlg::eventFilter(QObject* pWatched, QEvent* pEvent) {
+    // Enter on a headline opens its room; on a source the tree expands or collapses it.
+    if (pWatched == m_pTree && pEvent->type() == QEvent::KeyPress) {
+        const int nKey = static_cast<QKeyEvent*>(pEvent)->key();
+        QTreeWidgetItem* pCurrent = m_pTree->currentItem();
+        if ((nKey == Qt::Key_Return || nKey == Qt::Key_Enter) && pCurrent && pCurrent->parent()) {
+            OnItemClicked(pCurrent);
+            return true;
+        }
+    }
+    return QWidget::eventFilter(pWatched, pEvent);
 }
 
 void CPastNewsDlg::showEvent(QShowEvent* pEvent) {

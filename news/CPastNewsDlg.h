@@ -1,8 +1,9 @@
 #pragma once
 
 // The "Past News" window: every article of the latest check as a tree of sources and
-// their headlines, newest first (by the time each label carries). A click on a headline opens its
-// chat room. The window is modeless, remembers its place per user and deletes itself when closed.
+// their headlines, newest first (by the time each label carries). A click on a headline, or
+// Enter on the current one, opens its chat room. The window is modeless, remembers its place per
+// user and deletes itself when closed.
 
 #include "news/CNewsItem.h"
 
@@ -25,6 +26,7 @@ public:
 protected:
     void showEvent(QShowEvent* pEvent) override;
     void closeEvent(QCloseEvent* pEvent) override;
+    bool eventFilter(QObject* pWatched, QEvent* pEvent) override;
 
 private:
     void Fill(const PastNewsIndex* pIndex);

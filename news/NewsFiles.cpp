@@ -120,6 +120,14 @@ std::string OwnSourcesFile(const std::string& strUser) {
     return SafePrefix(strUser) + "_own_feeds.txt";
 }
 
+std::string FeedValidatorsFile(const std::string& strUser) {
+    return SafePrefix(strUser) + "_feed_validators.txt";
+}
+
+std::string SourceStatusFile(const std::string& strUser) {
+    return SafePrefix(strUser) + "_feed_status.txt";
+}
+
 bool SaveOwnSources(const std::string& strUser, const CFeedSourceList& sources) {
     std::string strText;
     for (const CFeedSource& source : sources) {

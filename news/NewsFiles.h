@@ -22,6 +22,11 @@ std::string SeenStoreFile(const std::string& strUser);
 // catalogue, read with LoadMapFile (a name twice: the later line).
 std::string OwnSourcesFile(const std::string& strUser);
 
+// What the user's news checks keep between runs: each feed address's HTTP validators
+// (see SaveFeedValidators) and each chosen source's last result (see SaveSourceStatus).
+std::string FeedValidatorsFile(const std::string& strUser);
+std::string SourceStatusFile(const std::string& strUser);
+
 // Replaces the user's own-sources file atomically with the sources in order. Every name
 // is written as CleanSourceName makes it, so no name can split or end its line; a source
 // whose address is not an http or https address (see WebLink) is left out, the others are

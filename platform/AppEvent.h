@@ -29,6 +29,8 @@ constexpr int UM_NEWS_OFFLINE = WM_USER + 27;
 constexpr int UM_FIREWALL_ROUTE = WM_USER + 28;
 // Our own: a worker asks the window thread to show a message box on its behalf.
 constexpr int UM_WORKER_MESSAGE = WM_USER + 40;
+// Our own: the feed a user's address led to, for the sources page.
+constexpr int UM_FEED_FOUND = WM_USER + 50;
 
 // The mouse messages carried by UM_TRAY_NOTIFY.
 constexpr int WM_LBUTTONDOWN = 0x0201;

@@ -19,6 +19,7 @@
 #include <chrono>
 #include <memory>
 #include <mutex>
+#include <optional>
 #include <string_view>
 
 std::string ResolveHost(const std::string& strHost) {
@@ -64,7 +65,64 @@ struct CTransfer {
     size_t nMaxBody = 0;
     long nOtherStatus = 0;  // set when the answer is not 200 and its body is not wanted
     bool bTooLarge = false;
+    // HttpGetIfChanged's: the conditions sent, whether compressed bodies are taken, the
+    // validators of the last answer's headers, and what came of the transfer.
+    const CHttpValidators* pKnown = nullptr;
+    bool bCompressed = false;
+    bool bReadValidators = false;
+    CHttpValidators received;
+    CURLcode result = CURLE_OK;
+    size_t nWireBytes = 0;
 };
+
+// A value fit for a header line and kept: no control characters, within the cap.
+bool IsValidatorText(std::string_view value) {
+    return value.size() <= MAX_HTTP_VALIDATOR &&
+           std::none_of(value.begin(), value.end(),
+                        [](char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; });
+}
+
+// The value of a header line "Name: value" when its name is strName (given in lower case;
+// the line's in any case).
+std::optional<std::string_view> HeaderValue(std::string_view line, std::string_view strName) {
+    if (line.size() <= strName.size() || line[strName.size()] != ':' ||
+        !StartsWithNoCase(line, strName)) {
+        return std::nullopt;
+    }
+    line.remove_prefix(strName.size() + 1);
+    const size_t nFirst = line.find_first_not_of(" \t");
+    const size_t nLast = line.find_last_not_of(" \t\r\n");
+    if (nFirst == std::string_view::npos || nLast == std::string_view::npos || nLast < nFirst) {
+        return std::string_view();
+    }
+    return line.substr(nFirst, nLast - nFirst + 1);
+}
+
+size_t OnHeader(char* pData, size_t nSize, size_t nCount, void* pUser) {
+    auto* pTransfer = static_cast<CTransfer*>(pUser);
+    const std::string_view line(pData, nSize * nCount);
+    // Every answer of a redirect chain starts with its status line: the last one's count.
+    if (line.starts_with("HTTP/")) {
+        pTransfer->received = {};
+    } else if (auto etag = HeaderValue(line, "etag"); etag && IsValidatorText(*etag)) {
+        pTransfer->received.strETag = *etag;
+    } else if (auto modified = HeaderValue(line, "last-modified");
+               modified && IsValidatorText(*modified)) {
+        pTransfer->received.strLastModified = *modified;
+    }
+    return line.size();
+}
+
+size_t WireBytes(CURL* pCurl) {
+    long nRequest = 0, nHeaders = 0;
+    curl_off_t nBody = 0;
+    curl_easy_getinfo(pCurl, CURLINFO_REQUEST_SIZE, &nRequest);
+    curl_easy_getinfo(pCurl, CURLINFO_HEADER_SIZE, &nHeaders);
+    curl_easy_getinfo(pCurl, CURLINFO_SIZE_DOWNLOAD_T, &nBody);
+    return static_cast<size_t>(std::max(0L, nRequest)) +
+           static_cast<size_t>(std::max(0L, nHeaders)) +
+           static_cast<size_t>(std::max<curl_off_t>(0, nBody));
+}
 
 size_t OnData(char* pData, size_t nSize, size_t nCount, void* pUser) {
     auto* pTransfer = static_cast<CTransfer*>(pUser);
@@ -217,6 +275,16 @@ int HttpGetInto(const std::string& strUrl, CTransfer& transfer, const CHttpOptio
         pHeaders = curl_slist_append(pHeaders, "Cache-Control: no-cache");
         pHeaders = curl_slist_append(pHeaders, "Pragma: no-cache");
     }
+    if (transfer.pKnown && IsValidatorText(transfer.pKnown->strETag) &&
+        !transfer.pKnown->strETag.empty()) {
+        const std::string strLine = "If-None-Match: " + transfer.pKnown->strETag;
+        pHeaders = curl_slist_append(pHeaders, strLine.c_str());
+    }
+    if (transfer.pKnown && IsValidatorText(transfer.pKnown->strLastModified) &&
+        !transfer.pKnown->strLastModified.empty()) {
+        const std::string strLine = "If-Modified-Since: " + transfer.pKnown->strLastModified;
+        pHeaders = curl_slist_append(pHeaders, strLine.c_str());
+    }
     std::unique_ptr<curl_slist, decltype(&curl_slist_free_all)> headers(pHeaders,
                                                                         curl_slist_free_all);
     // Zero would mean "no limit" to curl.
@@ -253,7 +321,17 @@ int HttpGetInto(const std::string& strUrl, CTransfer& transfer, const CHttpOptio
         curl_easy_setopt(p, CURLOPT_INTERFACE, strBind.c_str());
     }
 
+    if (transfer.bCompressed) {
+        curl_easy_setopt(p, CURLOPT_ACCEPT_ENCODING, "gzip, deflate");
+    }
+    if (transfer.bReadValidators) {
+        curl_easy_setopt(p, CURLOPT_HEADERFUNCTION, OnHeader);
+        curl_easy_setopt(p, CURLOPT_HEADERDATA, &transfer);
+    }
+
     CURLcode result = RunTransfer(p);
+    transfer.result = result;
+    transfer.nWireBytes = WireBytes(p);
     if (transfer.nOtherStatus != 0) {
         return static_cast<int>(transfer.nOtherStatus);
     }
@@ -296,6 +374,36 @@ int HttpGet(const std::string& strUrl, std::string& strBody, const CHttpOptions&
         << (*pszReason ? " (" : "") << pszReason << (*pszReason ? ")" : "") << ", "
         << transfer.strReceived.size() << " bytes in " << elapsed.count() << " ms";
     return nResult;
+}
+
+CHttpFetch HttpGetIfChanged(const std::string& strUrl, const CHttpValidators& known,
+                            const CHttpOptions& options) {
+    auto start = std::chrono::steady_clock::now();
+    CTransfer transfer;
+    transfer.pKnown = &known;
+    transfer.bCompressed = true;
+    transfer.bReadValidators = true;
+    const char* pszReason = "";
+    CHttpFetch fetch;
+    fetch.nStatus = HttpGetInto(strUrl, transfer, options, pszReason);
+    if (fetch.nStatus == 200) {
+        fetch.strBody = std::move(transfer.strReceived);
+        if (!fetch.strBody.empty() && fetch.strBody.back() != '\n') {
+            fetch.strBody += '\n';
+        }
+        fetch.validators = transfer.received;
+    } else if (fetch.nStatus == HTTP_NO_ANSWER) {
+        fetch.bTimedOut = transfer.result == CURLE_OPERATION_TIMEDOUT;
+        fetch.strFailure = *pszReason ? pszReason : "no answer";
+    }
+    fetch.nWireBytes = transfer.nWireBytes;
+    auto elapsed = std::chrono::duration_cast<std::chrono::milliseconds>(
+        std::chrono::steady_clock::now() - start);
+    qCInfo(NetLog).noquote().nospace()
+        << "GET " << QString::fromStdString(RedactedUrl(strUrl)) << " -> " << fetch.nStatus
+        << (*pszReason ? " (" : "") << pszReason << (*pszReason ? ")" : "") << ", "
+        << fetch.nWireBytes << " bytes on the wire in " << elapsed.count() << " ms";
+    return fetch;
 }
 
 bool IsWebUrl(const std::string& strUrl) {

@@ -47,6 +47,43 @@ constexpr int HTTP_NO_ANSWER = -1;
 int HttpGet(const std::string& strUrl, std::string& strBody,
             const CHttpOptions& options = CHttpOptions());
 
+// What a server said identifies a body (its ETag and Last-Modified headers), sent back to
+// have the body again only when it changed. Each is one line of at most MAX_HTTP_VALIDATOR
+// bytes without control characters; a longer one is not kept.
+constexpr size_t MAX_HTTP_VALIDATOR = 512;
+struct CHttpValidators {
+    std::string strETag;
+    std::string strLastModified;
+
+    bool Empty() const { return strETag.empty() && strLastModified.empty(); }
+    bool operator==(const CHttpValidators&) const = default;
+};
+
+// A feed's download: what HttpGetIfChanged learnt besides the status.
+struct CHttpFetch {
+    // HttpGet's status: 304 when the known validators still hold (no body came).
+    int nStatus = HTTP_NO_ANSWER;
+    // For status 200 only, decoded, as HttpGet appends it; empty otherwise.
+    std::string strBody;
+    // Those of a 200 answer (of its last hop, after redirects); empty when it sent none.
+    CHttpValidators validators;
+    // No answer because a deadline passed: the connect timeout, the stall time or the
+    // whole request's deadline.
+    bool bTimedOut = false;
+    // Why no answer came ("couldn't connect", "body over the cap" ...); empty otherwise.
+    std::string strFailure;
+    // Bytes on the wire: the requests and the answers' headers as sent, and the body as it
+    // came, compressed.
+    size_t nWireBytes = 0;
+};
+
+// HttpGet for feeds: sends the known validators as If-None-Match and If-Modified-Since
+// (neither when empty), accepts gzip and deflate bodies and decodes them (the body cap
+// applies to the decoded body), and reports the new validators, timeouts and the bytes
+// moved. Everything else, the options included, as HttpGet; logged the same way.
+CHttpFetch HttpGetIfChanged(const std::string& strUrl, const CHttpValidators& known,
+                            const CHttpOptions& options = CHttpOptions());
+
 // Whether a URL starts with http:// or https:// (in any case): the only addresses the
 // program fetches or hands to the desktop as web pages.
 bool IsWebUrl(const std::string& strUrl);

@@ -59,6 +59,8 @@ inline constexpr CIntSetting SETTING_NEWS_BG_COLOR{nullptr, "news_bg_color", 167
 inline constexpr CIntSetting SETTING_NEWS_HEADLINE_COLOR{nullptr, "news_headline_color", 16711680};
 inline constexpr CIntSetting SETTING_NEWS_SOURCE_COLOR{nullptr, "news_source_color", 255};
 inline constexpr CIntSetting SETTING_NEWS_DATE_COLOR{nullptr, "news_date_color", 0};
+// A notification with the count and the first headline when a check brings news.
+inline constexpr CIntSetting SETTING_NEWS_NOTIFY{nullptr, "news_notify", 1};
 
 // User values: the chat connections. A lost connection comes back by itself; TLS (off by
 // default, as the built-in server speaks plain text) uses its own port for servers named

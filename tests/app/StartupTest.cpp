@@ -1,6 +1,7 @@
 // The program as a whole process: one copy per desktop user, and the application
 // directory taken from where it starts.
 
+#include "news/Opml.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>
@@ -92,7 +93,51 @@ TEST(Startup, fromTheMenuTheDataDirectoryIsTheApplicationDirectory) {
     const QString strMenuDir = home.path() + "/data/vocalon";
     {
         CClient fromMenu(home, dirA.path(), {"--from-menu"});
-        EXPECT_TRUE(WaitFor([&] { return AppDirIn(home) == strMenuDir; }, 20s)) << AppDirIn(home).toStdString();
+        EXPECT_TRUE(WaitFor([&] { return AppDirIn(home) == strMenuDir; }, 20s))
+            << AppDirIn(home).toStdString();
     }
     EXPECT_TRUE(QFileInfo(strMenuDir).isDir());
+}
+
+TEST(Startup, opmlCommandsWorkOnTheFilesOfTheRunningCopyAndRoundTrip) {
+    QTemporaryDir home;
+    QDir(home.path()).mkpath("runtime");
+    QFile::setPermissions(home.path() + "/runtime",
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    QTemporaryDir appDir, here;
+    auto run = [&](const QStringList& arguments, int nExpectedCode) {
+        CClient command(home, here.path(), arguments);
+        EXPECT_TRUE(command.m_process.waitForFinished(20000)) << arguments.join(' ').toStdString();
+        EXPECT_EQ(command.m_process.exitCode(), nExpectedCode) << arguments.join(' ').toStdString();
+        return (command.m_process.readAllStandardOutput() +
+                command.m_process.readAllStandardError())
+            .toStdString();
+    };
+    EXPECT_EQ(run({"--import-opml", "in.opml"}, 1), "No user yet: log in once, then try again.\n");
+    CClient running(home, appDir.path());
+    ASSERT_TRUE(WaitFor([&] { return AppDirIn(home) == appDir.path(); }, 20s));
+    {
+        QSettings store(home.path() + "/config/Talvex/vocalon.ini", QSettings::IniFormat);
+        store.setValue("Prefs/username", "kim");
+    }
+    QFile in(here.filePath("in.opml"));
+    ASSERT_TRUE(in.open(QIODevice::WriteOnly));
+    in.write(
+        "<opml version=\"1.0\"><body><outline text=\"Folder\">"
+        "<outline text=\"Blog\" xmlUrl=\"http://blog.example/rss\"/>"
+        "<outline text=\"Atom\" xmlUrl=\"https://atom.example/feed\"/></outline>"
+        "<outline text=\"Blog again\" xmlUrl=\"http://blog.example/rss\"/></body></opml>");
+    in.close();
+    EXPECT_EQ(run({"--import-opml", "in.opml"}, 0), "2 sources added\n");
+    EXPECT_EQ(run({"--import-opml", "in.opml"}, 0), "0 sources added\n");
+    EXPECT_EQ(running.m_process.state(), QProcess::Running);
+    EXPECT_TRUE(QFile::exists(appDir.filePath("kim_own_feeds.txt")));
+
+    EXPECT_EQ(run({"--export-opml", "out.opml"}, 0), "2 sources exported\n");
+    QFile out(here.filePath("out.opml"));
+    ASSERT_TRUE(out.open(QIODevice::ReadOnly));
+    const COpmlResult result = ReadOpml(out.readAll().toStdString());
+    EXPECT_EQ(result.sources, (CFeedSourceList{{"Blog", "http://blog.example/rss"},
+                                               {"Atom", "https://atom.example/feed"}}));
+    EXPECT_EQ(run({"--import-opml"}, 2).substr(0, 6), "Usage:");
 }

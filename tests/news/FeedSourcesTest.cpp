@@ -1,8 +1,13 @@
+#include "news/FeedFinder.h"
 #include "news/FeedSource.h"
 #include "news/NewsFiles.h"
 #include "news/Opml.h"
+#include "news/OwnSources.h"
+#include "news/SourceStatus.h"
 #include "tests/support/TestSupport.h"
 #include "util/AppFiles.h"
+
+#include <httplib.h>
 
 #include <gtest/gtest.h>
 
@@ -139,4 +144,104 @@ TEST(OwnSources, areSavedAsAMapFileThatNoNameCanCorrupt) {
     const std::string strText = dir.Read("kim_own_feeds.txt");
     EXPECT_EQ(std::count(strText.begin(), strText.end(), '\n'), 4);
     EXPECT_EQ(strText.rfind("Plain<!!div!!>http://a.example/rss\r\n", 0), 0u);
+}
+
+TEST(OwnSources, addedFeedsGetUniqueNamesOnceEachAndAreChosenAfterTheRest) {
+    testing_support::CTempAppDir dir;
+    dir.Write("in_feeds.txt", "News<!!div!!>http://catalogue.example/news\r\n");
+    ASSERT_TRUE(SaveListFile(ChosenSourcesFile("kim"), {"News"}));
+    const COwnSourcesChange first = AddOwnSources("kim", {{"News", "http://a.example/rss"},
+                                                          {"News", "http://b.example/rss"},
+                                                          {"", "http://c.example/feed"},
+                                                          {"Local", "file:///etc/passwd"},
+                                                          {"Again", "HTTP://A.example/rss"}});
+    EXPECT_TRUE(first.bSaved);
+    EXPECT_EQ(first.nAdded, 3u);
+    EXPECT_EQ(first.names,
+              (std::vector<std::string>{"News (2)", "News (3)", "c.example", "", "News (2)"}));
+    ASSERT_TRUE(ChooseSources("kim", first.names));
+    // An address met again keeps its name; nothing new is nothing written.
+    const COwnSourcesChange second = AddOwnSources("kim", {{"Other", "http://b.example/rss"}});
+    EXPECT_EQ(second.nAdded, 0u);
+    EXPECT_EQ(second.names, std::vector<std::string>{"News (3)"});
+
+    const CSourceDirectory directory = LoadSourceDirectory("kim");
+    EXPECT_EQ(directory.at("News"), (CSourceEntry{"http://catalogue.example/news", false}));
+    EXPECT_EQ(directory.at("News (2)"), (CSourceEntry{"http://a.example/rss", true}));
+    EXPECT_EQ(ChosenFeedSources("kim"), (CFeedSourceList{{"News", "http://catalogue.example/news"},
+                                                         {"News (2)", "http://a.example/rss"},
+                                                         {"News (3)", "http://b.example/rss"},
+                                                         {"c.example", "http://c.example/feed"}}));
+    ASSERT_TRUE(RemoveOwnSources("kim", {"News (3)", "News"}));
+    EXPECT_EQ(LoadOwnSources("kim"), (CFeedSourceList{{"News (2)", "http://a.example/rss"},
+                                                      {"c.example", "http://c.example/feed"}}));
+    EXPECT_EQ(LoadSourceDirectory("kim").count("News"), 1u);
+}
+
+TEST(SourceStatus, readsBackWhatItWroteAndClampsWhatAHandEdited) {
+    testing_support::CTempAppDir dir;
+    CSourceStatusMap statuses;
+    statuses["A"] = {ESourceResult::Ok, 0, 12, "", 1700000000};
+    statuses["B"] = {ESourceResult::HttpError, 503, 0, "", 0};
+    statuses["C"] = {ESourceResult::BadXml, 0, 0, "XML error at line 3:\tbad\r\nthing", 5};
+    ASSERT_TRUE(SaveSourceStatus("kim", statuses));
+    CSourceStatusMap loaded = LoadSourceStatus("kim");
+    EXPECT_EQ(loaded["C"].strDetail, "XML error at line 3: bad  thing");
+    loaded["C"].strDetail = statuses["C"].strDetail;
+    EXPECT_EQ(loaded, statuses);
+
+    dir.Write("kim_feed_status.txt",
+              "Big<!!div!!>ok\t99999\t99999999999999999999\t-5\t\r\n"
+              "Short<!!div!!>ok\t1\r\nOdd<!!div!!>what\t0\t0\t0\t\r\n");
+    loaded = LoadSourceStatus("kim");
+    ASSERT_EQ(loaded.size(), 2u);
+    EXPECT_EQ(loaded["Big"].nHttpStatus, 999);
+    EXPECT_EQ(loaded["Big"].nItems, 1000000u);
+    EXPECT_EQ(loaded["Big"].lastNew, 0);
+    EXPECT_EQ(loaded["Odd"].result, ESourceResult::Unknown);
+    EXPECT_FALSE(loaded["Odd"].Failed());
+
+    dir.Write("kim_feed_validators.txt",
+              "http://a/<!!div!!>\"x\"\tMon\r\nhttp://b/<!!div!!>\t\r\n"
+              "http://c/<!!div!!>" +
+                  std::string(MAX_HTTP_VALIDATOR + 1, 'e') + "\t\r\n");
+    EXPECT_EQ(LoadFeedValidators("kim"),
+              (CFeedValidatorsMap{{"http://a/", CHttpValidators{"\"x\"", "Mon"}}}));
+}
+
+TEST(FindFeed, takesAFeedOrThePageAnnouncedOneAndSaysWhyNot) {
+    testing_support::CLocalHttpServer server;
+    const std::string strRss =
+        "<rss version=\"2.0\"><channel><title>Kim's  blog</title></channel></rss>";
+    server.Server().Get("/rss", [&](const httplib::Request&, httplib::Response& res) {
+        res.set_content(strRss, "application/rss+xml");
+    });
+    server.Server().Get("/page", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(
+            "<html><head><link rel=\"alternate\" type=\"application/rss+xml\" "
+            "href=\"/gone\"><link rel=\"alternate\" "
+            "type=\"application/atom+xml\" title=\"Page feed\" href=\"rss\">"
+            "</head></html>",
+            "text/html");
+    });
+    server.Server().Get("/bare", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<html><body>no feed</body></html>", "text/html");
+    });
+    server.Start();
+    const std::string strHostPort = server.Url("/rss").substr(7, server.Url("/rss").size() - 11);
+    struct CCase {
+        std::string strTyped, strName, strAddress, strError;
+    } cases[] = {
+        {server.Url("/rss"), "Kim's blog", server.Url("/rss"), ""},
+        {" " + strHostPort + "/page ", "Kim's blog", server.Url("/rss"), ""},
+        {server.Url("/bare"), "", "", "the page announces no feed"},
+        {server.Url("/gone"), "", "", "HTTP 404"},
+        {"ftp://x.example/", "", "", "not a web address"},
+    };
+    for (const CCase& c : cases) {
+        const CFoundFeed found = FindFeed(c.strTyped);
+        EXPECT_EQ(found.bFound, c.strError.empty()) << c.strTyped;
+        EXPECT_EQ(found.source, (CFeedSource{c.strName, c.strAddress})) << c.strTyped;
+        EXPECT_EQ(found.strError, c.strError) << c.strTyped;
+    }
 }

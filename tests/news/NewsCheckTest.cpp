@@ -1,6 +1,7 @@
 #include "news/NewsCheck.h"
 
 #include "news/CNewsItem.h"
+#include "news/OwnSources.h"
 #include "platform/CWorkers.h"
 #include "tests/support/CServiceProcess.h"
 #include "tests/support/TestSupport.h"
@@ -18,6 +19,7 @@
 #include <atomic>
 #include <chrono>
 #include <map>
+#include <mutex>
 #include <thread>
 #include <tuple>
 
@@ -41,6 +43,7 @@ public:
     std::vector<std::string> m_headlines;
     std::vector<std::string> m_sources;
     PastNewsIndex m_index;
+    CSourceStatusMap m_statuses;
 
 protected:
     bool event(QEvent* pEvent) override {
@@ -57,6 +60,9 @@ protected:
         }
         if (auto* pIndex = pApp->WParam<PastNewsIndex>()) {
             m_index = *pIndex;
+        }
+        if (auto* pStatuses = pApp->LParam<CSourceStatusMap>()) {
+            m_statuses = *pStatuses;
         }
         return true;
     }
@@ -538,6 +544,83 @@ TEST_F(NewsCheckTest, hostileSourcesEndWithinTheLimitsAndTheOthersAreStillShown)
     LoadMapFile("kim_seenurls.txt", seen);
     EXPECT_EQ(seen.size(), 2u);
     EXPECT_EQ(seen.count("Still here"), 1u);
+}
+
+TEST_F(NewsCheckTest, ownFeedsJoinTheCheckAndAnUnchangedOneCostsAShortAnswer) {
+    const std::string strRss =
+        "<rss version=\"2.0\"><channel><title>Blog</title>"
+        "<item><title>Own &amp; first</title><link>/posts/1</link>"
+        "<pubDate>Thu, 06 Dec 2001 17:43:00 +0100</pubDate></item>"
+        "<item><title type=\"html\">&lt;b&gt;Own second&lt;/b&gt;</title>"
+        "<link>http://example.org/2</link></item></channel></rss>" +
+        std::string(4000, ' ');
+    std::vector<std::string> conditions;
+    std::mutex mutex;
+    m_server.Server().Get("/own/blog", [&](const httplib::Request& req, httplib::Response& res) {
+        std::lock_guard lock(mutex);
+        conditions.push_back(req.get_header_value("If-None-Match") + "|" +
+                             req.get_header_value("If-Modified-Since") + "|" +
+                             req.get_header_value("Cache-Control"));
+        if (req.get_header_value("If-None-Match") == "\"v1\"") {
+            res.status = 304;
+            return;
+        }
+        res.set_header("ETag", "\"v1\"");
+        res.set_header("Last-Modified", "Thu, 06 Dec 2001 17:43:00 GMT");
+        // Sent compressed when asked: deflate is zlib's stream, qCompress's after its length.
+        if (req.get_header_value("Accept-Encoding").find("deflate") != std::string::npos) {
+            const QByteArray zipped = qCompress(QByteArray::fromStdString(strRss)).mid(4);
+            res.set_header("Content-Encoding", "deflate");
+            res.set_content(zipped.toStdString(), "application/rss+xml");
+        } else {
+            res.set_content(strRss, "application/rss+xml");
+        }
+    });
+    m_server.Server().Get("/own/broken", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<rss>\n<channel>\n<item></channel>", "application/rss+xml");
+    });
+    m_server.Server().Get("/own/page", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<html><body>hello</body></html>", "text/html");
+    });
+    m_feeds["alpha"] = Feed(Article("Alpha Post", "A one"));
+    WriteFiles({"alpha", "Missing", "Down"});
+    ASSERT_TRUE(SaveOwnSources("kim", {{"Blog", m_server.Url("/own/blog")},
+                                       {"Broken", m_server.Url("/own/broken")},
+                                       {"Page", m_server.Url("/own/page")}}));
+    ASSERT_TRUE(ChooseSources("kim", {"Blog", "Broken", "Page"}));
+    RunCheck();
+
+    EXPECT_EQ(m_receiver.m_headlines,
+              (std::vector<std::string>{"A one", "Own & first", "Own second"}));
+    EXPECT_EQ(m_receiver.m_sources, (std::vector<std::string>{"Alpha Post", "Blog", "Blog"}));
+    ASSERT_EQ(m_receiver.m_index.count("Blog"), 1u);
+    EXPECT_EQ(m_receiver.m_index["Blog"].begin()->second, m_server.Url("/posts/1"));
+    const std::pair<const char*, const char*> expected[] = {
+        {"alpha", "ok, 1 item"},           {"Blog", "ok, 2 items"}, {"Missing", "HTTP 404"},
+        {"Broken", "XML error at line 3"}, {"Page", "not a feed"},  {"Down", "no answer: "},
+    };
+    for (const auto& [pszName, pszText] : expected) {
+        EXPECT_EQ(m_receiver.m_statuses[pszName].Text().rfind(pszText, 0), 0u)
+            << pszName << ": " << m_receiver.m_statuses[pszName].Text();
+    }
+    EXPECT_EQ(FailedCount(m_receiver.m_statuses), 4u);
+    EXPECT_GT(m_receiver.m_statuses["Blog"].lastNew, 0);
+    EXPECT_EQ(LoadSourceStatus("kim"), m_receiver.m_statuses);
+    const CFeedValidatorsMap validators = LoadFeedValidators("kim");
+    ASSERT_EQ(validators.count(m_server.Url("/own/blog")), 1u);
+    EXPECT_EQ(validators.at(m_server.Url("/own/blog")).strETag, "\"v1\"");
+
+    // Nothing changed: the short answer is not read again, yet its items stay in past news.
+    m_receiver.m_headlines.clear();
+    m_receiver.m_index.clear();
+    RunCheck();
+    EXPECT_TRUE(m_receiver.m_headlines.empty());
+    EXPECT_EQ(m_receiver.m_index["Blog"].size(), 2u);
+    EXPECT_EQ(m_receiver.m_statuses["Blog"].Text(), "unchanged, 2 items");
+    EXPECT_EQ(m_receiver.m_statuses["Blog"].lastNew, LoadSourceStatus("kim")["Blog"].lastNew);
+    ASSERT_EQ(conditions.size(), 2u);
+    EXPECT_EQ(conditions[0], "||no-cache");
+    EXPECT_EQ(conditions[1], "\"v1\"|Thu, 06 Dec 2001 17:43:00 GMT|no-cache");
 }
 
 TEST(NewsCheckService, readsTheReferenceServicesFeeds) {

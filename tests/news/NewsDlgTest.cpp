@@ -4,6 +4,7 @@
 #include "gui/Shell.h"
 #include "gui/Tray.h"
 #include "news/CPastNewsDlg.h"
+#include "news/NewsCheck.h"
 #include "news/NewsDisplay.h"
 #include "platform/CWorkers.h"
 #include "platform/Profile.h"
@@ -64,12 +65,12 @@ protected:
                "</headline_text><source>Gazette</source>"
                "<harvest_time>Dec 6 2001 5:43PM</harvest_time></article>";
     }
-    void PostItems(std::vector<std::unique_ptr<CNewsItem>> items) {
+    void PostItems(std::vector<std::unique_ptr<CNewsItem>> items, CSourceStatusMap statuses = {}) {
         CNewsItemList list;
         for (auto& pItem : items) {
             list.push_back(std::move(pItem));
         }
-        PostAppEvent(m_pDlg->Handle(), UM_NEWS_ITEMS, MakeParam(std::move(list)));
+        PostMessageTo<UM_NEWS_ITEMS>(m_pDlg->Handle(), std::move(list), std::move(statuses));
         PumpEvents(20ms);
     }
     template <class... T>
@@ -142,9 +143,14 @@ TEST_F(NewsDlgTest, firstCheckBlinksAndSchedulesTheNextWhileHidden) {
     EXPECT_EQ(TrayState().nIconId, IDI_NEWS);
     EXPECT_EQ(TrayState().strTip, "Updating...");
 
-    // Unacknowledged news is not replaced by the periodic check.
+    // The periodic check runs, but unacknowledged news is not replaced: the new waits.
+    m_strFeed = Article("Third");
     m_pDlg->OnTimer(TIMER_NEWS_CHECK);
-    EXPECT_FALSE(m_pDlg->IsChecking());
+    EXPECT_TRUE(m_pDlg->IsChecking());
+    ASSERT_TRUE(WaitFor([&] { return !m_pDlg->IsChecking(); }));
+    EXPECT_EQ(m_pDlg->Items().size(), 2u);
+    ASSERT_EQ(m_pDlg->Waiting().size(), 1u);
+    EXPECT_EQ(Title(), "Latest News - (1 of 2), 1 waiting");
 
     m_pDlg->ShowNewsWindow();
     EXPECT_TRUE(m_pDlg->isVisible());
@@ -201,6 +207,12 @@ TEST_F(NewsDlgTest, nothingNewKeepsShownItemsAndStopsTheBlink) {
 
     PostItems("Kept");
     EXPECT_TRUE(m_pDlg->IsBlinking());
+    // Checks run while the news waits unacknowledged: one with nothing new keeps the blink.
+    PostItems();
+    EXPECT_TRUE(m_pDlg->IsBlinking());
+    EXPECT_FALSE(m_pDlg->MayRefresh());
+    m_pDlg->ShowNewsWindow();
+    m_pDlg->close();
     PostItems();
     EXPECT_FALSE(m_pDlg->IsBlinking());
     EXPECT_EQ(TrayState().nIconId, IDI_MAIN);
@@ -212,8 +224,8 @@ TEST_F(NewsDlgTest, nothingNewKeepsShownItemsAndStopsTheBlink) {
 
 TEST_F(NewsDlgTest, newsPlaysTheThemesNewMessageSoundOnlyWhenSoundIsOn) {
     std::vector<std::string> played;
-    const SoundEventPlayer previous = SetSoundEventPlayer(
-        [&](const std::string& strEventId) { played.push_back(strEventId); });
+    const SoundEventPlayer previous =
+        SetSoundEventPlayer([&](const std::string& strEventId) { played.push_back(strEventId); });
     Open();
     for (int nSoundOn : {1, 0}) {
         SCOPED_TRACE(nSoundOn);
@@ -236,23 +248,43 @@ TEST(PlayNamedSound, withoutASoundServerReturnsAtOnceAndPlaysOneAtATime) {
     EXPECT_LE(CWorkers::Count(), nWorkersBefore + 1);
 }
 
-TEST_F(NewsDlgTest, newsArrivingWhileUnacknowledgedJoinsTheList) {
+TEST_F(NewsDlgTest, newsArrivingWhileUnacknowledgedWaitsUntilTheUserMovesOn) {
     Open();
     PostItems("A", "B");
-    m_pDlg->OnNext();
-    ASSERT_EQ(m_pDlg->Current(), 1);
+    ASSERT_EQ(m_main.m_notifications.size(), 1u);
+    EXPECT_EQ(m_main.m_notifications[0], "2 new headlines: A");
+    m_pDlg->ShowNewsWindow();
     PostItems("C");
-    ASSERT_EQ(m_pDlg->Items().size(), 3u);
-    EXPECT_EQ(m_pDlg->Items()[2]->m_strHeadline, "C");
-    EXPECT_EQ(m_pDlg->Current(), 0);
-    EXPECT_EQ(Title(), "Latest News - (1 of 3)");
-
-    // Update News asks for fresh news: the next items replace the list.
-    m_pDlg->UpdateNews();  // no sources: only the link is shown
-    EXPECT_TRUE(m_pDlg->MayRefresh());
     PostItems("D");
+    EXPECT_EQ(m_main.m_notifications.back(), "1 new headline: D");
+    ASSERT_EQ(m_pDlg->Items().size(), 2u);
+    EXPECT_EQ(m_pDlg->Current(), 0);
+    EXPECT_EQ(Title(), "Latest News - (1 of 2), 2 waiting");
+    EXPECT_EQ(m_pDlg->findChild<QLabel*>("status")->text().left(23), "2 new headlines wait. C");
+    // Past the last shown item the waiting ones come, oldest first.
+    m_pDlg->OnNext();
+    EXPECT_EQ(m_pDlg->Current(), 1);
+    m_pDlg->OnNext();
+    ASSERT_EQ(m_pDlg->Items().size(), 2u);
+    EXPECT_EQ(m_pDlg->Items()[0]->m_strHeadline, "C");
+    EXPECT_TRUE(m_pDlg->Waiting().empty());
+    EXPECT_EQ(Title(), "Latest News - (1 of 2)");
+
+    // Update News shows what waits at once; news of its own check waits behind it.
+    PostItems("E");
+    m_pDlg->UpdateNews();  // no sources: only the link is shown
     ASSERT_EQ(m_pDlg->Items().size(), 1u);
-    EXPECT_EQ(m_pDlg->Items()[0]->m_strHeadline, "D");
+    EXPECT_EQ(m_pDlg->Items()[0]->m_strHeadline, "E");
+    PostItems("F");
+    EXPECT_EQ(m_pDlg->Waiting().size(), 1u);
+
+    // A click on the notification shows the window; without news_notify none is raised.
+    m_pDlg->hide();
+    m_main.m_fnNotificationClick();
+    EXPECT_EQ(m_main.m_nShown, 1);
+    WriteProfileInt(m_main.m_strSection, "news_notify", 0);
+    PostItems("G");
+    EXPECT_EQ(m_main.m_notifications.back(), "1 new headline: F");
 }
 
 TEST_F(NewsDlgTest, previousAndNextStopAtTheEnds) {
@@ -322,6 +354,42 @@ TEST_F(NewsDlgTest, clickOnTheHeadlineAsksForItsChatRoom) {
     EXPECT_EQ(m_pDlg->HitTestLink(PointOfChar(link.nEnd)), "http://example.org/dow");
     EXPECT_FALSE(m_pDlg->HitTestLink(PointOfChar(link.nEnd + 2)).has_value());
     EXPECT_EQ(m_main.m_nPrefsOpened, 0);
+}
+
+TEST_F(NewsDlgTest, enterOrSpaceOpensTheRoomAndFailedSourcesAreCountedWithALinkToPrefs) {
+    Open();
+    CSourceStatusMap statuses;
+    statuses["Gone"].result = ESourceResult::HttpError;
+    statuses["Gone"].nHttpStatus = 404;
+    statuses["Broken"].result = ESourceResult::BadXml;
+    statuses["Broken"].strDetail = "XML error at line 3: oops";
+    statuses["Fine"].result = ESourceResult::Ok;
+    std::vector<std::unique_ptr<CNewsItem>> items;
+    items.push_back(Item("Not a page", "file:///etc/passwd"));
+    items.push_back(Item("Rates rise", "http://example.org/rates"));
+    PostItems(std::move(items), statuses);
+    m_pDlg->show();
+    auto* pFailures = m_pDlg->findChild<QLabel*>("failures");
+    EXPECT_TRUE(pFailures->isVisible());
+    EXPECT_NE(pFailures->text().indexOf("2 sources failed: see Prefs"), -1);
+    EXPECT_EQ(pFailures->toolTip().toStdString(),
+              "Broken: XML error at line 3: oops\nGone: HTTP 404");
+    emit pFailures->linkActivated("prefs:");
+    EXPECT_EQ(m_main.m_nPrefsOpened, 1);
+
+    QTest::keyClick(m_pDlg->Pane(), Qt::Key_Return);  // not a web page: no room
+    EXPECT_TRUE(m_main.m_chatRequests.empty());
+    QTest::keyClick(m_pDlg->Pane(), Qt::Key_Right);
+    QTest::keyClick(m_pDlg->Pane(), Qt::Key_Space);
+    QTest::keyClick(m_pDlg->Pane(), Qt::Key_Enter);
+    ASSERT_EQ(m_main.m_chatRequests.size(), 2u);
+    EXPECT_EQ(m_main.m_chatRequests[0],
+              "#Ratesrise!!Gazette - Rates rise!!http://example.org/rates");
+
+    statuses.erase("Gone");
+    statuses.erase("Broken");
+    PostItems({}, statuses);
+    EXPECT_FALSE(pFailures->isVisible());
 }
 
 TEST_F(NewsDlgTest, onlyWebAddressesBecomeLinks) {

@@ -8,6 +8,7 @@
 #include <QApplication>
 #include <QMouseEvent>
 #include <QPointer>
+#include <QTest>
 #include <QTreeWidget>
 
 #include <gtest/gtest.h>
@@ -149,6 +150,15 @@ TEST_F(PastNewsTest, clickOnAnArticleOpensItsChatRoom) {
     ASSERT_EQ(m_main.m_chatRequests.size(), 2u);
     EXPECT_EQ(m_main.m_chatRequests[1],
               "#noseparatorhere!!BBC - no separator here!!http://b/plain");
+
+    // Enter opens the current headline's room; on a source it opens none.
+    Tree(pDlg)->setCurrentItem(pSource);
+    QTest::keyClick(Tree(pDlg), Qt::Key_Return);
+    EXPECT_EQ(m_main.m_chatRequests.size(), 2u);
+    Tree(pDlg)->setCurrentItem(pSource->child(0));
+    QTest::keyClick(Tree(pDlg), Qt::Key_Enter);
+    ASSERT_EQ(m_main.m_chatRequests.size(), 3u);
+    EXPECT_EQ(m_main.m_chatRequests[2], m_main.m_chatRequests[0]);
 }
 
 TEST_F(PastNewsTest, windowKeepsItsOwnCopyOfTheIndex) {

@@ -6,6 +6,9 @@
 #include "gui/Autostart.h"
 #include "news/NewsDisplay.h"
 #include "news/NewsFiles.h"
+#include "news/Opml.h"
+#include "news/OwnSources.h"
+#include "news/SourceStatus.h"
 #include "platform/Profile.h"
 #include "tests/support/FakeMainWindow.h"
 #include "tests/support/TestSupport.h"
@@ -22,6 +25,8 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextEdit>
+
+#include <httplib.h>
 
 #include <gtest/gtest.h>
 
@@ -375,6 +380,100 @@ TEST_F(FeedsPageTest, eachUserSeesAndWritesTheirOwnChoice) {
     LoadListFile(ChosenSourcesFile("lee"), lee);
     EXPECT_EQ(lee, Names({"BBC", "CNN"}));
     EXPECT_FALSE(m_appDir.Exists(ChosenSourcesFile("kim")));
+}
+
+TEST_F(FeedsPageTest, ownSourcesAreAddedByAPageAddressRemovedAndShownWithTheirLastResult) {
+    testing_support::CLocalHttpServer server;
+    server.Server().Get("/rss", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content("<rss version=\"2.0\"><channel><title>Kim's blog</title></channel></rss>",
+                        "application/rss+xml");
+    });
+    server.Server().Get("/page", [](const httplib::Request&, httplib::Response& res) {
+        res.set_content(
+            "<html><head><link rel=\"alternate\" type=\"application/rss+xml\" "
+            "href=\"rss\"></head></html>",
+            "text/html");
+    });
+    server.Start();
+    WriteCatalogue({"BBC"});
+    ASSERT_TRUE(SaveOwnSources(
+        "kim", {{"Old", "http://old.example/rss"}, {"Kept", "http://kept.example/rss"}}));
+    WriteChosen({"Old"});
+    CSourceStatusMap statuses;
+    statuses["Old"] = {ESourceResult::HttpError, 410, 0, "", 0};
+    ASSERT_TRUE(SaveSourceStatus("kim", statuses));
+    Open();
+    EXPECT_EQ(ListNames("available"), Names({"BBC", "Kept (own)"}));
+    EXPECT_EQ(ListNames("chosen"), Names({"Old (own)"}));
+    QListWidgetItem* pOld = Control<QListWidget>("chosen")->item(0);
+    EXPECT_EQ(pOld->foreground().color(), QColor(Qt::red));
+    EXPECT_NE(pOld->toolTip().indexOf("http://old.example/rss"), -1);
+    EXPECT_NE(pOld->toolTip().indexOf("Last check: HTTP 410"), -1);
+
+    CFeedsPage* pPage = m_pSheet->FeedsPage();
+    std::vector<QString> typed{"no such host.invalid", QString::fromStdString(server.Url("/page"))};
+    pPage->m_fnAskAddress = [&](CFeedsPage::CAnswerFn fnAnswer) {
+        fnAnswer(typed.front());
+        typed.erase(typed.begin());
+    };
+    Click("addSource");
+    ASSERT_TRUE(testing_support::WaitFor([&] { return !pPage->IsFinding(); }));
+    EXPECT_EQ(pPage->Note().left(33).toStdString(), "No feed found at no such host.inv");
+    Click("addSource");
+    EXPECT_FALSE(Control<QPushButton>("addSource")->isEnabled());
+    ASSERT_TRUE(testing_support::WaitFor([&] { return !pPage->IsFinding(); }));
+    EXPECT_EQ(pPage->Note().toStdString(), "Added Kim's blog (" + server.Url("/rss") + ")");
+    EXPECT_EQ(ListNames("chosen"), Names({"Kim's blog (own)", "Old (own)"}));
+
+    // Only own sources can be removed.
+    Select("available", "BBC");
+    EXPECT_FALSE(Control<QPushButton>("removeSource")->isEnabled());
+    Click("removeSource");
+    EXPECT_EQ(ListNames("available"), Names({"BBC", "Kept (own)"}));
+    Control<QListWidget>("available")->clearSelection();
+    Select("chosen", "Old (own)");
+    Click("removeSource");
+    EXPECT_EQ(ListNames("chosen"), Names({"Kim's blog (own)"}));
+    // Nothing is written before OK.
+    EXPECT_EQ(LoadOwnSources("kim").size(), 2u);
+    Click("ok");
+    EXPECT_EQ(LoadOwnSources("kim"), (CFeedSourceList{{"Kept", "http://kept.example/rss"},
+                                                      {"Kim's blog", server.Url("/rss")}}));
+    EXPECT_EQ(ReadChosen(), Names({"Kim's blog"}));
+}
+
+TEST_F(FeedsPageTest, opmlImportAddsAndChoosesFeedsAndExportWritesTheChosenOnes) {
+    WriteCatalogue({"BBC", "CNN"});
+    WriteChosen({"CNN"});
+    m_appDir.Write("in.opml",
+                   "<opml version=\"2.0\"><body><outline text=\"Group\">"
+                   "<outline text=\"Blog\" type=\"rss\" xmlUrl=\"http://blog.example/rss\"/>"
+                   "</outline><outline title=\"CNN\" xmlUrl=\"http://cnn.example/own\"/>"
+                   "</body></opml>");
+    Open();
+    CFeedsPage* pPage = m_pSheet->FeedsPage();
+    pPage->m_fnChooseImportFile = [&](CFeedsPage::CAnswerFn fnAnswer) {
+        fnAnswer(QString::fromStdString(m_appDir.FilePath("in.opml")));
+    };
+    pPage->m_fnChooseExportFile = [&](CFeedsPage::CAnswerFn fnAnswer) {
+        fnAnswer(QString::fromStdString(m_appDir.FilePath("out.opml")));
+    };
+    Click("import");
+    EXPECT_EQ(pPage->Note(), "2 sources added");
+    EXPECT_EQ(ListNames("chosen"), Names({"Blog (own)", "CNN", "CNN (2) (own)"}));
+    Click("export");
+    const COpmlResult exported = ReadOpml(m_appDir.Read("out.opml"));
+    EXPECT_EQ(exported.sources, (CFeedSourceList{{"Blog", "http://blog.example/rss"},
+                                                 {"CNN", "http://feeds.example/CNN"},
+                                                 {"CNN (2)", "http://cnn.example/own"}}));
+    pPage->m_fnChooseImportFile = [&](CFeedsPage::CAnswerFn fnAnswer) {
+        fnAnswer(QString::fromStdString(m_appDir.FilePath("missing.opml")));
+    };
+    Click("import");
+    EXPECT_EQ(pPage->Note().left(12), "Cannot read ");
+    Click("ok");
+    EXPECT_EQ(ReadChosen(), Names({"Blog", "CNN", "CNN (2)"}));
+    EXPECT_EQ(LoadOwnSources("kim").size(), 2u);
 }
 
 // ---------------------------------------------------------------------------------------

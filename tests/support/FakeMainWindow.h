@@ -8,6 +8,7 @@
 #include "chat/CChatHost.h"
 #include "hub/CMainWindow.h"
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,9 +22,13 @@ public:
 
     void Quit() override {}
     void OpenPrefs() override { ++m_nPrefsOpened; }
-    void ShowMain() override {}
+    void ShowMain() override { ++m_nShown; }
     void OpenChatRequest(const std::string& strRequest) override;
     void ShowTrayMenu(const QPoint&) override {}
+    void Notify(const std::string& strText, std::function<void()> fnOnClick) override {
+        m_notifications.push_back(strText);
+        m_fnNotificationClick = std::move(fnOnClick);
+    }
     std::string UserName() const override { return m_strUser; }
     std::string Password() const override { return {}; }
     std::string Section() const override { return m_strSection; }
@@ -45,6 +50,9 @@ public:
     std::vector<std::string> m_alertClicks;
     std::vector<std::pair<CChatDlg*, std::string>> m_mentions;
     int m_nPrefsOpened = 0;
+    int m_nShown = 0;
+    std::vector<std::string> m_notifications;
+    std::function<void()> m_fnNotificationClick;  // the last notification's
 
 private:
     CMainWindow* m_pPrevious;

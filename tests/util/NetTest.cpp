@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QByteArray>
 #include <QLoggingCategory>
 
 #include <atomic>
@@ -210,6 +211,57 @@ TEST_F(HttpGetTest, refusesBodiesOverTheCap) {
     EXPECT_EQ(HttpGet(Url("/huge"), strBody, options), -1);
     EXPECT_EQ(HttpGet(Url("/huge"), strBody), 200);
     EXPECT_EQ(strBody.size(), 4097u);
+}
+
+TEST_F(HttpGetTest, conditionalGetKeepsValidatorsTakesCompressedBodiesAndCountsTheWire) {
+    const std::string strBody(20000, 'a');
+    m_server.Server().Get("/cond", [&](const httplib::Request& req, httplib::Response& res) {
+        if (req.get_header_value("If-None-Match") == "\"v1\"" ||
+            req.get_header_value("If-Modified-Since") == "Tue, 01 Jan 2030 00:00:00 GMT") {
+            res.status = 304;
+            return;
+        }
+        res.set_header("ETag", req.has_param("bad") ? "\"a\x01b\"" : "\"v1\"");
+        res.set_header("last-modified", "Tue, 01 Jan 2030 00:00:00 GMT");
+        // deflate is zlib's stream: qCompress's output after its length.
+        if (req.get_header_value("Accept-Encoding").find("deflate") != std::string::npos) {
+            res.set_header("Content-Encoding", "deflate");
+            res.set_content(qCompress(QByteArray::fromStdString(strBody)).mid(4).toStdString(),
+                            "text/xml");
+        } else {
+            res.set_content(strBody, "text/xml");
+        }
+    });
+    const CHttpFetch first = HttpGetIfChanged(Url("/cond"), {});
+    ASSERT_EQ(first.nStatus, 200);
+    EXPECT_EQ(first.strBody, strBody + "\n");
+    EXPECT_EQ(first.validators, (CHttpValidators{"\"v1\"", "Tue, 01 Jan 2030 00:00:00 GMT"}));
+    EXPECT_LT(first.nWireBytes, 2000u);
+
+    const std::pair<CHttpValidators, int> cases[] = {
+        {first.validators, 304},
+        {{"\"v1\"", ""}, 304},
+        {{"", "Tue, 01 Jan 2030 00:00:00 GMT"}, 304},
+        {{"\"old\"", ""}, 200},
+        // A validator that cannot go on a header line is not sent.
+        {{"\"v1\"\r\nX-Evil: 1", ""}, 200},
+    };
+    for (const auto& [known, nStatus] : cases) {
+        const CHttpFetch again = HttpGetIfChanged(Url("/cond"), known);
+        EXPECT_EQ(again.nStatus, nStatus) << known.strETag;
+        EXPECT_EQ(again.strBody.empty(), nStatus == 304);
+    }
+    EXPECT_LT(HttpGetIfChanged(Url("/cond"), first.validators).nWireBytes, 500u);
+    // A validator with a control character is not kept.
+    EXPECT_EQ(HttpGetIfChanged(Url("/cond?bad=1"), {}).validators.strETag, "");
+
+    // The cap holds for the decoded body, whatever came on the wire.
+    CHttpOptions small;
+    small.nMaxBody = 10000;
+    const CHttpFetch capped = HttpGetIfChanged(Url("/cond"), {}, small);
+    EXPECT_EQ(capped.nStatus, HTTP_NO_ANSWER);
+    EXPECT_EQ(capped.strFailure, "body over the cap");
+    EXPECT_FALSE(capped.bTimedOut);
 }
 
 TEST(ResolveHost, givesDottedAddressesOrEmpty) {
