@@ -106,6 +106,12 @@ int CPeerNet::UnlistedPeers() const {
     }));
 }
 
+int CPeerNet::AttemptsUnderWay() const {
+    return static_cast<int>(std::count_if(
+        m_sockets.begin(), m_sockets.end(),
+        [](const auto& pSocket) { return pSocket->IsOpen() && !pSocket->IsConnected(); }));
+}
+
 bool CPeerNet::IsListed(const std::string& strAddress) const {
     return std::any_of(m_listed.begin(), m_listed.end(),
                        [&](const auto& addresses) { return addresses.count(strAddress) != 0; });
@@ -225,6 +231,10 @@ void CPeerNet::Release(CPeerSocket* pSocket) {
 }
 
 void CPeerNet::ConnectNextPending() {
+    // Differs from working through the whole list: see MAX_DIALLED_PEERS.
+    if (GetPeerCount() - UnlistedPeers() + AttemptsUnderWay() >= MAX_DIALLED_PEERS) {
+        return;
+    }
     // An address that is not usable at all, or pausing, does not use up the turn; one that
     // is ours or already connected does, like a started attempt.
     while (!m_pendingAddresses.empty()) {

@@ -5,7 +5,8 @@
 // within the acceptance window (CSeenEvents), goes on to all listed peers once while the
 // relay budget lasts; a new "CHAT" event also becomes an invitation for the host to show. At most
 // two connection attempts run at first, and each later one is started by a connection that comes,
-// fails or goes. Strangers cannot crowd it out: addresses no recent list named get at most
+// fails or goes, until MAX_DIALLED_PEERS peers are listed addresses; the rest of the list waits
+// for one of them to go. Strangers cannot crowd it out: addresses no recent list named get at most
 // MAX_UNLISTED_PEERS places, one address at most MAX_SOCKETS_PER_ADDRESS sockets, and an
 // address that closed on us, refused us or could not be reached waits out a growing pause
 // (CPeerBackoff) before it is tried again. New lists are asked for at most once per
@@ -60,6 +61,12 @@ public:
     static constexpr int PEER_LIMIT = 10;
     // Of the PEER_LIMIT + 1 places, those left for addresses no recent list named.
     static constexpr int MAX_UNLISTED_PEERS = 6;
+    // Connecting out stops while this many peers are listed addresses (attempts under way
+    // count): the other places stay for clients that log in later, whom no list of ours
+    // names. Filling every place from the list would take the newest clients' places
+    // first, and newcomers could link only to the few clients just before them: the hops
+    // of the flood would grow with the number of clients.
+    static constexpr int MAX_DIALLED_PEERS = PEER_LIMIT + 1 - MAX_UNLISTED_PEERS;
     // Open sockets per remote address: connecting, accepted or listed.
     static constexpr int MAX_SOCKETS_PER_ADDRESS = 2;
     // The lists whose addresses count as listed: the newest ones.
@@ -154,6 +161,8 @@ private:
     void RequestRefresh();
     int SocketsFor(const std::string& strAddress) const;
     int UnlistedPeers() const;
+    // Outgoing connections not yet made.
+    int AttemptsUnderWay() const;
 
     CPeerHost& m_host;
     std::string m_strBind;
