@@ -156,6 +156,8 @@ struct CRoundFigures {
     int nMaxCopies = 0, nOverPeers = 0, nMaxDuplicates = 0;
     double dMeanCopies = 0, dMeanDuplicates = 0;
     int nHops = 0, nHops99 = 0;
+    // Processor time of all workers from the invitation until its copies settled.
+    double dCpuMs = 0;
     // Clients reached that did not have to be: those that came or went meanwhile.
     int nOthersReached = 0;
     bool bAll() const { return nOnce == nExpected && nReached == nExpected; }
@@ -188,7 +190,7 @@ public:
         std::uniform_int_distribution<int> anyClient(0, m_nClients - 1);
 
         // Calm rounds: every client but the origin must be reached once.
-        std::vector<double> t99, t100, ratios;
+        std::vector<double> t99, t100, ratios, cpu;
         CRoundFigures worst;
         bool bOk = true;
         for (int r = 0; r < nRounds; ++r) {
@@ -208,6 +210,7 @@ public:
             t99.push_back(figures->dT99Ms);
             t100.push_back(figures->dT100Ms);
             ratios.push_back(figures->dT100Ms / (figures->nHops * dRttMs));
+            cpu.push_back(figures->dCpuMs);
             worst.nMaxCopies = std::max(worst.nMaxCopies, figures->nMaxCopies);
             worst.nOverPeers += figures->nOverPeers;
             worst.nMaxDuplicates = std::max(worst.nMaxDuplicates, figures->nMaxDuplicates);
@@ -235,6 +238,11 @@ public:
             "summary | peer flood N=%d: duplicates received per client | max %d, mean "
             "%.1f | < its peer count\n",
             m_nClients, worst.nMaxDuplicates, worst.dMeanDuplicates);
+
+        std::printf(
+            "summary | peer flood N=%d: processor time per invitation, all clients | "
+            "%.0f ms median, %.0f us per client | -\n",
+            m_nClients, Median(cpu), Median(cpu) * 1000 / m_nClients);
 
         bOk = Churn(nChurn, std::max(20.0, dT100), dRttMs) && bOk;
         return bOk;
@@ -264,6 +272,19 @@ private:
             answers.push_back(*answer);
         }
         return answers;
+    }
+
+    // The sum of every worker's answer to a command that answers "COMMAND NUMBER".
+    std::optional<int64_t> Sum(const std::string& strCommand) {
+        const std::optional<std::vector<std::string>> answers = AskAll(strCommand);
+        if (!answers) {
+            return std::nullopt;
+        }
+        int64_t nSum = 0;
+        for (const std::string& strAnswer : *answers) {
+            nSum += std::stoll(strAnswer.substr(strCommand.size() + 1));
+        }
+        return nSum;
     }
 
     bool Ask(CWorkerProcess& worker, const std::string& strLine) {
@@ -466,6 +487,10 @@ private:
         if (!AskAll("reset")) {
             return std::nullopt;
         }
+        const std::optional<int64_t> nCpuBefore = Sum("cpu");
+        if (!nCpuBefore) {
+            return std::nullopt;
+        }
         const int64_t nStartNs = MonotonicNs() + 100000000;
         for (const auto& [k, strAction] : churn ? churn(nStartNs) : CActions::result_type{}) {
             if (!Ask(WorkerOf(k), strAction)) {
@@ -478,36 +503,37 @@ private:
         }
         std::this_thread::sleep_until(std::chrono::steady_clock::now() +
                                       std::chrono::nanoseconds(nStartNs - MonotonicNs()));
-        // Reached enough (or given up), then the duplicates still on their way settle.
+        // Reached enough (or given up), then the duplicates still on their way settle. The
+        // times come from the clients' own clocks; asking seldom keeps the workers' event
+        // loops, each a poll over thousands of sockets, for the flood.
         const auto deadline = std::chrono::steady_clock::now() + 5s;
         for (;;) {
-            std::this_thread::sleep_for(10ms);
-            const std::optional<std::vector<std::string>> counts = AskAll("count");
-            if (!counts) {
+            std::this_thread::sleep_for(50ms);
+            const std::optional<int64_t> nInvited = Sum("count");
+            if (!nInvited) {
                 return std::nullopt;
             }
-            long nInvited = 0;
-            for (const std::string& strCount : *counts) {
-                nInvited += std::stol(strCount.substr(6));
-            }
-            if (nInvited >= static_cast<long>(expected.size()) ||
+            if (*nInvited >= static_cast<int64_t>(expected.size()) ||
                 std::chrono::steady_clock::now() > deadline) {
                 break;
             }
         }
-        long nLastBytes = -1;
+        // The processor time of the flood, duplicates included, before the byte counts'
+        // own cost: reading every socket's counters is far dearer than the flood.
+        std::this_thread::sleep_for(100ms);
+        const std::optional<int64_t> nCpuAfter = Sum("cpu");
+        if (!nCpuAfter) {
+            return std::nullopt;
+        }
+        int64_t nLastBytes = -1;
         for (int nQuiet = 0; nQuiet < 2 && std::chrono::steady_clock::now() < deadline + 5s;) {
             std::this_thread::sleep_for(50ms);
-            const std::optional<std::vector<std::string>> counts = AskAll("bytes");
-            if (!counts) {
+            const std::optional<int64_t> nBytes = Sum("bytes");
+            if (!nBytes) {
                 return std::nullopt;
             }
-            long nBytes = 0;
-            for (const std::string& strCount : *counts) {
-                nBytes += std::stol(strCount.substr(6));
-            }
-            nQuiet = nBytes == nLastBytes ? nQuiet + 1 : 0;
-            nLastBytes = nBytes;
+            nQuiet = *nBytes == nLastBytes ? nQuiet + 1 : 0;
+            nLastBytes = *nBytes;
         }
         const std::optional<std::vector<std::string>> answers = AskAll("result");
         if (!answers) {
@@ -539,7 +565,9 @@ private:
             std::printf("peer flood: the invitation was not sent\n");
             return std::nullopt;
         }
-        return Figures(nOrigin, expected, result, bPeersBound);
+        CRoundFigures figures = Figures(nOrigin, expected, result, bPeersBound);
+        figures.dCpuMs = static_cast<double>(*nCpuAfter - *nCpuBefore) / 1e6;
+        return figures;
     }
 
     CRoundFigures Figures(int nOrigin, const std::set<int>& expected, const CRoundResult& result,
@@ -597,12 +625,13 @@ private:
             "peer flood N=%d %s from client %d: %d of %d reached, %d exactly once; 99%% in %.2f "
             "ms (%d hops, %.2f x hops x rtt), 100%% in %.2f ms (%d hops, %.2f x); copies sent "
             "per client max %d, mean %.1f, %d over its peer count; duplicates received max %d, "
-            "mean %.1f\n",
+            "mean %.1f; processor time of all workers %.1f ms (%.0f us per client)\n",
             m_nClients, strRound.c_str(), nOrigin, figures.nReached, figures.nExpected,
             figures.nOnce, figures.dT99Ms, figures.nHops99,
             figures.dT99Ms / (figures.nHops99 * dRttMs), figures.dT100Ms, figures.nHops,
             figures.dT100Ms / (figures.nHops * dRttMs), figures.nMaxCopies, figures.dMeanCopies,
-            figures.nOverPeers, figures.nMaxDuplicates, figures.dMeanDuplicates);
+            figures.nOverPeers, figures.nMaxDuplicates, figures.dMeanDuplicates, figures.dCpuMs,
+            figures.dCpuMs * 1000 / (figures.nExpected + 1));
     }
 
     // 5% of the clients leave and as many new ones log in while one invitation spreads

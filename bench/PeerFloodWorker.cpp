@@ -12,11 +12,13 @@
 //   reset                   forgets the invitations and counts traffic from now on -> ok
 //   count                   -> count CLIENTS_INVITED
 //   bytes                   -> bytes RECEIVED (all sockets, ever)
+//   cpu                     -> cpu NS (this process's processor time, ever)
 //   state                   -> state PEERS CONNECTING PEER_COUNT_CHANGES REFRESHES DIALLED
 //   graph                   -> graph ID=ADDRESS,ADDRESS... (each live client's peers)
-//   result                  -> result SENT_NS EVENT_BYTES
-//   ID=INVITED,FIRST_NS,SENT,RECEIVED,PEERS... echo                    -> echo PORT (an echo server
-//   on 127.0.0.1) ping PORT N             -> ping MEDIAN_MS (N round trips to that echo server)
+//   result                  -> result SENT_NS EVENT_BYTES ID=INV,FIRST_NS,SENT,RECEIVED,PEERS...
+//                              (invitations, when the first came, bytes since the reset)
+//   echo                    -> echo PORT (an echo server on 127.0.0.1)
+//   ping PORT N             -> ping MEDIAN_MS (N round trips to that echo server)
 //   quit
 
 #include "PeerScale.h"
@@ -32,12 +34,14 @@
 #include <QTcpSocket>
 #include <QTimer>
 
+#include <time.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <optional>
 #include <random>
 #include <sstream>
 #include <string>
@@ -168,10 +172,15 @@ private:
         } else if (strCommand == "bytes") {
             // Reads every socket's counters: not while the flood is timed.
             long nBytes = 0;
-            for (const auto& [strKey, info] : TcpSockets()) {
-                nBytes += static_cast<long>(info.second.nReceived);
+            for (const auto& [strKey, socket] : TcpSockets()) {
+                nBytes += static_cast<long>(socket.bytes.nReceived);
             }
             Answer("bytes " + std::to_string(nBytes));
+        } else if (strCommand == "cpu") {
+            timespec used{};
+            clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &used);
+            Answer("cpu " +
+                   std::to_string(static_cast<int64_t>(used.tv_sec) * 1000000000 + used.tv_nsec));
         } else if (strCommand == "state") {
             State();
         } else if (strCommand == "graph") {
@@ -230,7 +239,7 @@ private:
         }
         if (strAction == "leave") {
             // What its sockets carried is counted before they go.
-            const CSocketBytes own = BytesOf(pClient->m_strAddress);
+            const CSocketBytes own = BytesOf(*pClient);
             pClient->m_departed.nSent += own.nSent;
             pClient->m_departed.nReceived += own.nReceived;
             pClient->m_net.Shutdown();
@@ -246,26 +255,31 @@ private:
         }
     }
 
-    // Bytes through the client's sockets since the reset.
-    CSocketBytes BytesOf(const std::string& strAddress) {
+    // Bytes through the client's peer sockets since the reset, read through the descriptors
+    // the reset found: scanning them all would hold this event loop for milliseconds while
+    // the flood is timed. A socket made since the reset is not counted.
+    CSocketBytes BytesOf(const CScaleClient& client) {
         CSocketBytes total;
-        for (const auto& [strKey, info] : TcpSockets()) {
-            if (info.first != strAddress) {
+        for (const CPeerSocket* pPeer : client.m_net.Peers()) {
+            std::string strRemote;
+            unsigned nRemotePort = 0;
+            if (!pPeer->GetPeerName(strRemote, nRemotePort)) {
                 continue;
             }
-            const auto it = m_baseline.find(strKey);
-            const CSocketBytes base = it == m_baseline.end() ? CSocketBytes{} : it->second;
-            total.nSent += info.second.nSent - base.nSent;
-            total.nReceived += info.second.nReceived - base.nReceived;
+            const auto it = m_baseline.find(
+                SocketKey(client.m_strAddress, pPeer->GetLocalPort(), strRemote, nRemotePort));
+            const std::optional<CSocketBytes> now =
+                it == m_baseline.end() ? std::nullopt : SocketBytes(it->second.fd, it->first);
+            if (now) {
+                total.nSent += now->nSent - it->second.bytes.nSent;
+                total.nReceived += now->nReceived - it->second.bytes.nReceived;
+            }
         }
         return total;
     }
 
     void Reset() {
-        m_baseline.clear();
-        for (const auto& [strKey, info] : TcpSockets()) {
-            m_baseline[strKey] = info.second;
-        }
+        m_baseline = TcpSockets();
         for (auto& [nId, pClient] : m_clients) {
             pClient->m_nInvited = 0;
             pClient->m_nFirstNs = 0;
@@ -307,7 +321,8 @@ private:
             if (pClient->m_bLeft) {
                 continue;
             }
-            strOut += " " + std::to_string(nId) + "=";
+            strOut += ' ';
+            strOut += std::to_string(nId) + "=";
             for (const CPeerSocket* pPeer : pClient->m_net.Peers()) {
                 strOut += pPeer->RemoteAddress() + ",";
             }
@@ -318,18 +333,19 @@ private:
     void Result() {
         // One pass over the sockets for every client.
         std::map<std::string, CSocketBytes> byAddress;
-        for (const auto& [strKey, info] : TcpSockets()) {
+        for (const auto& [strKey, socket] : TcpSockets()) {
             const auto it = m_baseline.find(strKey);
-            const CSocketBytes base = it == m_baseline.end() ? CSocketBytes{} : it->second;
-            CSocketBytes& total = byAddress[info.first];
-            total.nSent += info.second.nSent - base.nSent;
-            total.nReceived += info.second.nReceived - base.nReceived;
+            const CSocketBytes base = it == m_baseline.end() ? CSocketBytes{} : it->second.bytes;
+            CSocketBytes& total = byAddress[socket.strLocalAddress];
+            total.nSent += socket.bytes.nSent - base.nSent;
+            total.nReceived += socket.bytes.nReceived - base.nReceived;
         }
         std::string strOut =
             "result " + std::to_string(m_nSentNs) + " " + std::to_string(m_nEventBytes);
         for (const auto& [nId, pClient] : m_clients) {
             const CSocketBytes live = byAddress[pClient->m_strAddress];
-            strOut += " " + std::to_string(nId) + "=" + std::to_string(pClient->m_nInvited) + "," +
+            strOut += ' ';
+            strOut += std::to_string(nId) + "=" + std::to_string(pClient->m_nInvited) + "," +
                       std::to_string(pClient->m_nFirstNs) + "," +
                       std::to_string(live.nSent + pClient->m_departed.nSent) + "," +
                       std::to_string(live.nReceived + pClient->m_departed.nReceived) + "," +
@@ -397,7 +413,7 @@ private:
     CWorkerState m_state;
     unsigned m_nPort = 0;
     std::map<int, std::unique_ptr<CScaleClient>> m_clients;
-    std::map<std::string, CSocketBytes> m_baseline;
+    std::map<std::string, CTcpSocket> m_baseline;
     int64_t m_nSentNs = 0;
     size_t m_nEventBytes = 0;
     QTcpServer m_echo;

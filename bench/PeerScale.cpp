@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstddef>
 #include <cstdlib>
+#include <optional>
 
 namespace {
 
@@ -18,10 +19,29 @@ namespace {
 constexpr size_t kSampleSize = 1000;
 constexpr size_t kPoolSize = 4 * kSampleSize;
 
-std::string Endpoint(const sockaddr_in& addr) {
+std::string Address(const sockaddr_in& addr) {
     char szAddress[INET_ADDRSTRLEN] = {};
     inet_ntop(AF_INET, &addr.sin_addr, szAddress, sizeof szAddress);
-    return std::string(szAddress) + ":" + std::to_string(ntohs(addr.sin_port));
+    return szAddress;
+}
+
+// The key, local address and traffic of a connected IPv4 TCP socket; none for any other
+// descriptor.
+std::optional<std::string> ReadSocket(int fd, std::string& strLocal, CSocketBytes& bytes) {
+    sockaddr_in local{}, remote{};
+    socklen_t nLocal = sizeof local, nRemote = sizeof remote;
+    tcp_info info{};
+    socklen_t nInfo = sizeof info;
+    if (getsockname(fd, reinterpret_cast<sockaddr*>(&local), &nLocal) != 0 ||
+        local.sin_family != AF_INET ||
+        getpeername(fd, reinterpret_cast<sockaddr*>(&remote), &nRemote) != 0 ||
+        getsockopt(fd, IPPROTO_TCP, TCP_INFO, &info, &nInfo) != 0 ||
+        nInfo < offsetof(tcp_info, tcpi_bytes_sent) + sizeof info.tcpi_bytes_sent) {
+        return std::nullopt;
+    }
+    strLocal = Address(local);
+    bytes = {info.tcpi_bytes_sent, info.tcpi_bytes_received};
+    return SocketKey(strLocal, ntohs(local.sin_port), Address(remote), ntohs(remote.sin_port));
 }
 
 }  // namespace
@@ -67,8 +87,14 @@ long RaiseFileLimit() {
     return static_cast<long>(limit.rlim_cur);
 }
 
-std::map<std::string, std::pair<std::string, CSocketBytes>> TcpSockets() {
-    std::map<std::string, std::pair<std::string, CSocketBytes>> sockets;
+std::string SocketKey(const std::string& strLocal, unsigned nLocalPort,
+                      const std::string& strRemote, unsigned nRemotePort) {
+    return strLocal + ":" + std::to_string(nLocalPort) + ">" + strRemote + ":" +
+           std::to_string(nRemotePort);
+}
+
+std::map<std::string, CTcpSocket> TcpSockets() {
+    std::map<std::string, CTcpSocket> sockets;
     DIR* pDir = opendir("/proc/self/fd");
     if (pDir == nullptr) {
         return sockets;
@@ -80,23 +106,22 @@ std::map<std::string, std::pair<std::string, CSocketBytes>> TcpSockets() {
         if (pEnd == pEntry->d_name || *pEnd != '\0' || fd == nOwnFd) {
             continue;
         }
-        sockaddr_in local{}, remote{};
-        socklen_t nLocal = sizeof local, nRemote = sizeof remote;
-        tcp_info info{};
-        socklen_t nInfo = sizeof info;
-        if (getsockname(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&local), &nLocal) != 0 ||
-            local.sin_family != AF_INET ||
-            getpeername(static_cast<int>(fd), reinterpret_cast<sockaddr*>(&remote), &nRemote) !=
-                0 ||
-            getsockopt(static_cast<int>(fd), IPPROTO_TCP, TCP_INFO, &info, &nInfo) != 0 ||
-            nInfo < offsetof(tcp_info, tcpi_bytes_sent) + sizeof info.tcpi_bytes_sent) {
-            continue;
+        CTcpSocket socket;
+        if (const std::optional<std::string> strKey =
+                ReadSocket(static_cast<int>(fd), socket.strLocalAddress, socket.bytes)) {
+            socket.fd = static_cast<int>(fd);
+            sockets[*strKey] = socket;
         }
-        char szAddress[INET_ADDRSTRLEN] = {};
-        inet_ntop(AF_INET, &local.sin_addr, szAddress, sizeof szAddress);
-        sockets[Endpoint(local) + ">" + Endpoint(remote)] = std::pair(
-            std::string(szAddress), CSocketBytes{info.tcpi_bytes_sent, info.tcpi_bytes_received});
     }
     closedir(pDir);
     return sockets;
+}
+
+std::optional<CSocketBytes> SocketBytes(int fd, const std::string& strKey) {
+    std::string strLocal;
+    CSocketBytes bytes;
+    if (ReadSocket(fd, strLocal, bytes) != strKey) {
+        return std::nullopt;
+    }
+    return bytes;
 }

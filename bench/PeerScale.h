@@ -6,9 +6,9 @@
 
 #include <cstdint>
 #include <map>
+#include <optional>
 #include <random>
 #include <string>
-#include <utility>
 #include <vector>
 
 // Nanoseconds on CLOCK_MONOTONIC, which every process on the machine shares.
@@ -33,9 +33,22 @@ struct CSocketBytes {
     uint64_t nReceived = 0;
 };
 
-// Every connected TCP socket of this process, keyed by "local:port>remote:port", with its
-// local address and traffic: so traffic is counted per client without touching the sockets.
-std::map<std::string, std::pair<std::string, CSocketBytes>> TcpSockets();
+struct CTcpSocket {
+    std::string strLocalAddress;
+    int fd = -1;
+    CSocketBytes bytes;
+};
+
+// "local:port>remote:port", the key of a TCP connection.
+std::string SocketKey(const std::string& strLocal, unsigned nLocalPort,
+                      const std::string& strRemote, unsigned nRemotePort);
+
+// Every connected TCP socket of this process by its key: so traffic is counted per client
+// without touching the sockets. Dear: three system calls for every descriptor.
+std::map<std::string, CTcpSocket> TcpSockets();
+
+// The traffic of descriptor fd while it is still the connection strKey; none otherwise.
+std::optional<CSocketBytes> SocketBytes(int fd, const std::string& strKey);
 
 // The coordinator: N clients in nWorkers processes of the worker binary, linked as the
 // service links them; nRounds invitations, then one during churn and one after it. Prints
