@@ -2,7 +2,10 @@
 // its share of the clients, logs them in one after another with the lists the service
 // would give, and measures invitations sent from one client: when each client got it (on
 // the clock every process shares), the copies each client sent and the duplicates it
-// received (from the kernel's per-socket byte counts), with and without churn.
+// received (from the kernel's per-socket byte counts) and the processor time of all
+// workers, with and without churn. The hops over the links made are set beside the same
+// log-ins replayed without sockets, which then give the hops of networks up to 100,000
+// clients.
 
 #include "PeerScale.h"
 
@@ -184,6 +187,7 @@ public:
         if (!Setup(strBinary, m_nClients + nChurn) || !LogIn() || !Settle("linking")) {
             return false;
         }
+        CompareWithReplay();
         const double dRttMs = LoadedRoundTripMs();
         std::printf("peer flood N=%d: round trip between two workers' event loops %.3f ms\n",
                     m_nClients, dRttMs);
@@ -236,7 +240,7 @@ public:
             CPeerNet::PEER_LIMIT + 1);
         std::printf(
             "summary | peer flood N=%d: duplicates received per client | max %d, mean "
-            "%.1f | < its peer count\n",
+            "%.1f | <= its peer count (one from each peer)\n",
             m_nClients, worst.nMaxDuplicates, worst.dMeanDuplicates);
 
         std::printf(
@@ -465,6 +469,27 @@ private:
         std::sort(distances.begin(), distances.end());
         const size_t n99 = static_cast<size_t>(std::ceil(0.99 * distances.size())) - 1;
         return {distances.back(), distances[n99]};
+    }
+
+    // The hops over the links the clients made, against the same log-ins replayed without
+    // sockets; then the replay for networks too large for this machine.
+    void CompareWithReplay() {
+        constexpr int kOrigins = 30;
+        CLinks links(m_addresses.size());
+        for (const auto& [k, peers] : m_graph) {
+            links[static_cast<size_t>(k)] = peers;
+        }
+        const auto print = [&](const char* pszWhat, int nClients, const CHops& hops) {
+            std::printf(
+                "summary | peer flood hops, %d clients, %s | mean %.1f, 99%% within %d, "
+                "all within %d | -\n",
+                nClients, pszWhat, hops.dMean, hops.n99, hops.nAll);
+        };
+        print("as linked here", m_nClients, HopsOf(links, kOrigins, m_rng));
+        for (int nClients = m_nClients; nClients <= 100000; nClients *= 10) {
+            print("log-ins replayed without sockets", nClients,
+                  HopsOf(ReplayLinking(nClients, m_rng), kOrigins, m_rng));
+        }
     }
 
     double LoadedRoundTripMs() {

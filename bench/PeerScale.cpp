@@ -1,5 +1,7 @@
 #include "PeerScale.h"
 
+#include "peer/CPeerNet.h"
+
 #include <arpa/inet.h>
 #include <dirent.h>
 #include <linux/tcp.h>
@@ -9,8 +11,10 @@
 #include <time.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstddef>
 #include <cstdlib>
+#include <numeric>
 #include <optional>
 
 namespace {
@@ -74,6 +78,77 @@ std::vector<std::string> ServiceSample(const std::vector<std::string>& registry,
         pool.resize(kSampleSize);
     }
     return pool;
+}
+
+CLinks ReplayLinking(int nClients, std::mt19937& rng) {
+    constexpr size_t kPlaces = CPeerNet::PEER_LIMIT + 1;
+    CLinks links(static_cast<size_t>(nClients));
+    std::vector<int> unlisted(static_cast<size_t>(nClients), 0);
+    std::vector<int> pool;
+    for (int k = 0; k < nClients; ++k) {
+        const int nFirst = std::max(0, k - static_cast<int>(kPoolSize));
+        pool.resize(static_cast<size_t>(k - nFirst));
+        std::iota(pool.begin(), pool.end(), nFirst);
+        // The list's first kSampleSize addresses of the pool in random order, drawn as they
+        // are dialled.
+        int nDialled = 0;
+        for (size_t i = 0;
+             i < std::min(pool.size(), kSampleSize) && nDialled < CPeerNet::MAX_DIALLED_PEERS;
+             ++i) {
+            std::swap(pool[i],
+                      pool[std::uniform_int_distribution<size_t>(i, pool.size() - 1)(rng)]);
+            const auto a = static_cast<size_t>(pool[i]);
+            if (links[a].size() < kPlaces && unlisted[a] < CPeerNet::MAX_UNLISTED_PEERS) {
+                links[a].push_back(k);
+                links[static_cast<size_t>(k)].push_back(static_cast<int>(a));
+                ++unlisted[a];
+                ++nDialled;
+            }
+        }
+    }
+    return links;
+}
+
+CHops HopsOf(const CLinks& links, int nOrigins, std::mt19937& rng) {
+    std::vector<int> clients;
+    for (size_t k = 0; k < links.size(); ++k) {
+        if (!links[k].empty()) {
+            clients.push_back(static_cast<int>(k));
+        }
+    }
+    std::vector<double> means;
+    std::vector<int> at99, all;
+    std::vector<int> hops(links.size());
+    std::vector<int> queue;
+    for (int n = 0; n < nOrigins && !clients.empty(); ++n) {
+        const int nOrigin =
+            clients[std::uniform_int_distribution<size_t>(0, clients.size() - 1)(rng)];
+        std::fill(hops.begin(), hops.end(), -1);
+        hops[static_cast<size_t>(nOrigin)] = 0;
+        queue.assign(1, nOrigin);
+        for (size_t i = 0; i < queue.size(); ++i) {
+            for (const int j : links[static_cast<size_t>(queue[i])]) {
+                if (hops[static_cast<size_t>(j)] < 0) {
+                    hops[static_cast<size_t>(j)] = hops[static_cast<size_t>(queue[i])] + 1;
+                    queue.push_back(j);
+                }
+            }
+        }
+        // Breadth first: the queue holds the clients reached in order of their hops.
+        double dSum = 0;
+        for (const int k : queue) {
+            dSum += hops[static_cast<size_t>(k)];
+        }
+        means.push_back(dSum / static_cast<double>(queue.size()));
+        at99.push_back(hops[static_cast<size_t>(
+            queue[static_cast<size_t>(std::ceil(0.99 * static_cast<double>(queue.size()))) - 1])]);
+        all.push_back(hops[static_cast<size_t>(queue.back())]);
+    }
+    const auto median = [](auto values) {
+        std::sort(values.begin(), values.end());
+        return values.empty() ? typename decltype(values)::value_type{} : values[values.size() / 2];
+    };
+    return {median(means), median(at99), median(all)};
 }
 
 long RaiseFileLimit() {

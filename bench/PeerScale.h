@@ -24,6 +24,26 @@ std::string ScaleAddress(int k);
 std::vector<std::string> ServiceSample(const std::vector<std::string>& registry,
                                        const std::string& strOwn, std::mt19937& rng);
 
+// The links between clients, by client.
+using CLinks = std::vector<std::vector<int>>;
+
+// The links clients would make logging in one after another, each with the service's list
+// of that moment, by the peer network's rules and without sockets: each dials the addresses
+// of its list in turn until CPeerNet::MAX_DIALLED_PEERS took it, and a client takes one that
+// dials it while it has fewer than PEER_LIMIT + 1 peers and MAX_UNLISTED_PEERS unlisted
+// ones. Nobody leaves and nobody asks for a new list.
+CLinks ReplayLinking(int nClients, std::mt19937& rng);
+
+// How many hops a flood takes over the links: from each of nOrigins random clients, the mean
+// over the clients it reaches, and the hops within which 99% and all of them lie; the
+// medians over the origins. Clients without links are left out.
+struct CHops {
+    double dMean = 0;
+    int n99 = 0;
+    int nAll = 0;
+};
+CHops HopsOf(const CLinks& links, int nOrigins, std::mt19937& rng);
+
 // Raises this process's soft limit of open files to its hard limit; returns the limit.
 long RaiseFileLimit();
 
