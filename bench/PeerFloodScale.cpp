@@ -488,8 +488,11 @@ private:
         print("as linked here", m_nClients, HopsOf(links, kOrigins, m_rng));
         for (int nClients = m_nClients; nClients <= 100000; nClients *= 10) {
             print("log-ins replayed without sockets", nClients,
-                  HopsOf(ReplayLinking(nClients, m_rng), kOrigins, m_rng));
+                  HopsOf(ReplayLinking(nClients, CPeerNet::MAX_DIALLED_PEERS, m_rng), kOrigins,
+                         m_rng));
         }
+        print("replayed, dialling every place as first designed", m_nClients,
+              HopsOf(ReplayLinking(m_nClients, CPeerNet::PEER_LIMIT + 1, m_rng), kOrigins, m_rng));
     }
 
     double LoadedRoundTripMs() {

@@ -80,7 +80,7 @@ std::vector<std::string> ServiceSample(const std::vector<std::string>& registry,
     return pool;
 }
 
-CLinks ReplayLinking(int nClients, std::mt19937& rng) {
+CLinks ReplayLinking(int nClients, int nDialled, std::mt19937& rng) {
     constexpr size_t kPlaces = CPeerNet::PEER_LIMIT + 1;
     CLinks links(static_cast<size_t>(nClients));
     std::vector<int> unlisted(static_cast<size_t>(nClients), 0);
@@ -91,10 +91,8 @@ CLinks ReplayLinking(int nClients, std::mt19937& rng) {
         std::iota(pool.begin(), pool.end(), nFirst);
         // The list's first kSampleSize addresses of the pool in random order, drawn as they
         // are dialled.
-        int nDialled = 0;
-        for (size_t i = 0;
-             i < std::min(pool.size(), kSampleSize) && nDialled < CPeerNet::MAX_DIALLED_PEERS;
-             ++i) {
+        int nTaken = 0;
+        for (size_t i = 0; i < std::min(pool.size(), kSampleSize) && nTaken < nDialled; ++i) {
             std::swap(pool[i],
                       pool[std::uniform_int_distribution<size_t>(i, pool.size() - 1)(rng)]);
             const auto a = static_cast<size_t>(pool[i]);
@@ -102,7 +100,7 @@ CLinks ReplayLinking(int nClients, std::mt19937& rng) {
                 links[a].push_back(k);
                 links[static_cast<size_t>(k)].push_back(static_cast<int>(a));
                 ++unlisted[a];
-                ++nDialled;
+                ++nTaken;
             }
         }
     }

@@ -29,10 +29,11 @@ using CLinks = std::vector<std::vector<int>>;
 
 // The links clients would make logging in one after another, each with the service's list
 // of that moment, by the peer network's rules and without sockets: each dials the addresses
-// of its list in turn until CPeerNet::MAX_DIALLED_PEERS took it, and a client takes one that
-// dials it while it has fewer than PEER_LIMIT + 1 peers and MAX_UNLISTED_PEERS unlisted
-// ones. Nobody leaves and nobody asks for a new list.
-CLinks ReplayLinking(int nClients, std::mt19937& rng);
+// of its list in turn until nDialled took it (CPeerNet::MAX_DIALLED_PEERS; PEER_LIMIT + 1
+// as first designed), and a client takes one that dials it while it has fewer than
+// PEER_LIMIT + 1 peers and MAX_UNLISTED_PEERS unlisted ones. Nobody leaves and nobody asks
+// for a new list.
+CLinks ReplayLinking(int nClients, int nDialled, std::mt19937& rng);
 
 // How many hops a flood takes over the links: from each of nOrigins random clients, the mean
 // over the clients it reaches, and the hops within which 99% and all of them lie; the
