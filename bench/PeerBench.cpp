@@ -3,9 +3,13 @@
 // or a random connected graph. For each shape: the time from Broadcast on one client until
 // the last other client is invited (each exactly once), the bytes that crossed the wire
 // per event (summed from the kernel's per-socket counters, duplicates included), and a
-// floor of hops x one loopback round trip measured here too.
+// floor of hops x one loopback round trip measured here too. Then the flood at scale
+// (PeerFloodScale.cpp): clients in several worker processes, logged in as the service
+// links them, with and without churn.
 //
-//   bench_peer [repeats=20]
+//   bench_peer [repeats=20] [clients=1000] [workers=4] [rounds=10]
+
+#include "PeerScale.h"
 
 #include "peer/CChatEvent.h"
 #include "peer/CPeerNet.h"
@@ -385,7 +389,12 @@ CResult Run(const CTopology& topology, int nSubnet, unsigned nPort, int nRepeats
 
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
+    // Lines reach a log as they are made, also when a long run is cut short.
+    std::setvbuf(stdout, nullptr, _IOLBF, 0);
     const int nRepeats = argc > 1 ? std::clamp(std::atoi(argv[1]), 1, 10000) : 20;
+    const int nScaleClients = argc > 2 ? std::clamp(std::atoi(argv[2]), 0, 100000) : 1000;
+    const int nWorkers = argc > 3 ? std::clamp(std::atoi(argv[3]), 1, 64) : 4;
+    const int nScaleRounds = argc > 4 ? std::clamp(std::atoi(argv[4]), 1, 1000) : 10;
 
     // One port for every client, free on all loopback addresses.
     unsigned nPort = 0;
@@ -447,6 +456,12 @@ int main(int argc, char** argv) {
                         result.dMedianMs / dBoundMs,
                         nClients == 100 ? "target < 50 ms" : "every client once");
         }
+    }
+    if (nScaleClients > 0 &&
+        !RunPeerFloodAtScale(
+            QCoreApplication::applicationDirPath().toStdString() + "/bench_peer_worker",
+            nScaleClients, nWorkers, nScaleRounds)) {
+        bOk = false;
     }
     return bOk ? 0 : 1;
 }

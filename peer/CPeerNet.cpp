@@ -106,6 +106,12 @@ int CPeerNet::UnlistedPeers() const {
     }));
 }
 
+int CPeerNet::DialledPeers() const {
+    return static_cast<int>(std::count_if(
+        m_sockets.begin(), m_sockets.end(),
+        [](const auto& pSocket) { return pSocket->IsOpen() && pSocket->IsOutgoing(); }));
+}
+
 bool CPeerNet::IsListed(const std::string& strAddress) const {
     return std::any_of(m_listed.begin(), m_listed.end(),
                        [&](const auto& addresses) { return addresses.count(strAddress) != 0; });
@@ -225,6 +231,10 @@ void CPeerNet::Release(CPeerSocket* pSocket) {
 }
 
 void CPeerNet::ConnectNextPending() {
+    // Differs from working through the whole list: see MAX_DIALLED_PEERS.
+    if (DialledPeers() >= MAX_DIALLED_PEERS) {
+        return;
+    }
     // An address that is not usable at all, or pausing, does not use up the turn; one that
     // is ours or already connected does, like a started attempt.
     while (!m_pendingAddresses.empty()) {
@@ -300,7 +310,11 @@ void CPeerNet::PeerListArrived(const CStringArray* pAddresses) {
 
 void CPeerNet::OnTimer(int nIDEvent) {
     // The timer runs a full period from the last list, so its tick needs no other floor.
-    if (nIDEvent == TIMER_PEER_REFRESH && m_pendingAddresses.empty()) {
+    // Addresses that wait for a dialled peer to go do not hold the list back: the service
+    // lists only clients that asked within its window, and the newer lists name the
+    // clients that came since, whose connections then count as listed.
+    if (nIDEvent == TIMER_PEER_REFRESH &&
+        (m_pendingAddresses.empty() || DialledPeers() >= MAX_DIALLED_PEERS)) {
         m_lastRefresh = Now();
         m_timers.KillTimer(TIMER_PEER_REFRESH);
         m_host.RefreshPeerList();

@@ -5,12 +5,13 @@
 // within the acceptance window (CSeenEvents), goes on to all listed peers once while the
 // relay budget lasts; a new "CHAT" event also becomes an invitation for the host to show. At most
 // two connection attempts run at first, and each later one is started by a connection that comes,
-// fails or goes. Strangers cannot crowd it out: addresses no recent list named get at most
-// MAX_UNLISTED_PEERS places, one address at most MAX_SOCKETS_PER_ADDRESS sockets, and an
-// address that closed on us, refused us or could not be reached waits out a growing pause
-// (CPeerBackoff) before it is tried again. New lists are asked for at most once per
-// REFRESH_PERIOD_MS, whatever closes. Several networks may live in one process. Window
-// thread only.
+// fails or goes, while fewer than MAX_DIALLED_PEERS of our own connections are open; the rest of
+// the list waits for one of them to go. Strangers cannot crowd it out: addresses no recent list
+// named get at most MAX_UNLISTED_PEERS places, one address at most MAX_SOCKETS_PER_ADDRESS
+// sockets, and an address that closed on us, refused us or could not be reached waits out a
+// growing pause (CPeerBackoff) before it is tried again. New lists are asked for at most once per
+// REFRESH_PERIOD_MS, whatever closes; the refresh timer asks every period while no address is
+// left or the rest wait. Several networks may live in one process. Window thread only.
 
 #include "hub/CChatRequest.h"
 #include "peer/CEventRateLimit.h"
@@ -42,7 +43,8 @@ public:
     virtual void PeerCountChanged(int nPeers) = 0;
     // A "CHAT" event this client had not seen arrived from the peer at strFrom (dotted).
     virtual void ChatInvitation(const CChatEvent& event, const std::string& strFrom) = 0;
-    // The addresses ran out: fetch a new list, which comes back through PeerListArrived.
+    // The addresses ran out, or the period passed while they wait: fetch a new list, which
+    // comes back through PeerListArrived.
     virtual void RefreshPeerList() = 0;
     // Opens (or raises) the chat room an invitation names.
     virtual void OpenRoom(const CChatRequest& request) = 0;
@@ -60,6 +62,12 @@ public:
     static constexpr int PEER_LIMIT = 10;
     // Of the PEER_LIMIT + 1 places, those left for addresses no recent list named.
     static constexpr int MAX_UNLISTED_PEERS = 6;
+    // Connecting out stops while this many of our own connections are open (made or under
+    // way): the other places stay for clients that log in later and connect to us.
+    // Filling every place from the list would take the newest clients' places first, and
+    // newcomers could link only to the few clients just before them: the network would
+    // become a chain whose hops grow in step with the number of clients.
+    static constexpr int MAX_DIALLED_PEERS = PEER_LIMIT + 1 - MAX_UNLISTED_PEERS;
     // Open sockets per remote address: connecting, accepted or listed.
     static constexpr int MAX_SOCKETS_PER_ADDRESS = 2;
     // The lists whose addresses count as listed: the newest ones.
@@ -135,7 +143,8 @@ public:
     const CSeenEvents& SeenEvents() const { return m_seen; }
     const CPeerBackoff& Backoff() const { return m_backoff; }
     const CTimerSet& Timers() const { return m_timers; }
-    // The refresh timer's tick.
+    // The refresh timer's tick: asks for a new list when the addresses ran out or wait for
+    // a dialled peer to go.
     void OnTimer(int nIDEvent);
 
     // The network's clocks: steady time for pauses and rates, and the seconds since 1970
@@ -154,6 +163,8 @@ private:
     void RequestRefresh();
     int SocketsFor(const std::string& strAddress) const;
     int UnlistedPeers() const;
+    // Our own connections, made or under way.
+    int DialledPeers() const;
 
     CPeerHost& m_host;
     std::string m_strBind;

@@ -13,7 +13,7 @@ constexpr int kReadsPerNotification = 16;
 }  // namespace
 
 CPeerSocket::CPeerSocket(CPeerNet& net, bool bConnected)
-    : m_net(net), m_connected(bConnected), m_rateLimit(net.Now()) {
+    : m_net(net), m_connected(bConnected), m_bOutgoing(!bConnected), m_rateLimit(net.Now()) {
     if (bConnected) {
         m_connectedSince = net.Now();
     }

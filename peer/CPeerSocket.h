@@ -38,6 +38,8 @@ public:
     void Close() override;
 
     bool IsConnected() const { return m_connected; }
+    // Whether this client connected out (rather than accepted the connection).
+    bool IsOutgoing() const { return m_bOutgoing; }
     // The remote address in dotted form: the one an outgoing connection goes to from the
     // start, an accepted one's once read; empty before.
     const std::string& RemoteAddress() const { return m_strRemote; }
@@ -62,6 +64,7 @@ private:
     CSendQueue m_outQueue;
     std::string m_strRemote;
     bool m_connected;
+    const bool m_bOutgoing;
     std::optional<std::chrono::steady_clock::time_point> m_connectedSince;
     CEventRateLimit m_rateLimit;
 };

@@ -179,6 +179,38 @@ TEST_F(PeerNetTest, listIsWorkedThroughTwoAtATimeAndOwnOrBadAddressesAreSkipped)
     ASSERT_TRUE(WaitFor([&] { return PeersAre({0, 0, 0, 0}); }));
 }
 
+TEST_F(PeerNetTest, dialsFivePeersKeepsTheOtherPlacesForNewcomersAndStillAsksForLists) {
+    Start(9);
+    // Clients 2-8 listed: five are dialled, the last two wait.
+    const CStringArray list{Address(2), Address(3), Address(4), Address(5),
+                            Address(6), Address(7), Address(8)};
+    Client(1).m_net.PeerListArrived(&list);
+    ASSERT_TRUE(WaitFor([&] { return PeersAre({5, 1, 1, 1, 1, 1, 0, 0}); }));
+    PumpEvents(200ms);
+    EXPECT_TRUE(PeersAre({5, 1, 1, 1, 1, 1, 0, 0}));
+    EXPECT_EQ(Client(1).m_net.PendingAddresses().size(), 2u);
+    // A newcomer no list names still finds a place.
+    Link(9, 1);
+    ASSERT_TRUE(WaitFor([&] { return PeersAre({6, 1, 1, 1, 1, 1, 0, 0, 1}); }));
+    // A listed peer that goes is replaced by the next address, and only by it.
+    Client(2).m_net.Shutdown();
+    ASSERT_TRUE(WaitFor([&] { return PeersAre({6, 0, 1, 1, 1, 1, 1, 0, 1}); }));
+    PumpEvents(200ms);
+    EXPECT_TRUE(PeersAre({6, 0, 1, 1, 1, 1, 1, 0, 1}));
+    EXPECT_EQ(Client(1).m_net.PendingAddresses().size(), 1u);
+    // While addresses wait, a list is still asked for every period (the service lists only
+    // clients that asked lately); lists that no longer name its peers add no dials.
+    Client(1).m_serviceList = {Address(8)};
+    Client(1).m_bAnswer = true;
+    for (int i = 1; i <= 2; ++i) {
+        Client(1).m_net.AdvanceClock(std::chrono::milliseconds(CPeerNet::REFRESH_PERIOD_MS));
+        Client(1).m_net.OnTimer(TIMER_PEER_REFRESH);
+        PumpEvents(200ms);
+        EXPECT_EQ(Client(1).m_nRefreshes, i);
+    }
+    EXPECT_TRUE(PeersAre({6, 0, 1, 1, 1, 1, 1, 0, 1}));
+}
+
 TEST_F(PeerNetTest, peersThatAcceptAndCloseAreAskedAgainOnlyAfterAGrowingPause) {
     Start(1);
     // Two peers that close on every connection; the service lists them on every refresh.
