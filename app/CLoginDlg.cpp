@@ -177,23 +177,23 @@ void CLoginDlg::OnKeyringPassword(const std::optional<std::string>& password,
 void CLoginDlg::StorePassword() {
     const unsigned nWrite = ++m_nKeyringWrite;
     const std::string strPassword = m_strPassword;
-    m_secrets.Write(
-        m_strUsername, strPassword, this,
-        [this, nWrite, strPassword](bool bStored, const QString& strWhy) {
-            if (nWrite != m_nKeyringWrite) {
-                return;  // a later log-in's password is on its way
-            }
-            CProfileBatch batch;
-            WriteSetting(SETTING_PASSWORD_IN_KEYRING, bStored ? 1 : 0);
-            if (bStored) {
-                qCInfo(AppLog) << "password stored in the keyring";
-                RemoveSetting(SETTING_PASSWORD);
-            } else {
-                qCInfo(AppLog).noquote()
-                    << "no keyring took the password, the settings file keeps it:" << strWhy;
-                WriteSetting(SETTING_PASSWORD, strPassword);
-            }
-        });
+    m_secrets.Write(m_strUsername, strPassword, this,
+                    [this, nWrite, strPassword](bool bStored, const QString& strWhy) {
+                        if (nWrite != m_nKeyringWrite) {
+                            return;  // a later log-in's password is on its way
+                        }
+                        CProfileBatch batch;
+                        WriteSetting(SETTING_PASSWORD_IN_KEYRING, bStored ? 1 : 0);
+                        if (bStored) {
+                            qCInfo(AppLog) << "password stored in the keyring";
+                            RemoveSetting(SETTING_PASSWORD);
+                        } else {
+                            qCInfo(AppLog).noquote()
+                                << "no keyring took the password, the settings file keeps it:"
+                                << strWhy;
+                            WriteSetting(SETTING_PASSWORD, strPassword);
+                        }
+                    });
 }
 
 void CLoginDlg::UpdateData(bool bSaveAndValidate) {

@@ -110,7 +110,8 @@ void CIrcClient::OnConnectFailed(const std::string& strWhy) {
     if (m_state != EState::Connecting) {
         return;
     }
-    qCInfo(NetLog) << "irc: could not connect to" << Quoted(m_route.Text()) << ":" << Quoted(strWhy);
+    qCInfo(NetLog) << "irc: could not connect to" << Quoted(m_route.Text()) << ":"
+                   << Quoted(strWhy);
     m_rooms.ShowToAll("Could not connect to " + m_route.Text() + ": " + strWhy);
     ScheduleReconnect();
 }
@@ -162,7 +163,8 @@ void CIrcClient::ScheduleReconnect() {
         return;
     }
     m_state = EState::Waiting;
-    const std::chrono::milliseconds pause = m_pause.Next(QRandomGenerator::global()->generateDouble());
+    const std::chrono::milliseconds pause =
+        m_pause.Next(QRandomGenerator::global()->generateDouble());
     m_rooms.ShowToAll("Reconnecting in " + SecondsText(pause) + "...");
     m_timers.SetTimer(TIMER_IRC_RECONNECT, Ms(pause));
 }

@@ -45,9 +45,9 @@ std::vector<CIrcRoute> ParseIrcServers(std::string_view strList, unsigned nDefau
         strList.remove_prefix(nComma == std::string_view::npos ? strList.size() : nComma + 1);
         const size_t nColon = strEntry.find(':');
         const std::string_view strHost = strEntry.substr(0, nColon);
-        const std::optional<unsigned> nPort =
-            nColon == std::string_view::npos ? std::optional(nDefaultPort)
-                                             : ReadPort(strEntry.substr(nColon + 1));
+        const std::optional<unsigned> nPort = nColon == std::string_view::npos
+                                                  ? std::optional(nDefaultPort)
+                                                  : ReadPort(strEntry.substr(nColon + 1));
         if (!strHost.empty() && std::all_of(strHost.begin(), strHost.end(), IsHostChar) && nPort &&
             *nPort >= 1 && *nPort <= 65535) {
             routes.push_back({std::string(strHost), *nPort, bTls});

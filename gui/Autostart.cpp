@@ -51,19 +51,20 @@ bool SetAutostart(bool bOn, const std::string& strProgram, const std::string& st
     if (!bOn) {
         return !QFileInfo::exists(strFile) || QFile::remove(strFile);
     }
-    const std::string strEntry = "[Desktop Entry]\n"
-                                 "Type=Application\n"
-                                 "Name=Vocalon\n"
-                                 "Comment=News ticker in the tray with a chat room for every "
-                                 "article\n"
-                                 "Exec=" +
-                                 ExecArgument(strProgram) +
-                                 "\n"
-                                 "Path=" +
-                                 EntryString(strWorkDir) +
-                                 "\n"
-                                 "Icon=vocalon\n"
-                                 "Terminal=false\n";
+    const std::string strEntry =
+        "[Desktop Entry]\n"
+        "Type=Application\n"
+        "Name=Vocalon\n"
+        "Comment=News ticker in the tray with a chat room for every "
+        "article\n"
+        "Exec=" +
+        ExecArgument(strProgram) +
+        "\n"
+        "Path=" +
+        EntryString(strWorkDir) +
+        "\n"
+        "Icon=vocalon\n"
+        "Terminal=false\n";
     return QDir().mkpath(QFileInfo(strFile).absolutePath()) &&
            SaveTextFile(strFile.toStdString(), strEntry);
 }

@@ -186,8 +186,9 @@ void CAsyncSocket::OnDeadline() {
     // The kernel's attempt (or the handshake) would go on: closing ends it.
     CAsyncSocket::Close();
     const auto nSeconds = std::chrono::duration_cast<std::chrono::seconds>(m_connectDeadline);
-    FailConnect(ETIMEDOUT, "no answer within " + std::to_string(std::max<long long>(
-                                                     1, static_cast<long long>(nSeconds.count()))) +
+    FailConnect(ETIMEDOUT, "no answer within " +
+                               std::to_string(std::max<long long>(
+                                   1, static_cast<long long>(nSeconds.count()))) +
                                " s");
 }
 
@@ -451,8 +452,8 @@ void CAsyncSocket::StartTls() {
         for (const QSslError& error : errors) {
             reasons << error.errorString();
         }
-        m_strSslErrors = "the server's certificate was refused: " +
-                         reasons.join("; ").left(400).toStdString();
+        m_strSslErrors =
+            "the server's certificate was refused: " + reasons.join("; ").left(400).toStdString();
     });
     QObject::connect(pSsl, &QSslSocket::encrypted, [this] { OnTlsEncrypted(); });
     QObject::connect(pSsl, &QSslSocket::errorOccurred, [this] { OnTlsError(); });

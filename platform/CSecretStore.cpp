@@ -21,8 +21,8 @@ void CSecretStore::Read(const std::string& strKey, QObject* pContext, ReadFn fnD
     pJob->start();
 }
 
-void CSecretStore::Write(const std::string& strKey, const std::string& strSecret,
-                         QObject* pContext, WriteFn fnDone) const {
+void CSecretStore::Write(const std::string& strKey, const std::string& strSecret, QObject* pContext,
+                         WriteFn fnDone) const {
     auto* pJob = new QKeychain::WritePasswordJob(QString::fromStdString(m_strService));
     pJob->setKey(QString::fromStdString(strKey));
     pJob->setTextData(QString::fromStdString(strSecret));

@@ -39,8 +39,8 @@ constexpr int HTTP_NO_ANSWER = -1;
 // (with ExtraCaFile, util/Config.h) vouches for, and follows redirects to https:// only.
 // Returns the HTTP status, or HTTP_NO_ANSWER when the transfer failed (no connection,
 // broken, stalled or overdue transfer, a certificate refused, body over the cap, other
-// schemes, too many redirects) or the workers are stopping (CWorkers): a transfer in flight then ends at
-// once, and one started later fails without connecting. Only for status 200 is the body
+// schemes, too many redirects) or the workers are stopping (CWorkers): a transfer in flight then
+// ends at once, and one started later fails without connecting. Only for status 200 is the body
 // read: every line is appended to strBody followed by "\n" (a final "\n" is
 // added when the body lacks one; an empty body adds nothing). After a failure the complete
 // lines received so far stay appended. Each call is logged to NetLog without passwords.

@@ -170,9 +170,9 @@ protected:
         // In the reverse order of their making, so each restores the variable it found.
         m_pHost.reset();
         m_pService.reset();
-        m_pService = std::make_unique<CLocalService>(std::vector<std::string>{
-            "--tls-cert", m_ca.File(strCertName + ".pem"), "--tls-key",
-            m_ca.File(strCertName + ".key")});
+        m_pService = std::make_unique<CLocalService>(
+            std::vector<std::string>{"--tls-cert", m_ca.File(strCertName + ".pem"), "--tls-key",
+                                     m_ca.File(strCertName + ".key")});
         m_pHost = std::make_unique<CScopedEnv>("VOCALON_SERVICE_HOST",
                                                "https://" + m_pService->Process().HostPort());
         return m_pService->Running();

@@ -94,7 +94,9 @@ wl_focus "${PID[a]}" '^Latest News - '
 sleep 0.5
 wtype -k Shift_L -k Delete
 sleep 1
-wl_click_in "${PID[a]}" '^Latest News - ' 40 64 || fail "a's news window has no place on the screen"
+# Enter opens the shown headline's room (a click on its link through sway's seat was
+# not seen by the client here).
+wtype -k Shift_L -k Return
 wait_until 20 test -n "$(chat_title "${PID[a]}")" || fail "a's chat window did not open"
 TITLE=$(chat_title "${PID[a]}")
 TITLE_RE=$(as_regex "$TITLE")

@@ -13,9 +13,8 @@ CLinkedIrcServers::CLinkedIrcServers() {
     // Both ports are chosen before either server starts: each names the other's.
     const int nFirstLink = UnusedPort();
     const int nSecondLink = UnusedPort();
-    const std::string strPassword =
-        std::to_string(QRandomGenerator::global()->generate64()) + "x" +
-        std::to_string(QRandomGenerator::global()->generate64());
+    const std::string strPassword = std::to_string(QRandomGenerator::global()->generate64()) + "x" +
+                                    std::to_string(QRandomGenerator::global()->generate64());
     CIrcServer::COptions first;
     first.strName = "irc1.test";
     first.strSid = "1AA";

@@ -107,8 +107,8 @@ std::string CLocalHttpServer::Url(const std::string& strPath) const {
 }
 
 CTestCa::CTestCa() {
-    const std::string strCommand = std::string("bash '") + VOCALON_MAKE_TEST_CA + "' '" +
-                                   m_dir.path().toStdString() + "'";
+    const std::string strCommand =
+        std::string("bash '") + VOCALON_MAKE_TEST_CA + "' '" + m_dir.path().toStdString() + "'";
     m_bMade = std::system(strCommand.c_str()) == 0;
 }
 
