@@ -3,6 +3,7 @@
 #include "chat/CIrcClient.h"
 #include "chat/IrcCommands.h"
 #include "tests/support/CIrcServer.h"
+#include "tests/support/CPaneRoom.h"
 #include "tests/support/TestSupport.h"
 
 #include <QHostAddress>
@@ -17,22 +18,11 @@
 
 using testing_support::CBlackHole;
 using testing_support::CIrcServer;
+using testing_support::CPaneRoom;
 using testing_support::CScopedEnv;
 using testing_support::WaitFor;
 
 namespace {
-
-class CPaneRoom final : public CChatRoom {
-public:
-    using CChatRoom::CChatRoom;
-    bool Shows(const std::string& strText) const {
-        return m_strPane.find(strText) != std::string::npos;
-    }
-    std::string m_strPane;
-
-protected:
-    void AppendLine(const std::string& strText, EChatStyle) override { m_strPane += strText; }
-};
 
 // Two clients of a real InspIRCd, each with a room; they connect the way the login window
 // connects its clients.

@@ -7,6 +7,7 @@
 #include "platform/Profile.h"
 #include "tests/support/CIrcServer.h"
 #include "tests/support/CLinkedIrcServers.h"
+#include "tests/support/CPaneRoom.h"
 #include "tests/support/CRawIrcLine.h"
 #include "tests/support/TestSupport.h"
 
@@ -21,6 +22,7 @@
 
 using testing_support::CIrcServer;
 using testing_support::CLinkedIrcServers;
+using testing_support::CPaneRoom;
 using testing_support::CRawIrcLine;
 using testing_support::CScopedEnv;
 using testing_support::CTestCa;
@@ -30,26 +32,6 @@ using testing_support::WaitFor;
 using namespace std::chrono_literals;
 
 namespace {
-
-class CPaneRoom final : public CChatRoom {
-public:
-    using CChatRoom::CChatRoom;
-    bool Shows(const std::string& strText) const {
-        return m_strPane.find(strText) != std::string::npos;
-    }
-    int Count(const std::string& strText) const {
-        int n = 0;
-        for (size_t at = m_strPane.find(strText); at != std::string::npos;
-             at = m_strPane.find(strText, at + 1)) {
-            ++n;
-        }
-        return n;
-    }
-    std::string m_strPane;
-
-protected:
-    void AppendLine(const std::string& strText, EChatStyle) override { m_strPane += strText; }
-};
 
 // Pauses and silences short enough for a test.
 CIrcTimings Fast() {
