@@ -189,7 +189,8 @@ void CChatDlg::BuildControls() {
     m_pInput->installEventFilter(this);
     m_pSend = new QPushButton(LoadAppIcon(IDI_SEND), QString(), this);
     m_pSend->setObjectName("send");
-    m_pJoin = new QPushButton("Join...", this);
+    // Alt+J joins or leaves from anywhere in the window, the page included.
+    m_pJoin = new QPushButton("&Join...", this);
     m_pJoin->setObjectName("join");
     m_pEmail = new QPushButton("Email...", this);
     m_pEmail->setObjectName("email");
@@ -711,7 +712,7 @@ void CChatDlg::OnJoinOrLeave() {
     // Either way the room is left on the current connection and joined on the other.
     const bool bJoining = m_nMode == MODE_GUEST;
     m_nMode = bJoining ? MODE_JOINED : MODE_GUEST;
-    m_pJoin->setText(bJoining ? "Leave..." : "Join...");
+    m_pJoin->setText(bJoining ? "&Leave..." : "&Join...");
     LayOut();
     if (Client()) {
         Client()->Send(PartLine(Channel()));

@@ -118,7 +118,7 @@ TEST_F(ChatDlgTest, layoutFollowsTheModeAndTheWindowSize) {
         QPushButton* pSend = Child<QPushButton>("send");
 
         EXPECT_EQ(dlg.Mode(), bJoined ? CChatDlg::MODE_JOINED : CChatDlg::MODE_GUEST);
-        EXPECT_EQ(Child<QPushButton>("join")->text(), bJoined ? "Leave..." : "Join...");
+        EXPECT_EQ(Child<QPushButton>("join")->text(), bJoined ? "&Leave..." : "&Join...");
         EXPECT_EQ(pInput->isVisible(), bJoined);
         EXPECT_EQ(pSend->isVisible(), bJoined);
         EXPECT_EQ(progress, QRect(0, H - progress.height(), W, progress.height()));

@@ -99,3 +99,13 @@ observer_joined() { grep -qs " 366 observer " "$WORK/observer.log"; }
 observer_heard() { grep "^:$1!" "$WORK/observer.log" 2>/dev/null | grep -qF -- "$2"; }
 # observer_names_have NICK: NICK is in the channel's names reply.
 observer_names_have() { grep " 353 observer " "$WORK/observer.log" 2>/dev/null | grep -qE "[ :@+]$1( |$)"; }
+
+# The tests' users have the news notification off: on a virtual X desktop no notification
+# service runs, and the balloon the toolkit draws at the tray instead lies over the
+# invitation alert and the tray icon the tests click and look at; under Wayland it would
+# stand before the invitation among the notifications the test reads.
+eval "shared_$(declare -f choose_demo_sources)"
+choose_demo_sources() {
+    shared_choose_demo_sources "$@"
+    printf '[Prefs-%s]\nnews_notify=0\n' "$1" >>"$2/config/Talvex/vocalon.ini"
+}

@@ -101,6 +101,9 @@ activate "$NEWS_B"
 CHAT_B=$(open_first_headline "${PID[b]}" "$NEWS_B")
 [ -n "$CHAT_B" ] || fail "b's chat window did not open"
 TITLE=$(xdotool getwindowname "$CHAT_B")
+# Join takes the room from the guest once the guest is in it.
+wait_until 20 log_has b "irc: joined \".*\" as \"guest" || fail "b's guest did not join the room"
+sleep 1
 activate "$CHAT_B"
 click_join "$CHAT_B"
 wait_until 20 log_has a "invitation from \"b\" .* shown" || fail "a's alert did not show"
