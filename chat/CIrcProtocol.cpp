@@ -106,7 +106,11 @@ void CIrcProtocol::HandleCommand(const CIrcMessage& message) {
             // another registering connection; its 433 follows, and the next nickname must
             // grow from ours, not from the placeholder it gave us. A nickname we could not
             // send back whole is no nickname at all.
-            if (m_bWelcomed && IsPlausibleNick(strNew)) {
+            if (m_bWelcomed && IsGuestNick(strNick) && !IsGuestNick(strNew)) {
+                // Linked servers that each had a guest of the name rename one to its ID,
+                // which would list it as a user: it comes back as the next guest.
+                OnNickInUse();
+            } else if (m_bWelcomed && IsPlausibleNick(strNew)) {
                 m_client.SetNick(strNew);
             }
         } else {

@@ -194,6 +194,20 @@ TEST_F(ChatProtocolTest, nicknameInUseCountsUpAndGivesUpOnceAfterNine) {
     EXPECT_EQ(m_messages, (std::vector<std::string>{STR_NICK_UNUSABLE, STR_BAD_COMMAND}));
 }
 
+TEST_F(ChatProtocolTest, aGuestRenamedToAnIdAfterTheWelcomeComesBackAsTheNextGuest) {
+    m_client.SetNick("guest");
+    Handle(":s 001 guest :Welcome");
+    Handle(":guest!u@h NICK :2BBAAAAAC");
+    EXPECT_EQ(m_client.GetNick(), "guest1");
+    // A guest renamed to another guest, or a user renamed, keeps the new name.
+    Handle(":s 001 guest1 :Welcome");
+    Handle(":guest1!u@h NICK :guest7");
+    EXPECT_EQ(m_client.GetNick(), "guest7");
+    m_client.SetNick("kim0");
+    Handle(":kim0!u@h NICK :2BBAAAAAD");
+    EXPECT_EQ(m_client.GetNick(), "2BBAAAAAD");
+}
+
 TEST_F(ChatProtocolTest, textsShowAsSentAndOnlyAUserNicknamesDigitIsDropped) {
     Handle(":carol!u@h JOIN #Chan");
     Handle(":kim10!u@h JOIN #Chan");
