@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 
 SECONDS_EACH=${1:-20}
 BUILD=${VOCALON_FUZZ_BUILD:-build-fuzz}
-HARNESSES=(fuzz_util fuzz_news fuzz_feeds fuzz_login fuzz_chat fuzz_peer)
+HARNESSES=(fuzz_util fuzz_news fuzz_feeds fuzz_news_files fuzz_login fuzz_chat fuzz_peer)
 
 cmake -S . -B "$BUILD" -G Ninja -DCMAKE_CXX_COMPILER=clang++ \
     -DVOCALON_FUZZ=ON -DVOCALON_TESTS=OFF -DVOCALON_BENCH=OFF >/dev/null
