@@ -79,30 +79,6 @@ wl_titles() {
         jq -r --argjson pid "$1" '.. | objects | select(.pid? == $pid) | .name // ""'
 }
 
-# wl_click X Y: a left click at a point of the screen.
-wl_click() {
-    # A press right after the pointer jumps in may reach the client before the pointer
-    # does: the client first hears it enter and move.
-    swaymsg -q seat - cursor set "$1" "$2"
-    sleep 0.3
-    swaymsg -q seat - cursor move 1 0
-    sleep 0.3
-    swaymsg -q seat - cursor press button1
-    swaymsg -q seat - cursor release button1
-}
-
-# wl_click_in PID REGEX DX DY: a left click at a point of the window's content; negative
-# offsets count from its right or bottom edge.
-wl_click_in() {
-    local x y w h
-    read -r x y w h <<<"$(wl_window "$1" "$2")" || return 1
-    [ -n "$w" ] || return 1
-    local dx=$3 dy=$4
-    [ "$dx" -lt 0 ] && dx=$((w + dx))
-    [ "$dy" -lt 0 ] && dy=$((h + dy))
-    wl_click $((x + dx)) $((y + dy))
-}
-
 # wl_focus PID REGEX: gives the window the keyboard, and waits until the compositor says
 # it has it (a busy client takes its time; keys typed before are lost).
 wl_focus() {

@@ -2,8 +2,8 @@
 # Two whole clients as native Wayland clients under a headless compositor (sway), with the
 # real web engine, their tray icons and notifications on a private session bus that
 # e2e_desktop_bus serves. a logs in through the form (keys typed with wtype); its tray icon
-# registers with the watcher, and activating it shows the news window; a headline (clicked
-# through sway's seat) opens its room with the article's page. a joins the empty room: b,
+# registers with the watcher, and activating it shows the news window; Enter opens the shown
+# headline's room with the article's page. a joins the empty room (Alt+J): b,
 # whose windows cannot be placed, gets the invitation as a notification with an "Open
 # room" action, and the action opens the same room. Then a second start of a shows a's
 # news window again. Exits 77 (skipped) where the compositor cannot start.
