@@ -22,7 +22,7 @@ CChatPage::CChatPage(QWidget* pParent) : QWidget(pParent), m_strSection(UserSect
     pNoticesLayout->addWidget(m_pNotify);
 
     auto* pConnection = new QGroupBox("Connection", this);
-    m_pReconnect = new QCheckBox("Reconnect by myself when the connection is lost", pConnection);
+    m_pReconnect = new QCheckBox("Reconnect when the connection is lost", pConnection);
     m_pReconnect->setObjectName("reconnect");
     m_pTls = new QCheckBox("Use TLS (encrypted) connections", pConnection);
     m_pTls->setObjectName("tls");
