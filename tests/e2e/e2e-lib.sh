@@ -1,6 +1,12 @@
-# Sourced by the end-to-end scripts after tools/demo-lib.sh: waiting, reading the clients'
-# logs, failing with everything a reader needs, and a raw IRC observer. The scripts set
-# WORK (the run's directory) and fill PID (user -> client process) with start_user.
+# Sourced by the end-to-end scripts, with ROOT set: tools/demo-lib.sh, the run's scratch
+# directory WORK (made here unless the script made it; kept with KEEP=1), stopping all
+# that was started at exit, waiting, reading the clients' logs, failing with everything a
+# reader needs, and a raw IRC observer. The scripts fill PID (user -> client process) with
+# start_user.
+
+source "$ROOT/tools/demo-lib.sh"
+WORK=${WORK:-$(mktemp -d)}
+trap 'kill "${DEMO_PIDS[@]}" 2>/dev/null || true; wait 2>/dev/null || true; [ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT
 
 # wait_until SECONDS COMMAND...: polls the command twice a second.
 wait_until() {

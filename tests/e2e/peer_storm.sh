@@ -12,10 +12,7 @@ set -euo pipefail
 CLIENT=$1
 RAW_PEERS=$3
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
-WORK=$(mktemp -d)
-source "$ROOT/tools/demo-lib.sh"
 source "$ROOT/tests/e2e/e2e-lib.sh"
-trap 'kill "${DEMO_PIDS[@]}" 2>/dev/null || true; wait 2>/dev/null || true; [ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT
 E2E_USERS="a b"
 
 start_servers "$2"

@@ -16,10 +16,7 @@ SERVICE=$2
 CLIPBOARD=$3
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 ARTIFACTS=${E2E_ARTIFACTS:-$PWD/e2e-artifacts}
-WORK=$(mktemp -d)
-source "$ROOT/tools/demo-lib.sh"
 source "$ROOT/tests/e2e/e2e-lib.sh"
-trap 'kill "${DEMO_PIDS[@]}" 2>/dev/null || true; wait 2>/dev/null || true; [ -n "${KEEP:-}" ] || rm -rf "$WORK"' EXIT
 mkdir -p "$ARTIFACTS"
 rm -f "$ARTIFACTS"/*.png
 

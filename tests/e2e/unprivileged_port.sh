@@ -14,7 +14,6 @@ BUILD=$1
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 WORK=$(mktemp -d)
 chmod 755 "$WORK"
-source "$ROOT/tools/demo-lib.sh"
 source "$ROOT/tests/e2e/e2e-lib.sh"
 RUNNER=vocalon-e2e
 ADDRESS=127.0.0.5
